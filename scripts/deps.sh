@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing, fuzzing and the
+# fixtures need. Safe to run again: only missing packages are installed.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libblkid-dev libudev-dev
+  # fixtures: file systems made by the real tools
+  dosfstools mtools ntfs-3g fdisk util-linux e2fsprogs fuse3 kmod
+  # fixtures: real files made by real encoders
+  imagemagick ffmpeg zip p7zip-full gzip sqlite3 python3 xxd
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

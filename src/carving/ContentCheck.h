@@ -1,0 +1,17 @@
+#pragma once
+// The content check of file-system engines: does the first sector of a
+// found file carry the signature its extension promises?
+#include <cstdint>
+
+#include "storage/SectorSource.h"
+
+namespace salvora {
+
+// 1 when `buffer` (the file's first bytes, read at absolute `startSector`)
+// matches the first signature row of `extension` (no dot, any case), or when
+// no row knows the extension; 0 otherwise. Works on a carving context of its
+// own, so it never disturbs a running carving scan.
+int MatchesExtension(const uint8_t* buffer, uint32_t length, const char* extension,
+                     SectorSource& source, int sectorSize, uint64_t startSector);
+
+}  // namespace salvora

@@ -1,0 +1,58 @@
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/SourceSpec.h"
+#include "platform/ErrorCodes.h"
+#include "platform/RandomAccessFile.h"
+#include "storage/FormatSize.h"
+#include "storage/SectorSource.h"
+#include "storage/VolumeClass.h"
+
+namespace salvora {
+namespace {
+
+int RunInfo(const std::string& text) {
+  ScanSource source;
+  std::string reason;
+  if (!ResolveSource(text, source, reason)) {
+    std::fprintf(stderr, "salvora: %s\n", reason.c_str());
+    return kExitUsage;
+  }
+  std::unique_ptr<RandomAccessFile> file;
+  std::string devicePath = source.path;
+  if (OpenRandomAccessFile(devicePath, file, &reason) != kOk) {
+    std::fprintf(stderr, "salvora: %s\n", reason.c_str());
+    return kExitUsage;
+  }
+  std::vector<uint8_t> probe(kProbeBytes, 0);
+  uint64_t got = 0;
+  ReadChunked(*file, probe.data(), 0, kProbeBytes, got);
+  const char* volumeClass =
+      got < kProbeBytes ? "unreadable" : VolumeClassName(ClassifyVolume(probe.data(), probe.size()));
+  uint64_t bytes = source.sectorCount * source.sectorSize;
+  std::printf("source:       %s\n", text.c_str());
+  std::printf("class:        %s\n", volumeClass);
+  std::printf("sector size:  %u\n", source.sectorSize);
+  std::printf("sectors:      %" PRIu64 "\n", source.sectorCount);
+  std::printf("size:         %s\n", FormatSize(static_cast<int64_t>(bytes)).c_str());
+  if (source.kind == ScanSource::Kind::kPartition || source.kind == ScanSource::Kind::kDisk)
+    std::printf("disk number:  %u\n", source.diskNumber);
+  if (source.kind == ScanSource::Kind::kPartition)
+    std::printf("first sector: %" PRIu64 "\n", source.firstSector);
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddInfoCommand(CLI::App& app, int& exitCode) {
+  static std::string source;
+  CLI::App* command = app.add_subcommand("info", "show what SOURCE is and how large");
+  command->add_option("SOURCE", source, "image file, disk or partition node")->required();
+  command->callback([&exitCode] { exitCode = RunInfo(source); });
+}
+
+}  // namespace salvora

@@ -1,0 +1,69 @@
+#include "cli/Progress.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "cli/Cancel.h"
+#include "platform/Clock.h"
+#include "platform/ErrorCodes.h"
+#include "storage/FormatSize.h"
+
+namespace salvora {
+
+ProgressPrinter::ProgressPrinter(const std::string& label)
+    : label_(label), terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+ProgressPrinter::~ProgressPrinter() { Finish(); }
+
+void ProgressPrinter::Show(const std::string& text, bool force) {
+  uint64_t now = SteadyMilliseconds();
+  uint64_t interval = terminal_ ? 100 : 1000;
+  if (!force && lastShownMs_ != 0 && now - lastShownMs_ < interval) return;
+  lastShownMs_ = now;
+  if (terminal_) {
+    std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    lineOpen_ = true;
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+  std::fflush(stderr);
+}
+
+void ProgressPrinter::Finish() {
+  if (lineOpen_) std::fputc('\n', stderr);
+  lineOpen_ = false;
+}
+
+int ProgressPrinter::OnScan(void* self, int32_t percent, int32_t scale, int32_t secondsLeft,
+                            uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
+                            int32_t) {
+  if (CancelRequested()) return kCancelled;
+  auto* printer = static_cast<ProgressPrinter*>(self);
+  int shown = percent * scale / 100;
+  std::string text = printer->label_ + " " + std::to_string(shown) + "%";
+  text += secondsLeft < 0 ? " | time left: estimating" : " | time left: " + FormatDuration(secondsLeft);
+  if (sectorsTotal != 0) {
+    text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
+    text += " | files found " + std::to_string(filesFound);
+  }
+  printer->Show(text, shown >= 100);
+  return 0;
+}
+
+int ProgressPrinter::OnTransfer(void* self, int32_t percent, int32_t scale, int32_t errorCode,
+                                const char* path) {
+  if (CancelRequested()) return kCancelled;
+  auto* printer = static_cast<ProgressPrinter*>(self);
+  int shown = percent * scale / 100;
+  if (shown >= 100 && errorCode != 0) {
+    printer->Finish();
+    std::fprintf(stderr, "failed: %s: %s\n", path, ErrorMessage(errorCode).c_str());
+    ++printer->failedFiles_;
+    return 0;
+  }
+  printer->Show(printer->label_ + " " + std::to_string(shown) + "% " + path, false);
+  return 0;
+}
+
+}  // namespace salvora

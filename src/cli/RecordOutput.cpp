@@ -1,0 +1,93 @@
+#include "cli/RecordOutput.h"
+
+#include <cinttypes>
+#include <map>
+
+#include "platform/Clock.h"
+#include "results/TypeGroups.h"
+#include "storage/FormatSize.h"
+
+namespace salvora {
+namespace {
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string NameOf(const FoundRecord& record) {
+  return std::string(record.name, RecordNameLength(record.name));
+}
+
+}  // namespace
+
+const char* EngineKindName(uint32_t engineKind) {
+  switch (engineKind) {
+    case kQuickNtfs: return "quick-ntfs";
+    case kQuickFat: return "quick-fat";
+    case kDeepNtfs: return "deep-ntfs";
+    case kDeepFat: return "deep-fat";
+    case kCarved: return "carved";
+    default: return "unknown";
+  }
+}
+
+std::string RecordJson(const FoundRecord& record, const std::string& folderPath) {
+  std::string name = NameOf(record);
+  char numbers[160];
+  std::snprintf(numbers, sizeof numbers,
+                ",\"size\":%" PRIu64 ",\"entrySector\":%" PRIu64 ",\"firstCluster\":%u",
+                record.fileSize, record.entrySector, record.firstCluster);
+  return "{\"name\":" + JsonString(name) + ",\"path\":" + JsonString(folderPath) + numbers +
+         ",\"created\":" + JsonString(FormatFileTime(record.createTime)) +
+         ",\"modified\":" + JsonString(FormatFileTime(record.writeTime)) +
+         ",\"accessed\":" + JsonString(FormatFileTime(record.accessTime)) +
+         ",\"type\":" + JsonString(LowerExtension(name)) +
+         ",\"group\":" + JsonString(GroupFolderOfName(name)) +
+         ",\"engine\":" + JsonString(EngineKindName(record.engineKind)) +
+         ",\"contentOk\":" + (record.contentOk ? "true" : "false") +
+         ",\"deleted\":" + (record.isDeleted ? "true" : "false") + "}";
+}
+
+std::string RecordLine(const FoundRecord& record, const std::string& folderPath) {
+  char size[32];
+  std::snprintf(size, sizeof size, "%14" PRIu64, record.fileSize);
+  std::string modified = FormatFileTime(record.writeTime);
+  if (modified.empty()) modified = "-";
+  std::string line = std::string(size) + "  " + modified;
+  line.resize(std::max<size_t>(line.size(), 36), ' ');
+  line += "  " + folderPath + NameOf(record);
+  if (!record.contentOk) line += "  (content does not match its type)";
+  return line;
+}
+
+void PrintGroupSummary(std::FILE* out, const std::vector<FoundRecord>& records) {
+  std::map<std::string, std::pair<uint64_t, uint64_t>> groups;
+  uint64_t totalBytes = 0;
+  for (const auto& record : records) {
+    auto& group = groups[GroupFolderOfName(NameOf(record))];
+    ++group.first;
+    group.second += record.fileSize;
+    totalBytes += record.fileSize;
+  }
+  std::fprintf(out, "Found %zu files (%s)\n", records.size(),
+               FormatSize(static_cast<int64_t>(totalBytes)).c_str());
+  for (const auto& [name, group] : groups)
+    std::fprintf(out, "  %-9s %8" PRIu64 " files  %s\n", name.c_str(), group.first,
+                 FormatSize(static_cast<int64_t>(group.second)).c_str());
+}
+
+}  // namespace salvora

@@ -1,0 +1,17 @@
+#pragma once
+// How found records are shown: text lines or one JSON object per record,
+// and the closing summary by type group.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "results/FoundRecord.h"
+
+namespace salvora {
+
+std::string RecordJson(const FoundRecord& record, const std::string& folderPath);
+std::string RecordLine(const FoundRecord& record, const std::string& folderPath);
+void PrintGroupSummary(std::FILE* out, const std::vector<FoundRecord>& records);
+const char* EngineKindName(uint32_t engineKind);
+
+}  // namespace salvora

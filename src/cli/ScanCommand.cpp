@@ -1,0 +1,190 @@
+#include "cli/ScanCommand.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "cli/Cancel.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Progress.h"
+#include "cli/RecordOutput.h"
+#include "cli/SourceSpec.h"
+#include "cli/TypeFilter.h"
+#include "platform/BlockDevices.h"
+#include "platform/ErrorCodes.h"
+#include "platform/OutputFile.h"
+#include "results/RecoveryNames.h"
+#include "results/ScanHistory.h"
+#include "storage/EngineSelection.h"
+
+namespace salvora {
+namespace {
+
+SelectionResult SelectEngine(const ScanSource& source, bool deep) {
+  if (source.kind == ScanSource::Kind::kImage)
+    return CreateImageEngine(source.path, source.sourceTag, deep);
+  return CreateDiskEngine(source.diskNumber, source.firstSector, source.sectorCount,
+                          source.sourceTag, deep);
+}
+
+// Quick scans keep their results only for the life of the command.
+class QuickRunFolder {
+ public:
+  QuickRunFolder(bool active, bool keep) : active_(active), keep_(keep) {
+    if (active_) folder_ = ScanHistory::Instance().NewRunFolder();
+  }
+  ~QuickRunFolder() {
+    if (!active_) return;
+    if (keep_) {
+      std::fprintf(stderr, "scan results kept in %s\n", folder_.c_str());
+      return;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
+
+ private:
+  bool active_, keep_;
+  std::string folder_;
+};
+
+std::string RecoveryPathOf(IFileRecoveryParse& engine, const FoundRecord& record,
+                           const ScanOptions& options) {
+  if (!options.keepPaths) return GroupedRecoveryPath(options.destination, record);
+  std::string folderPath;
+  engine.GetRecordPath(record, folderPath);
+  std::string root = options.destination;
+  if (!root.empty() && root.back() == '/') root.pop_back();
+  return UniquePath(root + "/" + SafeRelativeFolder(folderPath) + SafeRecordName(record));
+}
+
+// Copies every listed record; returns how many failed, or -1 on cancel.
+int64_t RecoverAll(IFileRecoveryParse& engine, const std::vector<FoundRecord>& records,
+                   const ScanOptions& options) {
+  ProgressPrinter progress("Recovering");
+  int64_t failed = 0;
+  int depth = PathDepth(options.destination);
+  for (const FoundRecord& record : records) {
+    engine.SetCallbacks(nullptr, &ProgressPrinter::OnTransfer, &progress, 100);
+    std::string path = RecoveryPathOf(engine, record, options);
+    int result = engine.RecoverItem(&record, path, depth);
+    if (result == kCancelled) return -1;
+    if (result != kOk) {
+      // A failure the engine already reported through the callback is
+      // counted there; count the rest here.
+      if (progress.FailedFiles() == static_cast<uint64_t>(failed)) {
+        progress.Finish();
+        std::fprintf(stderr, "failed: %s: %s\n", path.c_str(), ErrorMessage(result).c_str());
+      }
+      ++failed;
+    }
+  }
+  progress.Finish();
+  return failed;
+}
+
+void PrintRecords(IFileRecoveryParse& engine, const std::vector<FoundRecord>& records, bool json) {
+  for (const FoundRecord& record : records) {
+    std::string folderPath;
+    engine.GetRecordPath(record, folderPath);
+    std::string line = json ? RecordJson(record, folderPath) : RecordLine(record, folderPath);
+    std::fprintf(stdout, "%s\n", line.c_str());
+  }
+}
+
+bool CheckDestination(const ScanOptions& options, const ScanSource& source) {
+  if (!source.deviceToProtect.empty() && PathLiesOnDevice(options.destination, source.deviceToProtect)) {
+    std::fprintf(stderr,
+                 "salvora: %s lies on the disk being recovered; choose a folder on another disk so "
+                 "that nothing recoverable is overwritten\n",
+                 options.destination.c_str());
+    return false;
+  }
+  if (CreateFolders(options.destination) != kOk) {
+    std::fprintf(stderr, "salvora: cannot create %s\n", options.destination.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunScan(const ScanOptions& options, bool recover) {
+  InstallCancelHandler();
+  ScanSource source;
+  std::string reason, filter;
+  if (!ResolveSource(options.source, source, reason) ||
+      !BuildTypeFilter(options.types, filter, reason)) {
+    std::fprintf(stderr, "salvora: %s\n", reason.c_str());
+    return kExitUsage;
+  }
+  if (recover && !CheckDestination(options, source)) return kExitUsage;
+  QuickRunFolder runFolder(!options.deep, options.keepResults);
+  SelectionResult selection = SelectEngine(source, options.deep);
+  if (!selection.engine) {
+    std::fprintf(stderr, "salvora: cannot scan %s: %s\n", options.source.c_str(),
+                 selection.message.c_str());
+    return kExitUsage;
+  }
+  IFileRecoveryParse& engine = *selection.engine;
+  int scanResult;
+  {
+    ProgressPrinter progress(options.deep ? "Deep scan" : "Quick scan");
+    engine.SetCallbacks(&ProgressPrinter::OnScan, nullptr, &progress, 100);
+    scanResult = engine.Scan(nullptr);
+  }
+  bool cancelled = scanResult == kCancelled;
+  if (scanResult != kOk && !cancelled) {
+    std::fprintf(stderr, "salvora: the scan of %s failed: %s\n", options.source.c_str(),
+                 ErrorMessage(scanResult).c_str());
+    return kExitUsage;
+  }
+  if (cancelled) std::fprintf(stderr, "scan cancelled; showing what was found so far\n");
+  std::vector<FoundRecord> records;
+  engine.ListByType(filter, records);
+  int64_t failed = 0;
+  if (recover && !cancelled) {
+    failed = RecoverAll(engine, records, options);
+    if (failed < 0) return kExitCancelled;
+    std::fprintf(stderr, "recovered %zu of %zu files into %s\n",
+                 records.size() - static_cast<size_t>(failed), records.size(),
+                 options.destination.c_str());
+  } else {
+    PrintRecords(engine, records, options.json);
+  }
+  PrintGroupSummary(options.json || recover ? stderr : stdout, records);
+  if (cancelled) return kExitCancelled;
+  return failed > 0 ? kExitSomeFailed : kExitOk;
+}
+
+void AddScanCommands(CLI::App& app, int& exitCode) {
+  static ScanOptions options;
+  for (bool recover : {false, true}) {
+    CLI::App* command = app.add_subcommand(
+        recover ? "recover" : "scan",
+        recover ? "scan SOURCE and copy the files found into a folder"
+                : "scan SOURCE and list the deleted and lost files found");
+    auto* quick = command->add_flag("--quick", options.quick,
+                                    "list deleted files from the file system (default)");
+    command->add_flag("--deep", options.deep, "also rebuild formatted volumes and carve files")
+        ->excludes(quick);
+    command->add_option("--types", options.types,
+                        "extensions (jpg,png) or groups (photo,audio,video,document,archive,other)");
+    command->add_flag("--keep-results", options.keepResults,
+                      "keep a quick scan's result store instead of deleting it");
+    if (recover) {
+      command->add_option("--to", options.destination, "folder to copy the files into")->required();
+      command->add_flag("--keep-paths", options.keepPaths,
+                        "rebuild the original folders instead of sorting files by type");
+    } else {
+      command->add_flag("--json", options.json, "one JSON object per found file on stdout");
+    }
+    command->add_option("SOURCE", options.source, "image file, disk or partition node")
+        ->required();
+    command->callback([&exitCode, recover] { exitCode = RunScan(options, recover); });
+  }
+}
+
+}  // namespace salvora

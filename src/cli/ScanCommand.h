@@ -1,0 +1,23 @@
+#pragma once
+// `salvora scan` and `salvora recover`: the whole road of a scan through
+// engine selection, the scan, the type listing and, for recover, the copy of
+// every listed file.
+#include <string>
+
+namespace salvora {
+
+struct ScanOptions {
+  bool quick = false;
+  bool deep = false;
+  std::string types;
+  bool json = false;
+  std::string source;
+  bool keepResults = false;
+  // recover only
+  std::string destination;
+  bool keepPaths = false;
+};
+
+int RunScan(const ScanOptions& options, bool recover);
+
+}  // namespace salvora

@@ -1,0 +1,141 @@
+#include "platform/BlockDevices.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace salvora {
+namespace fs = std::filesystem;
+namespace {
+
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+bool IsDiskName(const std::string& name) {
+  if (StartsWith(name, "loop")) {
+    std::error_code ec;
+    return fs::exists("/sys/block/" + name + "/loop/backing_file", ec);
+  }
+  if (StartsWith(name, "nvme")) return name.find('n', 4) != std::string::npos;
+  return StartsWith(name, "sd") || StartsWith(name, "mmcblk") || StartsWith(name, "vd") ||
+         StartsWith(name, "xvd") || StartsWith(name, "hd");
+}
+
+bool ParseDevNumbers(const std::string& text, uint32_t& major, uint32_t& minor) {
+  return std::sscanf(text.c_str(), "%u:%u", &major, &minor) == 2;
+}
+
+uint64_t ReadSysfsNumber(const std::string& path) {
+  std::string text = ReadSysfsText(path);
+  return text.empty() ? 0 : std::strtoull(text.c_str(), nullptr, 10);
+}
+
+// The sysfs folder of a device node, through its device number.
+bool SysfsFolderOfNode(const std::string& nodePath, fs::path& folder) {
+  struct stat st {};
+  if (::stat(nodePath.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+  std::error_code ec;
+  fs::path link = "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
+                  std::to_string(minor(st.st_rdev));
+  folder = fs::canonical(link, ec);
+  return !ec;
+}
+
+// The kernel name of the whole disk behind a sysfs device folder.
+std::string DiskNameOfFolder(const fs::path& folder) {
+  std::error_code ec;
+  if (fs::exists(folder / "partition", ec)) return folder.parent_path().filename().string();
+  return folder.filename().string();
+}
+
+}  // namespace
+
+bool PathLiesOnDevice(const std::string& path, const std::string& devicePath) {
+  fs::path deviceFolder;
+  if (!SysfsFolderOfNode(devicePath, deviceFolder)) return false;
+  std::error_code ec;
+  fs::path probe = fs::absolute(path, ec);
+  // The destination may not exist yet: look at its nearest existing parent.
+  while (!probe.empty() && !fs::exists(probe, ec) && probe != probe.parent_path())
+    probe = probe.parent_path();
+  struct stat st {};
+  if (::stat(probe.c_str(), &st) != 0) return false;
+  fs::path fileFolder = fs::canonical("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                                          std::to_string(minor(st.st_dev)),
+                                      ec);
+  if (ec) return false;
+  return DiskNameOfFolder(fileFolder) == DiskNameOfFolder(deviceFolder);
+}
+
+std::string ReadSysfsText(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+std::vector<WholeDisk> ListWholeDisks() {
+  std::vector<WholeDisk> disks;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/sys/block", ec)) {
+    std::string name = entry.path().filename().string();
+    if (!IsDiskName(name)) continue;
+    WholeDisk disk;
+    if (!ParseDevNumbers(ReadSysfsText(entry.path().string() + "/dev"), disk.major, disk.minor))
+      continue;
+    disk.name = name;
+    disk.devicePath = "/dev/" + name;
+    disks.push_back(disk);
+  }
+  std::sort(disks.begin(), disks.end(), [](const WholeDisk& a, const WholeDisk& b) {
+    return a.major != b.major ? a.major < b.major : a.minor < b.minor;
+  });
+  for (uint32_t i = 0; i < disks.size(); ++i) disks[i].number = i;
+  return disks;
+}
+
+bool DiskDevicePath(uint32_t diskNumber, std::string& path) {
+  auto disks = ListWholeDisks();
+  if (diskNumber >= disks.size()) return false;
+  path = disks[diskNumber].devicePath;
+  return true;
+}
+
+bool DiskNumberOfNode(const std::string& nodePath, uint32_t& diskNumber) {
+  fs::path folder;
+  if (!SysfsFolderOfNode(nodePath, folder)) return false;
+  for (const auto& disk : ListWholeDisks()) {
+    if (disk.name == folder.filename().string()) {
+      diskNumber = disk.number;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool LocatePartition(const std::string& nodePath, PartitionLocation& out) {
+  fs::path folder;
+  if (!SysfsFolderOfNode(nodePath, folder)) return false;
+  std::error_code ec;
+  if (!fs::exists(folder / "partition", ec)) return false;
+  std::string diskName = folder.parent_path().filename().string();
+  for (const auto& disk : ListWholeDisks()) {
+    if (disk.name != diskName) continue;
+    uint64_t logical = ReadSysfsNumber("/sys/block/" + diskName + "/queue/logical_block_size");
+    if (logical < 512) logical = 512;
+    // sysfs counts partitions in 512-byte units whatever the sector size.
+    out.diskNumber = disk.number;
+    out.diskPath = disk.devicePath;
+    out.partitionNumber = static_cast<int>(ReadSysfsNumber((folder / "partition").string()));
+    out.firstSector = ReadSysfsNumber((folder / "start").string()) * 512 / logical;
+    out.sectorCount = ReadSysfsNumber((folder / "size").string()) * 512 / logical;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace salvora

@@ -1,0 +1,48 @@
+#pragma once
+// Whole disks and partitions as the kernel lists them in sysfs. A disk number
+// is the position of a whole-disk device among all of them, ordered by their
+// device numbers, so the same hardware keeps its number while nothing is
+// plugged in or out.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace salvora {
+
+struct WholeDisk {
+  uint32_t number = 0;      // disk number
+  std::string name;         // kernel name, "sdb"
+  std::string devicePath;   // "/dev/sdb"
+  uint32_t major = 0, minor = 0;
+};
+
+struct PartitionLocation {
+  uint32_t diskNumber = 0;
+  int partitionNumber = 0;
+  uint64_t firstSector = 0;  // in the disk's logical sectors
+  uint64_t sectorCount = 0;
+  std::string diskPath;      // "/dev/sdb"
+};
+
+// sd*, nvme*n*, mmcblk*, vd*, xvd*, hd* and loop devices with a backing file.
+std::vector<WholeDisk> ListWholeDisks();
+
+// The device node of a disk number; false when there is no such disk.
+bool DiskDevicePath(uint32_t diskNumber, std::string& path);
+
+// The disk number of a whole-disk node ("/dev/sdb"); false for anything else.
+bool DiskNumberOfNode(const std::string& nodePath, uint32_t& diskNumber);
+
+// Where a partition node ("/dev/sdb1") lies on its disk; false when the node
+// is not a partition of a listed disk.
+bool LocatePartition(const std::string& nodePath, PartitionLocation& out);
+
+// True when `path` lives on the block device `devicePath` or on any
+// partition of the disk that holds it: writing there could overwrite what
+// is being recovered or copied.
+bool PathLiesOnDevice(const std::string& path, const std::string& devicePath);
+
+// Reads one line of a sysfs attribute; empty when missing.
+std::string ReadSysfsText(const std::string& path);
+
+}  // namespace salvora

@@ -1,0 +1,31 @@
+#pragma once
+// Positioned reads of a file or block device opened read-only. The interface
+// exists so that tests can put a source in place that fails on chosen
+// sectors, exactly as a dying disk would.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace salvora {
+
+class RandomAccessFile {
+ public:
+  virtual ~RandomAccessFile() = default;
+  // Reads up to `length` bytes at `offset`. Returns the bytes read (0 at the
+  // end), or a negative errno value on failure.
+  virtual long long ReadAt(void* buffer, size_t length, uint64_t offset) = 0;
+  // Size in bytes of the file or device.
+  virtual uint64_t Size() const = 0;
+  // Logical sector size of a block device, 512 for a regular file.
+  virtual uint32_t LogicalSectorSize() const = 0;
+  virtual bool IsBlockDevice() const = 0;
+};
+
+// Opens a regular file or block device read-only. Never writes to it. On
+// failure returns a result code and, in `message`, a sentence naming the
+// device and what is missing (for example the permission to read it).
+int OpenRandomAccessFile(const std::string& path, std::unique_ptr<RandomAccessFile>& out,
+                         std::string* message = nullptr);
+
+}  // namespace salvora

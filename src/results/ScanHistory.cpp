@@ -1,0 +1,268 @@
+#include "results/ScanHistory.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/DataFolders.h"
+#include "platform/ErrorCodes.h"
+
+namespace salvora {
+namespace fs = std::filesystem;
+namespace {
+
+uint64_t Join(uint32_t low, uint32_t high) { return low | static_cast<uint64_t>(high) << 32; }
+
+std::string Utf16ToUtf8(const uint16_t* units, size_t capacity) {
+  std::string out;
+  for (size_t i = 0; i < capacity && units[i]; ++i) {
+    uint32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < capacity && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Decodes one UTF-8 sequence at `i`; malformed bytes stand for themselves.
+uint32_t NextCodePoint(const std::string& text, size_t& i) {
+  unsigned char b = static_cast<unsigned char>(text[i++]);
+  int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+  uint32_t c = extra == 3 ? b & 0x07 : extra == 2 ? b & 0x0F : extra == 1 ? b & 0x1F : b;
+  for (int k = 0; k < extra && i < text.size(); ++k)
+    c = c << 6 | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  return c;
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  auto trim = [](std::string s) {
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+  };
+  return trim(a) == trim(b);
+}
+
+void RemoveFolder(const std::string& folder) {
+  std::error_code ec;
+  if (!folder.empty()) fs::remove_all(folder, ec);
+}
+
+}  // namespace
+
+ScanPosition PositionOf(const ScanHistoryEntry& entry) {
+  const uint32_t* p = entry.progress;
+  return {Join(p[0], p[1]), Join(p[2], p[3]), Join(p[4], p[5]), Join(p[6], p[7]),
+          Join(p[8], p[9])};
+}
+
+void SetPosition(ScanHistoryEntry& entry, const ScanPosition& position) {
+  const uint64_t values[5] = {position.rangeStart, position.rangeLength, position.offset,
+                              position.sectorsDone, position.filesFound};
+  for (int i = 0; i < 5; ++i) {
+    entry.progress[2 * i] = static_cast<uint32_t>(values[i]);
+    entry.progress[2 * i + 1] = static_cast<uint32_t>(values[i] >> 32);
+  }
+}
+
+std::string EntryImagePath(const ScanHistoryEntry& entry) {
+  return Utf16ToUtf8(entry.imagePath, 260);
+}
+
+std::string EntryResultFolder(const ScanHistoryEntry& entry) {
+  return Utf16ToUtf8(entry.resultFolder, 260);
+}
+
+bool SetEntryText(uint16_t (&field)[260], const std::string& utf8) {
+  std::memset(field, 0, sizeof field);
+  size_t units = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t c = NextCodePoint(utf8, i);
+    size_t need = c >= 0x10000 ? 2 : 1;
+    if (units + need > 259) {
+      std::memset(field, 0, sizeof field);
+      return false;
+    }
+    if (need == 2) {
+      c -= 0x10000;
+      field[units++] = static_cast<uint16_t>(0xD800 + (c >> 10));
+      field[units++] = static_cast<uint16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      field[units++] = static_cast<uint16_t>(c);
+    }
+  }
+  return true;
+}
+
+ScanHistory& ScanHistory::Instance() {
+  static ScanHistory history;
+  return history;
+}
+
+void ScanHistory::EnsureLoaded() {
+  if (!loaded_ || folder_ != ScanLogFolder().string()) Load();
+}
+
+void ScanHistory::Load() {
+  folder_ = ScanLogFolder().string();
+  loaded_ = true;
+  counter_ = 0;
+  entries_.clear();
+  resume_ = false;
+  resumeFolder_.clear();
+  std::error_code ec;
+  std::string config = folder_ + "/config", temp = folder_ + "/config.tmp";
+  if (!fs::exists(config, ec) && fs::exists(temp, ec)) fs::rename(temp, config, ec);
+  std::ifstream in(config, std::ios::binary);
+  if (!in.read(reinterpret_cast<char*>(&counter_), sizeof counter_)) {
+    counter_ = 0;
+    return;
+  }
+  ScanHistoryEntry entry;
+  while (in.read(reinterpret_cast<char*>(&entry), sizeof entry)) {
+    entry.imagePath[259] = 0;
+    entry.resultFolder[259] = 0;
+    std::string resultFolder = EntryResultFolder(entry);
+    // An entry whose folder has gone cannot be resumed.
+    if (!resultFolder.empty() && fs::is_directory(resultFolder, ec)) entries_.push_back(entry);
+  }
+}
+
+int ScanHistory::Save() {
+  EnsureLoaded();
+  std::error_code ec;
+  fs::create_directories(folder_, ec);
+  std::string config = folder_ + "/config", temp = folder_ + "/config.tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(&counter_), sizeof counter_);
+    for (const auto& entry : entries_)
+      out.write(reinterpret_cast<const char*>(&entry), sizeof entry);
+    out.flush();
+    if (!out) return kWriteFault;
+  }
+  fs::rename(temp, config, ec);
+  return ec ? kWriteFault : kOk;
+}
+
+bool ScanHistory::FindVolume(const uint32_t (&keys)[5], uint64_t freeBytes,
+                             ScanHistoryEntry& found) {
+  EnsureLoaded();
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const auto& e = entries_[i];
+    if (e.imagePath[0] != 0 || e.key1 != keys[0] || e.key2 != keys[1] || e.key3 != keys[2] ||
+        e.key4 != keys[3] || e.key5 != keys[4])
+      continue;
+    if (e.freeBytes == freeBytes) {
+      found = e;
+      resume_ = true;
+      resumeFolder_ = EntryResultFolder(e);
+      return true;
+    }
+    RemoveEntryWithFolder(EntryResultFolder(e));
+    return false;
+  }
+  return false;
+}
+
+bool ScanHistory::FindImage(const std::string& path, uint64_t writeTime,
+                            ScanHistoryEntry& found) {
+  EnsureLoaded();
+  for (const auto& e : entries_) {
+    if (EntryImagePath(e) != path) continue;
+    if (e.imageWriteTime == writeTime) {
+      found = e;
+      resume_ = true;
+      resumeFolder_ = EntryResultFolder(e);
+      return true;
+    }
+    RemoveEntryWithFolder(EntryResultFolder(e));
+    return false;
+  }
+  return false;
+}
+
+int ScanHistory::AddOrUpdate(const ScanHistoryEntry& entry) {
+  EnsureLoaded();
+  for (auto& e : entries_) {
+    bool sameImage = entry.imagePath[0] != 0 && EntryImagePath(e) == EntryImagePath(entry);
+    bool sameVolume = entry.imagePath[0] == 0 && e.imagePath[0] == 0 && e.key1 == entry.key1 &&
+                      e.key2 == entry.key2 && e.key3 == entry.key3 && e.key4 == entry.key4 &&
+                      e.key5 == entry.key5;
+    if (sameImage || sameVolume) {
+      e = entry;
+      return Save();
+    }
+  }
+  entries_.push_back(entry);
+  return Save();
+}
+
+void ScanHistory::RemoveEntryWithFolder(const std::string& folder) {
+  EnsureLoaded();
+  for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+    if (SameFolder(EntryResultFolder(*it), folder)) {
+      entries_.erase(it);
+      Save();
+      break;
+    }
+  }
+  RemoveFolder(folder);
+}
+
+std::string ScanHistory::RunFolderPath(uint64_t number) const {
+  return folder_ + "/" + std::to_string(number) + "/";
+}
+
+std::string ScanHistory::NewRunFolder() {
+  EnsureLoaded();
+  ++counter_;
+  resume_ = false;
+  resumeFolder_.clear();
+  std::string folder = RunFolderPath(counter_);
+  RemoveEntryWithFolder(folder);
+  return folder;
+}
+
+void ScanHistory::UndoNewRunFolder() {
+  EnsureLoaded();
+  if (counter_ > 0) --counter_;
+}
+
+std::string ScanHistory::CurrentRunFolder() {
+  EnsureLoaded();
+  return resume_ ? resumeFolder_ : RunFolderPath(counter_);
+}
+
+void ScanHistory::ClearResume() {
+  resume_ = false;
+  resumeFolder_.clear();
+}
+
+const std::vector<ScanHistoryEntry>& ScanHistory::Entries() {
+  EnsureLoaded();
+  return entries_;
+}
+
+uint64_t ScanHistory::RunCounter() {
+  EnsureLoaded();
+  return counter_;
+}
+
+}  // namespace salvora

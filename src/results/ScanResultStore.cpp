@@ -1,0 +1,370 @@
+#include "results/ScanResultStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <unordered_set>
+
+#include "platform/ErrorCodes.h"
+#include "platform/OutputFile.h"
+#include "results/TypeGroups.h"
+
+namespace salvora {
+namespace {
+
+constexpr size_t kRecordBytes = sizeof(FoundRecord);
+constexpr size_t kRecordsPerChunk = kStoreBufferBytes / kRecordBytes;
+
+int OpenReadWrite(const std::string& path) {
+  return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+}
+
+bool ReadWhole(int fd, std::string& out) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  out.resize(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < out.size()) {
+    ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  out.resize(done);
+  return true;
+}
+
+bool WriteAt(int fd, const void* data, size_t length, uint64_t offset) {
+  const char* bytes = static_cast<const char*>(data);
+  while (length > 0) {
+    ssize_t n = ::pwrite(fd, bytes, length, static_cast<off_t>(offset));
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      return false;
+    }
+    bytes += n;
+    length -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool IsHiddenImage(const FoundRecord& record) {
+  if (record.isFolder || record.contentOk != 0) return false;
+  return IsImageExtension(LowerExtension(std::string_view(record.name, RecordNameLength(record.name))));
+}
+
+}  // namespace
+
+ScanResultStore::~ScanResultStore() { CloseStore(); }
+
+int ScanResultStore::OpenStore(const std::string& folder, const std::string& name) {
+  CloseStore();
+  int result = CreateFolders(folder);
+  if (result != kOk) return result;
+  std::string base = folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+  dataPath_ = base;
+  relationPath_ = base + "_Relation";
+  folderPath_ = base + "_DirInfo";
+  data_ = OpenReadWrite(dataPath_);
+  if (data_ < 0) return ErrnoToCode(errno, IoDirection::kWrite);
+  relation_ = OpenReadWrite(relationPath_);
+  struct stat st {};
+  if (relation_ < 0 || ::fstat(data_, &st) != 0) {
+    int code = ErrnoToCode(errno, IoDirection::kWrite);
+    CloseStore();
+    return code;
+  }
+  // A torn last record of a crashed scan is not a record.
+  recordsOnDisk_ = static_cast<uint64_t>(st.st_size) / kRecordBytes;
+  LoadRelationFile();
+  buffer_.assign(kStoreBufferBytes, 0);
+  folders_ = OpenReadWrite(folderPath_);
+  if (folders_ >= 0) LoadFolderFile();
+  recordCount_ = 0;
+  bytesAppended_ = 0;
+  return kOk;
+}
+
+void ScanResultStore::LoadRelationFile() {
+  std::string text;
+  if (ReadWhole(relation_, text)) ParseRelationText(text.data(), text.size(), relations_);
+}
+
+void ScanResultStore::LoadFolderFile() {
+  std::string bytes;
+  if (!ReadWhole(folders_, bytes)) return;
+  for (size_t at = 0; at + sizeof(FolderInfo) <= bytes.size(); at += sizeof(FolderInfo)) {
+    FolderInfo info;
+    std::memcpy(&info, bytes.data() + at, sizeof info);
+    info.name[kRecordNameBytes - 1] = '\0';
+    folderList_.push_back(info);
+  }
+}
+
+FoundRecord* ScanResultStore::AppendRecord() {
+  if (!IsOpen()) return nullptr;
+  if (pendingBytes_ + kRecordBytes > kStoreBufferBytes) WritePending();
+  auto* slot = reinterpret_cast<FoundRecord*>(buffer_.data() + pendingBytes_);
+  std::memset(slot, 0, kRecordBytes);
+  pendingBytes_ += kRecordBytes;
+  ++recordCount_;
+  bytesAppended_ += kRecordBytes;
+  return slot;
+}
+
+int ScanResultStore::WritePending() {
+  if (pendingBytes_ == 0) return kOk;
+  bool ok = WriteAt(data_, buffer_.data(), pendingBytes_, recordsOnDisk_ * kRecordBytes);
+  int code = ok ? kOk : ErrnoToCode(errno, IoDirection::kWrite);
+  // Records that could not be written are dropped rather than retried
+  // forever; the flush that follows reports the failure.
+  if (ok) recordsOnDisk_ += pendingBytes_ / kRecordBytes;
+  pendingBytes_ = 0;
+  return code;
+}
+
+void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, uint32_t recordNo,
+                                  uint32_t firstCluster, const char* folderName) {
+  relations_[FolderKey(parentCluster, parentDepth)].push_back(recordNo);
+  parentIndex_.clear();
+  if (folderName) {
+    FolderInfo info {};
+    info.folderCluster = firstCluster;
+    info.recordNo = recordNo;
+    SetRecordName(info.name, folderName);
+    folderList_.push_back(info);
+    folderIndex_.clear();
+  }
+}
+
+int ScanResultStore::Flush() {
+  if (!IsOpen()) return kInvalidParameter;
+  int dataResult = WritePending();
+  if (dataResult != kOk) return dataResult;
+  std::string text;
+  for (const auto& [key, children] : relations_) text += FormatRelationItem(key, children);
+  if (WriteAt(relation_, text.data(), text.size(), 0))
+    [[maybe_unused]] int ignored = ::ftruncate(relation_, static_cast<off_t>(text.size()));
+  int folderResult = kOk;
+  if (folders_ >= 0) {
+    uint64_t offset = 0;
+    for (const FolderInfo& info : folderList_) {
+      if (!WriteAt(folders_, &info, sizeof info, offset))
+        folderResult = ErrnoToCode(errno, IoDirection::kWrite);
+      offset += sizeof info;
+    }
+  }
+  return folderResult;
+}
+
+int ScanResultStore::ReadRecord(uint32_t recordNo, FoundRecord& out) {
+  if (!IsOpen() || recordNo == 0 || recordNo > recordsOnDisk_) return kInvalidParameter;
+  uint64_t offset = static_cast<uint64_t>(recordNo - 1) * kRecordBytes;
+  ssize_t n = ::pread(data_, &out, kRecordBytes, static_cast<off_t>(offset));
+  if (n < 0) return ErrnoToCode(errno);
+  if (static_cast<size_t>(n) != kRecordBytes) return kReadFault;
+  out.name[kRecordNameBytes - 1] = '\0';
+  return kOk;
+}
+
+int ScanResultStore::ListChildren(uint64_t key, std::vector<FoundRecord>& out) {
+  if (relations_.empty()) return kOk;
+  auto it = key == 0 ? relations_.begin() : relations_.find(key);
+  if (it == relations_.end()) return kOk;
+  for (uint32_t child : it->second) {
+    FoundRecord record;
+    // Children that point outside the data file come from a damaged store.
+    if (child == 0 || child > recordsOnDisk_) continue;
+    int result = ReadRecord(child, record);
+    if (result != kOk) return result;
+    if (!IsHiddenImage(record)) out.push_back(record);
+  }
+  SortRecords(out);
+  return kOk;
+}
+
+int ScanResultStore::CountFiles(uint64_t key, uint32_t& count) {
+  count = 0;
+  if (relations_.empty()) return kOk;
+  std::deque<uint64_t> queue{key == 0 ? relations_.begin()->first : key};
+  std::unordered_set<uint64_t> seen{queue.front()};
+  while (!queue.empty()) {
+    uint64_t current = queue.front();
+    queue.pop_front();
+    auto it = relations_.find(current);
+    if (it == relations_.end()) continue;
+    uint32_t childDepth = static_cast<uint32_t>(current >> 32) + 1;
+    for (uint32_t child : it->second) {
+      FoundRecord record;
+      if (child == 0 || child > recordsOnDisk_) continue;
+      int result = ReadRecord(child, record);
+      if (result != kOk) return result;
+      if (!record.isFolder) {
+        ++count;
+      } else {
+        uint64_t childKey = FolderKey(record.firstCluster, childDepth);
+        if (seen.insert(childKey).second) queue.push_back(childKey);
+      }
+    }
+  }
+  return kOk;
+}
+
+void ScanResultStore::BuildIndexes() {
+  if (parentIndex_.empty()) {
+    for (const auto& [key, children] : relations_)
+      for (uint32_t child : children) parentIndex_.emplace(child, key);
+  }
+  if (folderIndex_.empty()) {
+    for (size_t i = 0; i < folderList_.size(); ++i)
+      folderIndex_.emplace(folderList_[i].folderCluster, i);
+  }
+}
+
+bool ScanResultStore::FindParentKey(uint32_t recordNo, uint64_t& key) {
+  BuildIndexes();
+  auto it = parentIndex_.find(recordNo);
+  if (it == parentIndex_.end()) return false;
+  key = it->second;
+  return true;
+}
+
+bool ScanResultStore::FindFolderRecord(uint32_t cluster, uint32_t exceptRecordNo,
+                                       FoundRecord& out) {
+  std::vector<unsigned char> chunk(kStoreBufferBytes);
+  for (uint64_t first = 0; first < recordsOnDisk_; first += kRecordsPerChunk) {
+    size_t count = static_cast<size_t>(std::min<uint64_t>(kRecordsPerChunk, recordsOnDisk_ - first));
+    ssize_t n = ::pread(data_, chunk.data(), count * kRecordBytes,
+                        static_cast<off_t>(first * kRecordBytes));
+    if (n <= 0) return false;
+    for (size_t i = 0; i < static_cast<size_t>(n) / kRecordBytes; ++i) {
+      FoundRecord record;
+      std::memcpy(&record, chunk.data() + i * kRecordBytes, kRecordBytes);
+      if (record.isFolder && record.firstCluster == cluster) {
+        if (record.recordNo == exceptRecordNo) return false;
+        record.name[kRecordNameBytes - 1] = '\0';
+        out = record;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<FoundRecord>& out) {
+  if (!IsOpen()) return kInvalidParameter;
+  uint32_t current = record.recordNo;
+  std::unordered_set<uint32_t> visited{current};
+  for (;;) {
+    uint64_t key = 0;
+    if (!FindParentKey(current, key)) return kOk;
+    uint32_t cluster = static_cast<uint32_t>(key);
+    FoundRecord parent {};
+    auto folder = folderIndex_.find(cluster);
+    if (folder != folderIndex_.end()) {
+      const FolderInfo& info = folderList_[folder->second];
+      if (info.recordNo == current) return kOk;
+      parent.isFolder = 1;
+      parent.recordNo = info.recordNo;
+      parent.firstCluster = cluster;
+      SetRecordName(parent.name, info.name, RecordNameLength(info.name));
+    } else if (!FindFolderRecord(cluster, current, parent)) {
+      return kInvalidParameter;
+    }
+    // A parent chain that comes back to a record already met is a damaged
+    // store: stop rather than walk for ever.
+    if (!visited.insert(parent.recordNo).second) return kOk;
+    out.push_back(parent);
+    current = parent.recordNo;
+  }
+}
+
+int ScanResultStore::RecordPath(const FoundRecord& record, std::string& out) {
+  std::vector<FoundRecord> ancestors;
+  CollectAncestors(record, ancestors);
+  out.clear();
+  for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) {
+    out.append(it->name, RecordNameLength(it->name));
+    out += '/';
+  }
+  return kOk;
+}
+
+bool ScanResultStore::FolderDepthOf(const FoundRecord& folder, uint32_t& depth) {
+  uint64_t key = 0;
+  if (!FindParentKey(folder.recordNo, key)) return false;
+  depth = static_cast<uint32_t>(key >> 32) + 1;
+  return true;
+}
+
+int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRecord>& out) {
+  if (!IsOpen()) return 0;
+  Flush();
+  bool otherInForce = filter.find(".other") != std::string::npos;
+  int fd = ::open(dataPath_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct stat st {};
+  ::fstat(fd, &st);
+  uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+  std::vector<unsigned char> chunk(kStoreBufferBytes);
+  uint64_t offset = 0;
+  while (offset < fileSize) {
+    ssize_t n = ::pread(fd, chunk.data(), chunk.size(), static_cast<off_t>(offset));
+    if (n <= 0) break;
+    offset += static_cast<uint64_t>(n);
+    for (size_t at = 0; at + kRecordBytes <= static_cast<size_t>(n); at += kRecordBytes) {
+      FoundRecord record;
+      std::memcpy(&record, chunk.data() + at, kRecordBytes);
+      record.name[kRecordNameBytes - 1] = '\0';
+      if (record.isFolder || IsHiddenImage(record)) continue;
+      if (FilterTakesName(filter, otherInForce, std::string_view(record.name, RecordNameLength(record.name))))
+        out.push_back(record);
+    }
+    if (listCallback_ &&
+        listCallback_(listUserData_, static_cast<int32_t>(offset * 100 / fileSize), 0) != 0)
+      break;
+  }
+  ::close(fd);
+  SortRecords(out);
+  return 1;
+}
+
+void ScanResultStore::CloseStore() {
+  if (IsOpen()) Flush();
+  for (int* fd : {&data_, &relation_, &folders_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  pendingBytes_ = 0;
+  recordsOnDisk_ = 0;
+  relations_.clear();
+  folderList_.clear();
+  parentIndex_.clear();
+  folderIndex_.clear();
+}
+
+bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {
+  if ((a.isFolder != 0) != (b.isFolder != 0)) return a.isFolder == 0;
+  size_t la = RecordNameLength(a.name), lb = RecordNameLength(b.name);
+  for (size_t i = 0; i < la && i < lb; ++i) {
+    unsigned char ca = static_cast<unsigned char>(a.name[i]);
+    unsigned char cb = static_cast<unsigned char>(b.name[i]);
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + 32);
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + 32);
+    if (ca != cb) return ca < cb;
+  }
+  return la < lb;
+}
+
+void SortRecords(std::vector<FoundRecord>& records) {
+  if (records.size() > 1) std::sort(records.begin(), records.end(), RecordOrder);
+}
+
+}  // namespace salvora

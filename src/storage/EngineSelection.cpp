@@ -1,0 +1,85 @@
+#include "storage/EngineSelection.h"
+
+#include <vector>
+
+#include "platform/BlockDevices.h"
+#include "platform/ErrorCodes.h"
+#include "storage/EngineFactories.h"
+#include "storage/FastExtRecovery.h"
+#include "storage/SectorSource.h"
+
+namespace salvora {
+namespace {
+
+std::unique_ptr<IFileRecoveryParse> BuildEngine(VolumeClass volumeClass, bool deepMode) {
+  if (deepMode) return MakeDeepEngine();
+  switch (volumeClass) {
+    case VolumeClass::kFat: return MakeQuickFatEngine();
+    case VolumeClass::kNtfs: return MakeQuickNtfsEngine();
+    case VolumeClass::kExt: return std::make_unique<CFastExtRecovery>();
+    case VolumeClass::kOther: return nullptr;
+  }
+  return nullptr;
+}
+
+// Reads the 16 KiB probe at a byte offset. False (with a reason) when the
+// source is shorter or unreadable.
+bool ReadProbe(RandomAccessFile& file, uint64_t offset, std::vector<uint8_t>& probe,
+               SelectionResult& result) {
+  probe.assign(kProbeBytes, 0);
+  uint64_t got = 0;
+  if (ReadChunked(file, probe.data(), offset, kProbeBytes, got) != kOk || got < kProbeBytes) {
+    result.error = kReadFault;
+    result.message = "the first 16 KiB of the volume cannot be read";
+    return false;
+  }
+  return true;
+}
+
+void ExplainMissingEngine(SelectionResult& result, bool deepMode) {
+  if (result.engine) return;
+  if (result.volumeClass == VolumeClass::kOther && !deepMode)
+    result.message = "no FAT, NTFS or ext file system was found; a deep scan can still look for files";
+  else
+    result.message = std::string("scanning ") + VolumeClassName(result.volumeClass) +
+                     " volumes in this mode is not available in this build";
+}
+
+}  // namespace
+
+SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
+                                 uint16_t sourceTag, bool deepMode) {
+  SelectionResult result;
+  std::string path;
+  if (!DiskDevicePath(diskNumber, path)) {
+    result.error = kFileNotFound;
+    result.message = "there is no disk number " + std::to_string(diskNumber);
+    return result;
+  }
+  std::unique_ptr<RandomAccessFile> file;
+  result.error = OpenRandomAccessFile(path, file, &result.message);
+  if (result.error != kOk) return result;
+  std::vector<uint8_t> probe;
+  if (!ReadProbe(*file, firstSector * file->LogicalSectorSize(), probe, result)) return result;
+  result.volumeClass = ClassifyVolume(probe.data(), probe.size());
+  result.engine = BuildEngine(result.volumeClass, deepMode);
+  if (result.engine) result.engine->OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
+  ExplainMissingEngine(result, deepMode);
+  return result;
+}
+
+SelectionResult CreateImageEngine(const std::string& imagePath, uint16_t sourceTag, bool deepMode) {
+  SelectionResult result;
+  std::unique_ptr<RandomAccessFile> file;
+  result.error = OpenRandomAccessFile(imagePath, file, &result.message);
+  if (result.error != kOk) return result;
+  std::vector<uint8_t> probe;
+  if (!ReadProbe(*file, 0, probe, result)) return result;
+  result.volumeClass = ClassifyVolume(probe.data(), probe.size());
+  result.engine = BuildEngine(result.volumeClass, deepMode);
+  if (result.engine) result.engine->OpenImage(imagePath, sourceTag);
+  ExplainMissingEngine(result, deepMode);
+  return result;
+}
+
+}  // namespace salvora

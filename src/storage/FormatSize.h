@@ -1,0 +1,13 @@
+#pragma once
+// The shared texts of sizes and durations shown to the user.
+#include <cstdint>
+#include <string>
+
+namespace salvora {
+
+// "%.2f TB/GB/MB/KB" from 1024 bytes up, else "%d Bytes".
+std::string FormatSize(int64_t bytes);
+// "%d Hour %d Min", "%d Min %d Sec" or "%d Sec".
+std::string FormatDuration(int64_t seconds);
+
+}  // namespace salvora

@@ -1,0 +1,92 @@
+#include "storage/SectorSource.h"
+
+#include <algorithm>
+
+#include "platform/BlockDevices.h"
+#include "platform/ErrorCodes.h"
+
+namespace salvora {
+
+int SectorSource::OpenDisk(uint32_t diskNumber, std::string* message) {
+  std::string path;
+  if (!DiskDevicePath(diskNumber, path)) {
+    if (message) *message = "there is no disk number " + std::to_string(diskNumber);
+    return kFileNotFound;
+  }
+  std::unique_ptr<RandomAccessFile> file;
+  int result = OpenRandomAccessFile(path, file, message);
+  if (result != kOk) return result;
+  uint64_t count = file->Size() / file->LogicalSectorSize();
+  Attach(std::move(file), count);
+  return kOk;
+}
+
+int SectorSource::OpenImage(const std::string& path, std::string* message) {
+  std::unique_ptr<RandomAccessFile> file;
+  int result = OpenRandomAccessFile(path, file, message);
+  if (result != kOk) return result;
+  uint64_t count = file->Size() / 512;
+  Attach(std::move(file), count);
+  return kOk;
+}
+
+void SectorSource::Attach(std::unique_ptr<RandomAccessFile> file, uint64_t sectorCount) {
+  file_ = std::move(file);
+  sectorCount_ = file_ ? sectorCount : 0;
+}
+
+void SectorSource::Close() {
+  file_.reset();
+  sectorCount_ = 0;
+}
+
+int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector,
+                              int32_t sectorSize, uint32_t& sectorsRead) {
+  if (!file_ || count < 0 || sectorSize <= 0 || firstSector > sectorCount_ ||
+      static_cast<uint64_t>(count) > sectorCount_ - firstSector)
+    return kInvalidParameter;
+  uint64_t offset = firstSector * static_cast<uint64_t>(sectorSize);
+  if (sectorSize != 0 && offset / static_cast<uint64_t>(sectorSize) != firstSector)
+    return kInvalidParameter;
+  uint64_t wanted = static_cast<uint64_t>(count) * static_cast<uint64_t>(sectorSize);
+  uint64_t got = 0;
+  int result = ReadChunked(*file_, buffer, offset, wanted, got);
+  sectorsRead = static_cast<uint32_t>(got / static_cast<uint64_t>(sectorSize));
+  return result;
+}
+
+int ReadChunked(RandomAccessFile& file, void* buffer, uint64_t offset, uint64_t byteCount,
+                uint64_t& bytesRead) {
+  auto* out = static_cast<unsigned char*>(buffer);
+  bytesRead = 0;
+  while (bytesRead < byteCount) {
+    uint64_t chunk = std::min<uint64_t>(byteCount - bytesRead, kTransferChunkBytes);
+    long long n = file.ReadAt(out + bytesRead, chunk, offset + bytesRead);
+    if (n <= 0) return kReadFault;
+    bytesRead += static_cast<uint64_t>(n);
+  }
+  return kOk;
+}
+
+int ReadSequential(int32_t sectorCount, RandomAccessFile& file, uint64_t& position, void* buffer,
+                   int32_t sectorSize, uint32_t& sectorsRead) {
+  if (sectorCount < 0 || sectorSize <= 0) return kInvalidParameter;
+  uint64_t wanted = static_cast<uint64_t>(sectorCount) * static_cast<uint64_t>(sectorSize);
+  uint64_t got = 0;
+  int result = ReadChunked(file, buffer, position, wanted, got);
+  position += got;
+  sectorsRead = static_cast<uint32_t>(got / static_cast<uint64_t>(sectorSize));
+  return result;
+}
+
+int WriteSequential(OutputFile& out, const void* buffer, int32_t sectorCount, int32_t sectorSize,
+                    uint32_t& sectorsWritten) {
+  sectorsWritten = 0;
+  if (sectorCount < 0 || sectorSize <= 0) return kInvalidParameter;
+  uint64_t bytes = static_cast<uint64_t>(sectorCount) * static_cast<uint64_t>(sectorSize);
+  int result = out.Write(buffer, bytes);
+  if (result == kOk) sectorsWritten = static_cast<uint32_t>(sectorCount);
+  return result;
+}
+
+}  // namespace salvora

@@ -1,0 +1,61 @@
+#pragma once
+// The one road by which engines read a volume: whole sectors at 64-bit
+// offsets, bounded by the number of sectors the source holds. Sources are
+// always opened read-only; nothing is ever written to what is scanned.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/OutputFile.h"
+#include "platform/RandomAccessFile.h"
+
+namespace salvora {
+
+class SectorSource {
+ public:
+  // Opens disk number N (the platform's whole-disk numbering). The sector
+  // count is the device length divided by its logical sector size.
+  int OpenDisk(uint32_t diskNumber, std::string* message = nullptr);
+  // Opens an image file; its sector count is always in 512-byte units.
+  int OpenImage(const std::string& path, std::string* message = nullptr);
+  // Puts an already open file in place (tests use a file that fails on
+  // chosen sectors); the source owns it from now on.
+  void Attach(std::unique_ptr<RandomAccessFile> file, uint64_t sectorCount);
+  void Close();
+
+  // Reads `count` sectors of `sectorSize` bytes from `firstSector`
+  // (absolute). 87 when the request leaves the source or is malformed (the
+  // out-count untouched); 30 when the device stops delivering, with
+  // `sectorsRead` holding the whole sectors that did arrive.
+  int ReadSectors(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
+                  uint32_t& sectorsRead);
+
+  bool IsOpen() const { return file_ != nullptr; }
+  uint64_t SectorCount() const { return sectorCount_; }
+  // Logical sector size of the device (512 for image files).
+  uint32_t DeviceSectorSize() const { return file_ ? file_->LogicalSectorSize() : 512; }
+  RandomAccessFile* File() const { return file_.get(); }
+
+ private:
+  std::unique_ptr<RandomAccessFile> file_;
+  uint64_t sectorCount_ = 0;
+};
+
+// Largest single read or write: callers may ask for long runs while each
+// transfer stays bounded.
+constexpr uint32_t kTransferChunkBytes = 0x10000;
+
+// Reads `byteCount` bytes at `offset` in chunks of at most 64 KiB. Returns
+// 0, or 30 when a read fails or delivers nothing; `bytesRead` holds what
+// arrived.
+int ReadChunked(RandomAccessFile& file, void* buffer, uint64_t offset, uint64_t byteCount,
+                uint64_t& bytesRead);
+
+// Sequential transfer helpers of the imaging copier: `position` is the
+// file position, advanced by what was read.
+int ReadSequential(int32_t sectorCount, RandomAccessFile& file, uint64_t& position, void* buffer,
+                   int32_t sectorSize, uint32_t& sectorsRead);
+int WriteSequential(OutputFile& out, const void* buffer, int32_t sectorCount, int32_t sectorSize,
+                    uint32_t& sectorsWritten);
+
+}  // namespace salvora

@@ -1,0 +1,90 @@
+#include "storage/VolumeClass.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "storage/LittleEndian.h"
+
+namespace salvora {
+namespace {
+
+bool IsPowerOfTwoUpTo128(uint8_t v) { return v != 0 && v <= 128 && (v & (v - 1)) == 0; }
+
+bool HasBootSignature(const uint8_t* s) { return s[510] == 0x55 && s[511] == 0xAA; }
+
+bool IsEncryptedVolume(const uint8_t* s) {
+  if (std::memcmp(s + 3, "-FVE-FS-", 8) == 0) return true;
+  static const uint8_t kTail[3] = {0x00, 0x1F, 0x2C};
+  for (int i = 0; i < 8; ++i)
+    if (s[480 + i] != 'x') return false;
+  for (int i = 0; i < 19; ++i)
+    if (s[488 + i] != 0xFF) return false;
+  return std::memcmp(s + 507, kTail, 3) == 0;
+}
+
+bool PassesFat1216Test(const uint8_t* s) {
+  return s[16] != 0 && (Le16(s + 19) != 0 || Le32(s + 32) != 0) && IsPowerOfTwoUpTo128(s[13]) &&
+         Le16(s + 22) >= 1 && HasBootSignature(s);
+}
+
+bool PassesFat32Test(const uint8_t* s) {
+  return std::memcmp(s + 82, "FAT32   ", 8) == 0 && s[16] != 0 && Le32(s + 32) != 0 &&
+         IsPowerOfTwoUpTo128(s[13]) && Le32(s + 36) != 0 && HasBootSignature(s);
+}
+
+bool IsExtSuperblock(const uint8_t* sb) {
+  uint32_t inodes = Le32(sb), blocks = Le32(sb + 4), firstData = Le32(sb + 20);
+  uint32_t logBlock = Le32(sb + 24), perGroup = Le32(sb + 32), inodesPerGroup = Le32(sb + 40);
+  uint32_t firstInode = Le32(sb + 84);
+  if (Le16(sb + 56) != 0xEF53 || !inodes || !blocks || !perGroup || !inodesPerGroup) return false;
+  if (firstInode <= 2 || inodes <= firstInode) return false;
+  if (blocks < firstData + 1) return false;
+  if ((blocks - firstData - 1) / perGroup != (inodes - 1) / inodesPerGroup) return false;
+  // A shift past 31 would be undefined; such a block size is not ext anyway.
+  bool smallBlocks = logBlock == 0;
+  return firstData == (smallBlocks ? 1u : 0u);
+}
+
+}  // namespace
+
+bool IsNtfsBootSector(const uint8_t* s, size_t length) {
+  if (length < 512 || std::memcmp(s + 3, "NTFS    ", 8) != 0) return false;
+  if (Le16(s + 11) % 512 != 0 || Le16(s + 14) != 0 || !IsPowerOfTwoUpTo128(s[13])) return false;
+  if (Le64(s + 40) == 0) return false;
+  for (int offset : {16, 17, 18, 19, 20, 22, 23, 32, 33, 34, 35})
+    if (s[offset] != 0) return false;
+  return HasBootSignature(s);
+}
+
+bool IsFatBootSector(const uint8_t* s, size_t length) {
+  if (length < 512 || IsEncryptedVolume(s)) return false;
+  uint32_t fatSize = Le16(s + 22) ? Le16(s + 22) : Le32(s + 36);
+  uint32_t totalSectors = Le32(s + 32) ? Le32(s + 32) : Le16(s + 19);
+  uint32_t bytesPerSector = Le16(s + 11), sectorsPerCluster = s[13];
+  if (!bytesPerSector || !sectorsPerCluster || bytesPerSector % 512 != 0) return false;
+  uint32_t rootSectors = Le16(s + 17) * 32u / bytesPerSector;
+  uint32_t clusters =
+      (totalSectors - rootSectors - s[16] * fatSize - Le16(s + 14)) / sectorsPerCluster;
+  if (clusters < 0xFFF5) return PassesFat1216Test(s) || PassesFat32Test(s);
+  if (clusters < 0x0FFFFFF0) return PassesFat32Test(s) || PassesFat1216Test(s);
+  return false;
+}
+
+VolumeClass ClassifyVolume(const uint8_t* probe, size_t length) {
+  if (IsNtfsBootSector(probe, length)) return VolumeClass::kNtfs;
+  if (IsFatBootSector(probe, length)) return VolumeClass::kFat;
+  if (length >= 1024 + 1024 && IsExtSuperblock(probe + 1024)) return VolumeClass::kExt;
+  return VolumeClass::kOther;
+}
+
+const char* VolumeClassName(VolumeClass volumeClass) {
+  switch (volumeClass) {
+    case VolumeClass::kNtfs: return "NTFS";
+    case VolumeClass::kFat: return "FAT";
+    case VolumeClass::kExt: return "ext";
+    case VolumeClass::kOther: return "other";
+  }
+  return "other";
+}
+
+}  // namespace salvora
