@@ -1,0 +1,153 @@
+#include "fat/FatTestImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+
+#include "results/TypeGroups.h"
+
+namespace salvora::test {
+
+std::string MakeFatImage(const TempDir& dir, int fatBits, const std::string& name) {
+  const char* kilobytes = fatBits == 12 ? "1440" : fatBits == 16 ? "20480" : "70000";
+  std::string image = dir / name;
+  MustRun("mkfs.fat -C -F " + std::to_string(fatBits) + " " + Quote(image) + " " + kilobytes +
+          " >/dev/null");
+  return image;
+}
+
+void Mtools(const std::string& tool, const std::string& image, const std::string& arguments) {
+  MustRun("MTOOLS_SKIP_CHECK=1 " + tool + " -i " + Quote(image) + " " + arguments);
+}
+
+std::string VolumePath(const std::string& path) { return Quote("::/" + path); }
+
+void PutFile(const TempDir& dir, const std::string& image, const std::string& volumePath,
+             const std::string& content) {
+  std::string staged = dir / "staged.bin";
+  WriteFile(staged, content);
+  Mtools("mcopy", image, Quote(staged) + " " + VolumePath(volumePath));
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> ClusterRuns(const std::string& image,
+                                                       const std::string& volumePath) {
+  std::string output;
+  Run("MTOOLS_SKIP_CHECK=1 mshowfat -i " + Quote(image) + " " + VolumePath(volumePath), &output);
+  std::vector<std::pair<uint32_t, uint32_t>> runs;
+  std::regex run("<(\\d+)(-(\\d+))?>");
+  for (auto it = std::sregex_iterator(output.begin(), output.end(), run);
+       it != std::sregex_iterator(); ++it) {
+    uint32_t first = static_cast<uint32_t>(std::stoul((*it)[1]));
+    uint32_t last = (*it)[3].matched ? static_cast<uint32_t>(std::stoul((*it)[3])) : first;
+    runs.emplace_back(first, last);
+  }
+  return runs;
+}
+
+FatLayout ImageLayout(const std::string& image) {
+  std::string boot = ReadImage(image, 0, 512);
+  FatLayout layout;
+  EXPECT_TRUE(
+      RecognizeFatBootSector(reinterpret_cast<const uint8_t*>(boot.data()), boot.size(), layout));
+  return layout;
+}
+
+std::string ReadImage(const std::string& image, uint64_t offset, size_t length) {
+  std::ifstream in(image, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(length, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(length));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+void PatchImage(const std::string& image, uint64_t offset, const std::string& bytes) {
+  std::fstream out(image, std::ios::binary | std::ios::in | std::ios::out);
+  out.seekp(static_cast<std::streamoff>(offset));
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << "cannot patch " << image;
+}
+
+uint64_t FindInImage(const std::string& image, const std::string& bytes) {
+  std::string all = ReadFile(image);
+  size_t at = all.find(bytes);
+  return at == std::string::npos ? UINT64_MAX : at;
+}
+
+uint64_t ClusterOffset(const FatLayout& layout, uint32_t cluster) {
+  return layout.ClusterSector(cluster) * layout.bytesPerSector;
+}
+
+// Every copy of the FAT gets the value, as a real writer would do.
+void SetFatEntry(const std::string& image, uint32_t cluster, uint32_t value) {
+  FatLayout layout = ImageLayout(image);
+  uint32_t bits = layout.FatEntryBits();
+  uint64_t fatBytes = static_cast<uint64_t>(layout.fatSectors) * layout.bytesPerSector;
+  uint64_t fatCount =
+      (layout.firstDataSector - layout.rootDirSectors - layout.fatStart) / layout.fatSectors;
+  for (uint64_t copy = 0; copy < fatCount; ++copy) {
+    uint64_t base = layout.fatStart * layout.bytesPerSector + copy * fatBytes;
+    uint64_t at = base + static_cast<uint64_t>(cluster) * bits / 8;
+    std::string old = ReadImage(image, at, 4);
+    uint32_t raw = static_cast<uint8_t>(old[0]) | (static_cast<uint8_t>(old[1]) << 8) |
+                   (static_cast<uint8_t>(old[2]) << 16) |
+                   (static_cast<uint32_t>(static_cast<uint8_t>(old[3])) << 24);
+    if (bits == 12) {
+      raw = (cluster & 1) ? (raw & ~0xFFF0u) | ((value & 0xFFF) << 4)
+                          : (raw & ~0xFFFu) | (value & 0xFFF);
+    } else if (bits == 16) {
+      raw = (raw & 0xFFFF0000u) | (value & 0xFFFF);
+    } else {
+      raw = value;
+    }
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(raw >> (8 * i));
+    PatchImage(image, at, bytes);
+  }
+}
+
+EngineOnImage::EngineOnImage(const std::string& image)
+    : engine_(std::make_unique<CFastFatRecovery>()) {
+  openResult_ = engine_->OpenImage(image, 'T');
+}
+
+std::map<std::string, FoundRecord> EngineOnImage::FoundFiles() {
+  std::vector<FoundRecord> records;
+  engine_->ListByType(KnownExtensions() + "|.other", records);
+  std::map<std::string, FoundRecord> found;
+  for (const FoundRecord& record : records) {
+    std::string folder;
+    EXPECT_EQ(engine_->GetRecordPath(record, folder), 0);
+    std::string key = folder + record.name;
+    EXPECT_EQ(found.count(key), 0u) << "listed twice: " << key;
+    found[key] = record;
+  }
+  return found;
+}
+
+std::map<std::string, FoundRecord> EngineOnImage::WalkTree() {
+  std::map<std::string, FoundRecord> found;
+  std::vector<std::pair<std::string, std::pair<FoundRecord, int32_t>>> pending;
+  std::vector<FoundRecord> children;
+  EXPECT_EQ(engine_->ListFolder(nullptr, 0, children), 0);
+  auto take = [&](const std::string& prefix, int32_t depth) {
+    for (const FoundRecord& child : children) {
+      std::string key = prefix + child.name + (child.isFolder ? "/" : "");
+      found[key] = child;
+      if (child.isFolder) pending.push_back({key, {child, depth + 1}});
+    }
+  };
+  take("", 0);
+  while (!pending.empty() && found.size() < 100000) {
+    auto [prefix, folder] = pending.back();
+    pending.pop_back();
+    children.clear();
+    EXPECT_EQ(engine_->ListFolder(&folder.first, folder.second, children), 0);
+    take(prefix, folder.second);
+  }
+  return found;
+}
+
+}  // namespace salvora::test
