@@ -45,7 +45,8 @@ int FatDirectoryWalk::WalkDirectory(uint32_t cluster) {
   uint32_t maxUnits = fixedRoot ? 1 : std::max(1u, kMaxDirectoryBytes / layout.ClusterBytes());
   DirectoryState state;
   uint32_t current = cluster;
-  for (uint32_t unit = 0; unit < maxUnits; ++unit) {
+  chain_.clear();
+  for (uint32_t unit = 0; unit < maxUnits && chain_.insert(current).second; ++unit) {
     uint64_t sector = layout.ClusterSector(current);
     uint32_t got = 0;
     int result = volume_.Read(sector, unitSectors, unit_.data(), got);

@@ -81,6 +81,7 @@ class FatDirectoryWalk {
   std::deque<uint32_t> pending_;
   std::vector<uint32_t> ancestors_;
   std::unordered_set<uint32_t> onAncestorList_;
+  std::unordered_set<uint32_t> chain_;  // clusters of the directory being walked
 };
 
 }  // namespace salvora
