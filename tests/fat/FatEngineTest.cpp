@@ -64,6 +64,10 @@ TEST_P(FatWidths, ChainsAndFreeRangesFollowTheFat) {
   ASSERT_EQ(engine->NextFreeRange(sector, count), 1);
   EXPECT_EQ(sector, layout.ClusterSector(bRuns[0].first));
   EXPECT_EQ(count, 3 * spc);
+  uint64_t inFat = layout.fatStart + 1, fatCount = 0;
+  ASSERT_EQ(engine->NextFreeRange(inFat, fatCount), 1);
+  EXPECT_EQ(inFat, sector) << "the FAT area is never free";
+  EXPECT_EQ(fatCount, count);
   sector += count;
   ASSERT_EQ(engine->NextFreeRange(sector, count), 1);
   EXPECT_EQ(sector, layout.ClusterSector(runs[1].second + 1)) << "D's second piece is skipped";
@@ -138,15 +142,23 @@ TEST(FatEngine, DeletedFat32FolderGetsItsClearedHighWordBack) {
   if (!HaveFatTools()) GTEST_SKIP() << "mkfs.fat and mtools are needed";
   test::TempDir dir;
   std::string image = test::MakeFatImage(dir, 32);
+  FatLayout layout = test::ImageLayout(image);
   test::PutFile(dir, image, "FILLER.BIN", std::string(65600 * 512, '\0'));
   test::Mtools("mmd", image, "::/HIGHDIR");
   std::string content = test::PseudoRandomBytes(3000, 7);
   test::PutFile(dir, image, "HIGHDIR/X.BIN", content);
   ASSERT_GT(test::ClusterRuns(image, "HIGHDIR/X.BIN")[0].first, 0xFFFFu);
+  uint32_t highDir = test::ClusterRuns(image, "HIGHDIR")[0].first;
   test::Mtools("mdeltree", image, "::/HIGHDIR");
   uint64_t entry = test::FindInImage(image, "\xE5IGHDIR    ");
   ASSERT_NE(entry, UINT64_MAX);
   test::PatchImage(image, entry + 20, std::string("\0\0", 2));
+
+  // The low word alone names another directory's start: only the start
+  // that names itself is the deleted folder's.
+  std::string start = test::ReadImage(image, test::ClusterOffset(layout, highDir), 64);
+  start[26] = 5, start[27] = 0, start[20] = start[21] = 0;
+  test::PatchImage(image, test::ClusterOffset(layout, highDir & 0xFFFF), start);
 
   test::EngineOnImage engine(image);
   ASSERT_EQ(engine->Scan(nullptr), 0);
@@ -305,6 +317,7 @@ TEST_F(HostileFat, DirectoryLoopsAndCyclingChainsEnd) {
 }
 
 TEST_F(HostileFat, PointersOutsideTheVolumeEndChainsAndAreNotWalked) {
+  auto live = test::ClusterRuns(image, "A/LIVE.BIN");
   uint64_t gone = test::FindInImage(image, "\xE5ONE    BIN");
   std::string far = test::ReadImage(image, gone, 32);
   far.replace(0, 11,
@@ -314,9 +327,16 @@ TEST_F(HostileFat, PointersOutsideTheVolumeEndChainsAndAreNotWalked) {
   far[20] = far[21] = static_cast<char>(0xFF);
   test::PatchImage(image, gone + 32, far);
   test::SetFatEntry(image, b, 0x0FFFFFF0 - 1);
-  test::SetFatEntry(image, test::ClusterRuns(image, "A/LIVE.BIN")[0].first, 0x0FFFFF00);
+  test::SetFatEntry(image, live[0].first, 0x0FFFFF00);
   auto found = ScanAndRecoverAll();
   EXPECT_TRUE(found.count("a/b/!one.bin"));
+
+  // The bad pointer does not leave the rest of the map looking free.
+  test::EngineOnImage engine(image);
+  ASSERT_EQ(engine->BuildUsageMap(), 0);
+  uint64_t sector = layout.ClusterSector(live[0].first), count = 0;
+  ASSERT_EQ(engine->NextFreeRange(sector, count), 1);
+  EXPECT_GT(sector, layout.ClusterSector(live.back().second));
 }
 
 TEST_F(HostileFat, AbsurdBootValuesAreRefusedWithoutReadingAnything) {
@@ -355,6 +375,30 @@ TEST(FatFileCopy, AbsurdRecordsAreRefused) {
   EXPECT_EQ(CopyFatFile(volume, nullptr, record, sink), kInvalidParameter);
   record.firstCluster = 2;
   EXPECT_NE(CopyFatFile(volume, nullptr, record, sink), 0) << "nothing to read from";
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+// A new folder that took a deleted folder's cluster is walked as itself,
+// the folder its ".." names, so its live files are not listed as deleted.
+TEST(FatEngine, AFolderThatTookADeletedFoldersClusterKeepsItsLiveFiles) {
+  if (!HaveFatTools()) GTEST_SKIP() << "mkfs.fat and mtools are needed";
+  test::TempDir dir;
+  std::string image = test::MakeFatImage(dir, 16);
+  test::Mtools("mmd", image, "::/A ::/B ::/B/OLD");
+  test::PutFile(dir, image, "B/OLD/F.BIN", test::PseudoRandomBytes(3000, 1));
+  uint32_t old = test::ClusterRuns(image, "B/OLD")[0].first;
+  test::Mtools("mdeltree", image, "::/B/OLD");
+  test::Mtools("mmd", image, "::/A/NEWDIR");
+  ASSERT_EQ(test::ClusterRuns(image, "A/NEWDIR")[0].first, old);
+  test::PutFile(dir, image, "A/NEWDIR/LIVE.BIN", test::PseudoRandomBytes(3000, 2));
+  test::EngineOnImage engine(image);
+  ASSERT_EQ(engine->Scan(nullptr), 0);
+  EXPECT_TRUE(engine.FoundFiles().empty());
 }
 
 }  // namespace
