@@ -108,6 +108,9 @@ LoopDevice::LoopDevice(const std::string& imagePath) {
   if (Run("losetup -f --show -P " + Quote(imagePath), &output) != 0) return;
   while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
   device_ = output;
+  // Some kernels attach without scanning the table; partx asks for it
+  // explicitly and is harmless when the partitions are already known.
+  Run("partx -a " + Quote(device_) + " >/dev/null 2>&1 || true");
   Run("udevadm settle >/dev/null 2>&1 || true");
 }
 
