@@ -84,7 +84,8 @@ uint64_t MeasureFont(CarveContext& context, const uint8_t* bytes, uint32_t count
     const uint8_t* entry = directory + 12 + 16 * i;
     end = std::max<uint64_t>(end, uint64_t{Be32(entry + 8)} + Be32(entry + 12));
   }
-  return end;
+  // Tables are padded to four bytes, the last one too.
+  return (end + 3) / 4 * 4;
 }
 
 // The last image's offset plus its size.

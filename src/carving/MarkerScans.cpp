@@ -25,8 +25,12 @@ bool FirstMarkerRule::OnChunk(CarveContext& context, const ScanChunk& chunk, uin
   return true;
 }
 
+// The chunk may also hold the start of the next file, and with it that
+// file's own end marker: the last marker before the next file wins, and
+// only without one does the chunk's last marker count.
 bool LastMarkerRule::OnChunk(CarveContext&, const ScanChunk& chunk, uint64_t& size) {
-  size_t at = FindBackward(chunk.data, chunk.bytes, pattern_.bytes, pattern_.length);
+  size_t at = FindBackward(chunk.data, chunk.usable, pattern_.bytes, pattern_.length);
+  if (at == kNoMatch) at = FindBackward(chunk.data, chunk.bytes, pattern_.bytes, pattern_.length);
   if (at == kNoMatch) return false;
   size = chunk.base + at + pattern_.endAfter;
   return true;

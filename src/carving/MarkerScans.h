@@ -27,7 +27,8 @@ class FirstMarkerRule : public ChunkRule {
   bool aligned_;
 };
 
-// The last occurrence in a chunk ends the file.
+// The last occurrence in a chunk ends the file (before a stopping sector
+// when there is one there).
 class LastMarkerRule : public ChunkRule {
  public:
   explicit LastMarkerRule(EndPattern pattern) : pattern_(pattern) {}
