@@ -115,7 +115,7 @@ uint64_t MeasureApe(CarveContext& context, const uint8_t*, uint32_t) {
 uint64_t MeasureMidi(CarveContext& context, const uint8_t* bytes, uint32_t count) {
   if (!bytes || count < 18) return count;
   MidiTrackRule rule(Be16(bytes + 10));
-  if (rule.CountTracks(bytes, count, 14)) return std::min<uint64_t>(rule.Total(), count);
+  if (rule.CountTracks(bytes, count, 14)) return std::min<uint64_t>(rule.Total(), k8MiB + count);
   return RunForwardScan(context, k8MiB, rule);
 }
 
