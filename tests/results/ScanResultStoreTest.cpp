@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -162,6 +163,35 @@ TEST_F(StoreTest, ListCallbackCanStopTheListing) {
   EXPECT_EQ(store.ListByTypes("*.txt", out), 1);
   EXPECT_EQ(calls, 2);
   EXPECT_EQ(out.size(), 400u);
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+// Records past 2 GiB of data file are read at 64-bit offsets.
+TEST(StoreLarge, RecordsBeyondTwoGibibytesAreReadBack) {
+  test::TempDir dir;
+  std::string base = dir.path() + "/big";
+  const uint64_t recordNo = 7000000;  // starts past 2^31 bytes
+  FoundRecord record {};
+  record.recordNo = static_cast<uint32_t>(recordNo);
+  record.firstCluster = 77;
+  SetRecordName(record.name, "far.txt");
+  test::MustRun("truncate -s " + std::to_string((recordNo - 1) * sizeof(FoundRecord)) + " " +
+                test::Quote(base));
+  {
+    std::ofstream out(base, std::ios::binary | std::ios::app);
+    out.write(reinterpret_cast<const char*>(&record), sizeof record);
+  }
+  ScanResultStore store;
+  ASSERT_EQ(store.OpenStore(dir.path(), "big"), kOk);
+  FoundRecord back;
+  ASSERT_EQ(store.ReadRecord(static_cast<uint32_t>(recordNo), back), kOk);
+  EXPECT_STREQ(back.name, "far.txt");
+  EXPECT_EQ(uint32_t{back.firstCluster}, 77u);
 }
 
 }  // namespace
