@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "imaging/TimeEstimate.h"
 #include "platform/Clock.h"
@@ -38,7 +39,12 @@ int ImageCopier::RunFrom(SectorSource& source, uint64_t firstSector, uint64_t se
   if (sectorCount == 0) sectorCount = available;
   if (sectorCount > available) return kInvalidParameter;
   totalBytes_ = sectorCount * sectorSize_;
-  // An older, longer image at the same path must not keep its tail.
+  // An older, longer image at the same path must not keep its tail; but
+  // only a file is ever replaced, never a device node or a link.
+  std::error_code ec;
+  std::filesystem::file_status status = std::filesystem::symlink_status(target, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    return kInvalidParameter;
   OutputFile image;
   int result = image.CreateReplacing(target);
   if (result != kOk) return result;

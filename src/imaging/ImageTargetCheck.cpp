@@ -1,15 +1,15 @@
 #include "imaging/ImageTargetCheck.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "platform/DeviceStack.h"
 #include "platform/ErrorCodes.h"
 #include "storage/DiskHelpers.h"
 
 namespace salvora {
+namespace fs = std::filesystem;
 namespace {
 
 std::string Upper(std::string text) {
@@ -18,18 +18,12 @@ std::string Upper(std::string text) {
   return text;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {
-  }, second{};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 TargetProblem CheckExistingTarget(const ImageSourceInfo& source, const std::string& target) {
-  struct stat st {};
-  if (::lstat(target.c_str(), &st) != 0) return TargetProblem::kNone;
-  if (!S_ISREG(st.st_mode)) return TargetProblem::kNotAFile;
-  if (!source.imagePath.empty() && SameFile(source.imagePath, target))
+  std::error_code ec;
+  fs::file_status status = fs::symlink_status(target, ec);
+  if (ec || !fs::exists(status)) return TargetProblem::kNone;
+  if (!fs::is_regular_file(status)) return TargetProblem::kNotAFile;
+  if (!source.imagePath.empty() && fs::equivalent(source.imagePath, target, ec))
     return TargetProblem::kSameFile;
   return TargetProblem::kNone;
 }
@@ -47,9 +41,8 @@ TargetProblem CheckPlace(const ImageSourceInfo& source, const std::string& targe
   uint64_t freeBytes = 0;
   if (FreeSpaceOf(target, freeBytes) != kOk) return TargetProblem::kNone;
   // An existing target is replaced, so the space it holds counts as free.
-  struct stat st {};
-  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-    freeBytes += static_cast<uint64_t>(st.st_blocks) * 512;
+  std::error_code ec;
+  if (fs::is_regular_file(target, ec)) freeBytes += fs::file_size(target, ec);
   return freeBytes > source.sizeBytes ? TargetProblem::kNone : TargetProblem::kNoSpace;
 }
 

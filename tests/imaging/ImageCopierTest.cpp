@@ -1,5 +1,6 @@
 // The image copier against sources that behave and sources that fail.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -163,13 +164,18 @@ TEST_F(ImageCopierFailing, CancelStopsAndKeepsWhatWasCopied) {
   EXPECT_NE(map.find("0x00020000  0x0005D000  ?"), std::string::npos) << map;
 }
 
-TEST_F(ImageCopierFailing, LongerOldImageIsReplacedAndBadRangesRefused) {
+TEST_F(ImageCopierFailing, OnlyAnOldImageFileIsReplacedAndBadRangesAreRefused) {
   Attach({});
   test::WriteFile(target_, std::string(kDiskSectors * 1024, 'x'));
   ImageCopier copier(nullptr, nullptr);
   ASSERT_EQ(copier.RunFrom(source_, 0, 0, target_), kOk);
   EXPECT_EQ(ReadFile(target_), bytes_);
   EXPECT_EQ(copier.RunFrom(source_, 900, 101, target_), kInvalidParameter);
+  // A device node or link at the target's path is never removed.
+  std::string link = dir_ / "link.img";
+  ASSERT_EQ(::symlink("/dev/null", link.c_str()), 0);
+  EXPECT_EQ(copier.RunFrom(source_, 0, 0, link), kInvalidParameter);
+  EXPECT_TRUE(PathExists(link));
   EXPECT_EQ(copier.RunFrom(source_, 1001, 0, target_), kInvalidParameter);
 }
 
