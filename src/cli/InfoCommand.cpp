@@ -30,7 +30,10 @@ int RunInfo(const std::string& text) {
   }
   std::vector<uint8_t> probe(kProbeBytes, 0);
   uint64_t got = 0;
-  ReadChunked(*file, probe.data(), 0, kProbeBytes, got);
+  // A region of a disk is opened through the disk's node and begins inside it.
+  bool region = source.kind == ScanSource::Kind::kRegion;
+  uint64_t probeOffset = region ? source.firstSector * source.sectorSize : 0;
+  ReadChunked(*file, probe.data(), probeOffset, kProbeBytes, got);
   const char* volumeClass =
       got < kProbeBytes ? "unreadable" : VolumeClassName(ClassifyVolume(probe.data(), probe.size()));
   uint64_t bytes = source.sectorCount * source.sectorSize;
@@ -39,9 +42,8 @@ int RunInfo(const std::string& text) {
   std::printf("sector size:  %u\n", source.sectorSize);
   std::printf("sectors:      %" PRIu64 "\n", source.sectorCount);
   std::printf("size:         %s\n", FormatSize(static_cast<int64_t>(bytes)).c_str());
-  if (source.kind == ScanSource::Kind::kPartition || source.kind == ScanSource::Kind::kDisk)
-    std::printf("disk number:  %u\n", source.diskNumber);
-  if (source.kind == ScanSource::Kind::kPartition)
+  if (source.kind != ScanSource::Kind::kImage) std::printf("disk number:  %u\n", source.diskNumber);
+  if (source.kind == ScanSource::Kind::kPartition || region)
     std::printf("first sector: %" PRIu64 "\n", source.firstSector);
   return kExitOk;
 }

@@ -10,6 +10,14 @@
 #include "storage/FormatSize.h"
 
 namespace salvora {
+namespace {
+
+std::string TimeLeftText(int32_t secondsLeft) {
+  return secondsLeft < 0 ? " | time left: estimating"
+                         : " | time left: " + FormatDuration(secondsLeft);
+}
+
+}  // namespace
 
 ProgressPrinter::ProgressPrinter(const std::string& label)
     : label_(label), terminal_(::isatty(STDERR_FILENO) == 1) {}
@@ -42,12 +50,23 @@ int ProgressPrinter::OnScan(void* self, int32_t percent, int32_t scale, int32_t 
   auto* printer = static_cast<ProgressPrinter*>(self);
   int shown = percent * scale / 100;
   std::string text = printer->label_ + " " + std::to_string(shown) + "%";
-  text += secondsLeft < 0 ? " | time left: estimating" : " | time left: " + FormatDuration(secondsLeft);
+  text += TimeLeftText(secondsLeft);
   if (sectorsTotal != 0) {
     text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
     text += " | files found " + std::to_string(filesFound);
   }
   printer->Show(text, shown >= 100);
+  return 0;
+}
+
+int ProgressPrinter::OnImage(void* self, int32_t percent, uint64_t sectorsDone,
+                             uint64_t sectorsTotal, int32_t secondsLeft) {
+  if (CancelRequested()) return kCancelled;
+  auto* printer = static_cast<ProgressPrinter*>(self);
+  std::string text = printer->label_ + " " + std::to_string(percent) + "%";
+  text += TimeLeftText(secondsLeft);
+  text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
+  printer->Show(text, percent >= 100);
   return 0;
 }
 

@@ -16,6 +16,9 @@ class ProgressPrinter {
 
   static int OnScan(void* self, int32_t percent, int32_t scale, int32_t secondsLeft,
                     uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound, int32_t);
+  // Matches the image copier's progress callback.
+  static int OnImage(void* self, int32_t percent, uint64_t sectorsDone, uint64_t sectorsTotal,
+                     int32_t secondsLeft);
   static int OnTransfer(void* self, int32_t percent, int32_t scale, int32_t errorCode,
                         const char* path);
   // Ends the updating line.

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/DeviceStack.h"
+
 namespace salvora {
 namespace fs = std::filesystem;
 namespace {
@@ -45,30 +47,11 @@ bool SysfsFolderOfNode(const std::string& nodePath, fs::path& folder) {
   return !ec;
 }
 
-// The kernel name of the whole disk behind a sysfs device folder.
-std::string DiskNameOfFolder(const fs::path& folder) {
-  std::error_code ec;
-  if (fs::exists(folder / "partition", ec)) return folder.parent_path().filename().string();
-  return folder.filename().string();
-}
-
 }  // namespace
 
 bool PathLiesOnDevice(const std::string& path, const std::string& devicePath) {
-  fs::path deviceFolder;
-  if (!SysfsFolderOfNode(devicePath, deviceFolder)) return false;
-  std::error_code ec;
-  fs::path probe = fs::absolute(path, ec);
-  // The destination may not exist yet: look at its nearest existing parent.
-  while (!probe.empty() && !fs::exists(probe, ec) && probe != probe.parent_path())
-    probe = probe.parent_path();
-  struct stat st {};
-  if (::stat(probe.c_str(), &st) != 0) return false;
-  fs::path fileFolder = fs::canonical("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-                                          std::to_string(minor(st.st_dev)),
-                                      ec);
-  if (ec) return false;
-  return DiskNameOfFolder(fileFolder) == DiskNameOfFolder(deviceFolder);
+  std::string diskName;
+  return WholeDiskNameOfNode(devicePath, diskName) && PathIsStoredOnDisk(path, diskName);
 }
 
 std::string ReadSysfsText(const std::string& path) {
