@@ -10,21 +10,6 @@
 namespace salvora::test {
 namespace {
 
-std::string Filler(size_t length, char byte) { return std::string(length, byte); }
-
-const std::string kPng = Bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
-
-std::string PngOf(size_t length) {
-  std::string png = kPng + Filler(length - kPng.size() - 8, 0x22);
-  return png + "IEND" + Bytes({0xAE, 0x42, 0x60, 0x82});
-}
-
-std::string JpegOf(size_t length) {
-  std::string jpeg = Bytes({0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10}) + "Exif" + Bytes({0, 0});
-  jpeg += Filler(length - jpeg.size() - 2, 0x11);
-  return jpeg + Bytes({0xFF, 0xD9});
-}
-
 int Cancel(void*, int32_t, int32_t, int32_t, uint64_t, uint64_t, uint64_t, int32_t) {
   return -9527;
 }
