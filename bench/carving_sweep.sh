@@ -27,9 +27,9 @@ done
 echo "placed $i files"
 
 cat "$image" > /dev/null
-start=$(date +%s.%N)
-cat "$image" > /dev/null
-end=$(date +%s.%N)
-echo "cat (cached): $(echo "1024 / ($end - $start)" | bc -l | xargs printf '%.0f') MB/s"
+# Wall and CPU seconds of reading the cached image, for comparison with the
+# sweep's real and CPU time below (the machine may be shared).
+TIMEFORMAT='cat (cached): %R s real, %U s user + %S s sys for 1024 MiB'
+time cat "$image" > /dev/null
 
 SALVORA_SWEEP_IMAGE="$image" "$build/bench_carving_sweep" --benchmark_counters_tabular=true
