@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "carving/CarveContext.h"
+#include "carving/ForwardScan.h"
 
 namespace salvora {
 
@@ -21,13 +22,11 @@ constexpr uint64_t k64GiB = 0x1000000000;
 // Office documents (compound files and OOXML packages).
 constexpr uint64_t kOfficeCap = 0x7FFFFFF;
 
-// Scans without end marker.
-uint64_t MeasureScan128MiB(CarveContext&, const uint8_t*, uint32_t);
-uint64_t MeasureScan512MiB(CarveContext&, const uint8_t*, uint32_t);
-uint64_t MeasureScan2GiB(CarveContext&, const uint8_t*, uint32_t);
-uint64_t MeasureScan4GiB(CarveContext&, const uint8_t*, uint32_t);
-uint64_t MeasureScan6GiB(CarveContext&, const uint8_t*, uint32_t);
-uint64_t MeasureScan64GiB(CarveContext&, const uint8_t*, uint32_t);
+// Scans without end marker, each with its format's cap.
+template <uint64_t kCapBytes>
+uint64_t MeasureScan(CarveContext& context, const uint8_t*, uint32_t) {
+  return PlainForwardScan(context, kCapBytes);
+}
 
 // Pictures.
 uint64_t MeasureJpeg(CarveContext&, const uint8_t*, uint32_t);

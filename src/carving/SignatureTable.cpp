@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "carving/ByteOrder.h"
 #include "carving/FileTypeCode.h"
 #include "carving/MeasureRules.h"
 
@@ -24,19 +25,19 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"wma", 24, DetectAsf, MeasureAsf},
     {"swf", 26, DetectFlash, MeasureFlash},
     {"avi", 22, DetectAvi, MeasureRiff},
-    {"flv", 27, DetectFlv, MeasureScan6GiB},
-    {"3gp", 16, Detect3gpp, MeasureScan6GiB},
-    {"mkv", 19, DetectMatroska, MeasureScan64GiB},
+    {"flv", 27, DetectFlv, MeasureScan<k6GiB>},
+    {"3gp", 16, Detect3gpp, MeasureScan<k6GiB>},
+    {"mkv", 19, DetectMatroska, MeasureScan<k64GiB>},
     {"ts", 20, DetectTransportStream, MeasureTransportStream},
-    {"mts", 47, DetectM2ts, MeasureScan6GiB},
-    {"mxf", 48, DetectMxf, MeasureScan6GiB},
+    {"mts", 47, DetectM2ts, MeasureScan<k6GiB>},
+    {"mxf", 48, DetectMxf, MeasureScan<k6GiB>},
     {"mp3", 12, DetectId3, MeasureMp3},
     {"mid", 13, DetectMidi, MeasureMidi},
     {"ape", 25, DetectApe, MeasureApe},
     {"wav", 21, DetectWave, MeasureRiff},
-    {"mov", 17, DetectQuickTime, MeasureScan6GiB},
-    {"mp2", 11, DetectMpegAudio, MeasureScan512MiB},
-    {"mmf", 14, DetectMmf, MeasureScan512MiB},
+    {"mov", 17, DetectQuickTime, MeasureScan<k6GiB>},
+    {"mp2", 11, DetectMpegAudio, MeasureScan<k512MiB>},
+    {"mmf", 14, DetectMmf, MeasureScan<k512MiB>},
     {"gif", 31, DetectGif, MeasureGif},
     {"bmp", 29, DetectBitmap, MeasureBitmap},
     {"dib", 29, DetectBitmap, MeasureBitmap},
@@ -45,9 +46,9 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"jpe", 10, DetectJpeg, MeasureJpeg},
     {"jfif", 10, DetectJpeg, MeasureJpeg},
     {"png", 30, DetectPng, MeasurePng},
-    {"psd", 28, DetectPhotoshop, MeasureScan128MiB},
-    {"tif", 32, DetectTiff, MeasureScan128MiB},
-    {"tiff", 32, DetectTiff, MeasureScan128MiB},
+    {"psd", 28, DetectPhotoshop, MeasureScan<k128MiB>},
+    {"tif", 32, DetectTiff, MeasureScan<k128MiB>},
+    {"tiff", 32, DetectTiff, MeasureScan<k128MiB>},
     {"ico", 46, DetectIcon, MeasureIcon},
     {"doc", 0, DetectCompoundDocument, MeasureCompoundFile},
     {"dot", 0, DetectCompoundDocument, MeasureCompoundFile},
@@ -83,8 +84,8 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"ppsm", 6, DetectOoxml, MeasureOoxml},
     {"mso07", 7, DetectOoxml, MeasureOoxml},
     {"pdf", 8, DetectPdf, MeasurePdf},
-    {"gz", 36, DetectGzip, MeasureScan6GiB},
-    {"gzip", 36, DetectGzip, MeasureScan6GiB},
+    {"gz", 36, DetectGzip, MeasureScan<k6GiB>},
+    {"gzip", 36, DetectGzip, MeasureScan<k6GiB>},
     {"7z", 34, Detect7z, Measure7z},
     {"zip", 35, DetectZip, MeasureZip},
     {"rar", 37, DetectRar, MeasureRar},
@@ -93,10 +94,10 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"dll", 42, DetectPeImage, nullptr},
     {"sys", 43, DetectPeImage, nullptr},
     {"gho", 9, DetectDiskImage, nullptr},
-    {"db", 39, DetectSqlite, MeasureScan4GiB},
-    {"dbx", 40, DetectMailDatabase, MeasureScan2GiB},
-    {"pst", 38, DetectPersonalFolders, MeasureScan2GiB},
-    {"fla", 44, DetectCompoundMagic, MeasureScan512MiB},
+    {"db", 39, DetectSqlite, MeasureScan<k4GiB>},
+    {"dbx", 40, DetectMailDatabase, MeasureScan<k2GiB>},
+    {"pst", 38, DetectPersonalFolders, MeasureScan<k2GiB>},
+    {"fla", 44, DetectCompoundMagic, MeasureScan<k512MiB>},
     {"ttf", 45, DetectTrueType, MeasureFont},
     {"ico", 46, DetectIcon, MeasureIcon},
     {nullptr, kTypeNone, nullptr, nullptr},
@@ -104,61 +105,67 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
 
 namespace {
 
-// The first bytes a detector can accept; an empty list means any byte (the
-// signature lies further in).
+// Cheap facts about a sector that let most detectors be skipped: its first
+// byte, and three words further in that formats without a fixed first byte
+// must carry.
+enum Gate : unsigned { kFtypAt4 = 1, kPatAt8 = 2, kContentTypesAt31 = 4, kGateCombinations = 8 };
+
+// Which sectors a detector can recognise: those starting with one of its
+// first bytes, or carrying one of its gate words.
 struct DetectorStart {
   DetectFn detect;
   std::vector<uint8_t> firstBytes;
+  unsigned gates;
 };
 
 const DetectorStart kDetectorStarts[] = {
-    {DetectMpegStream, {0x00}},
-    {DetectMp4, {}},
-    {DetectRealMedia, {'.'}},
-    {DetectAsf, {0x30}},
-    {DetectFlash, {'C', 'F'}},
-    {DetectAvi, {'R'}},
-    {DetectFlv, {'F'}},
-    {Detect3gpp, {}},
-    {DetectMatroska, {0x1A}},
-    {DetectTransportStream, {0x47}},
-    {DetectM2ts, {}},
-    {DetectMxf, {0x06}},
-    {DetectId3, {'I'}},
-    {DetectMidi, {'M'}},
-    {DetectApe, {'M'}},
-    {DetectWave, {'R'}},
-    {DetectQuickTime, {}},
-    {DetectMpegAudio, {0xFF}},
-    {DetectMmf, {'M'}},
-    {DetectGif, {'G'}},
-    {DetectBitmap, {'B'}},
-    {DetectJpeg, {0xFF}},
-    {DetectPng, {0x89}},
-    {DetectPhotoshop, {'8'}},
-    {DetectTiff, {'M', 'I'}},
-    {DetectIcon, {0x00}},
-    {DetectCompoundDocument, {0xD0}},
-    {DetectOoxml, {}},
-    {DetectPdf, {'%'}},
-    {DetectGzip, {0x1F}},
-    {Detect7z, {0x37}},
-    {DetectZip, {'P'}},
-    {DetectRar, {'R'}},
-    {DetectCabinet, {'M'}},
-    {DetectPeImage, {'M'}},
-    {DetectDiskImage, {0xFE}},
-    {DetectSqlite, {'S'}},
-    {DetectMailDatabase, {0xCF}},
-    {DetectPersonalFolders, {'!'}},
-    {DetectCompoundMagic, {0xD0}},
-    {DetectTrueType, {0x00}},
+    {DetectMpegStream, {0x00}, 0},
+    {DetectMp4, {}, kFtypAt4},
+    {DetectRealMedia, {'.'}, 0},
+    {DetectAsf, {0x30}, 0},
+    {DetectFlash, {'C', 'F'}, 0},
+    {DetectAvi, {'R'}, 0},
+    {DetectFlv, {'F'}, 0},
+    {Detect3gpp, {}, kFtypAt4},
+    {DetectMatroska, {0x1A}, 0},
+    {DetectTransportStream, {0x47}, 0},
+    {DetectM2ts, {}, kPatAt8},
+    {DetectMxf, {0x06}, 0},
+    {DetectId3, {'I'}, 0},
+    {DetectMidi, {'M'}, 0},
+    {DetectApe, {'M'}, 0},
+    {DetectWave, {'R'}, 0},
+    {DetectQuickTime, {'m'}, kFtypAt4},
+    {DetectMpegAudio, {0xFF}, 0},
+    {DetectMmf, {'M'}, 0},
+    {DetectGif, {'G'}, 0},
+    {DetectBitmap, {'B'}, 0},
+    {DetectJpeg, {0xFF}, 0},
+    {DetectPng, {0x89}, 0},
+    {DetectPhotoshop, {'8'}, 0},
+    {DetectTiff, {'M', 'I'}, 0},
+    {DetectIcon, {0x00}, 0},
+    {DetectCompoundDocument, {0xD0}, 0},
+    {DetectOoxml, {'P'}, kContentTypesAt31},
+    {DetectPdf, {'%'}, 0},
+    {DetectGzip, {0x1F}, 0},
+    {Detect7z, {0x37}, 0},
+    {DetectZip, {'P'}, 0},
+    {DetectRar, {'R'}, 0},
+    {DetectCabinet, {'M'}, 0},
+    {DetectPeImage, {'M'}, 0},
+    {DetectDiskImage, {0xFE}, 0},
+    {DetectSqlite, {'S'}, 0},
+    {DetectMailDatabase, {0xCF}, 0},
+    {DetectPersonalFolders, {'!'}, 0},
+    {DetectCompoundMagic, {0xD0}, 0},
+    {DetectTrueType, {0x00}, 0},
 };
 
-bool CanStartWith(DetectFn detect, uint8_t first) {
+bool CanMatch(DetectFn detect, uint8_t first, unsigned gates) {
   for (const DetectorStart& start : kDetectorStarts) {
     if (start.detect != detect) continue;
-    if (start.firstBytes.empty()) return true;
+    if (start.gates & gates) return true;
     for (uint8_t b : start.firstBytes)
       if (b == first) return true;
     return false;
@@ -166,20 +173,23 @@ bool CanStartWith(DetectFn detect, uint8_t first) {
   return true;  // a detector without a known start is always asked
 }
 
-// For every first byte, the distinct detectors that can match it, in the
-// order of their first row. A detector that declined once declines again,
-// so asking each one once gives the table's answer.
-using DispatchIndex = std::array<std::vector<DetectFn>, 256>;
+// For every first byte and gate combination, the distinct detectors that
+// can match, in the order of their first row. A detector that declined once
+// declines again, so asking each one once gives the table's answer.
+using DetectorList = std::vector<DetectFn>;
+using DispatchIndex = std::vector<DetectorList>;
 
 DispatchIndex BuildDispatchIndex() {
-  DispatchIndex index;
-  for (int first = 0; first < 256; ++first) {
-    std::vector<DetectFn>& list = index[first];
-    for (size_t row = 0; row < kSignatureRowCount; ++row) {
-      DetectFn detect = kSignatureTable[row].detect;
-      bool listed = false;
-      for (DetectFn known : list) listed = listed || known == detect;
-      if (!listed && CanStartWith(detect, static_cast<uint8_t>(first))) list.push_back(detect);
+  DispatchIndex index(256 * kGateCombinations);
+  for (unsigned gates = 0; gates < kGateCombinations; ++gates) {
+    for (unsigned first = 0; first < 256; ++first) {
+      DetectorList& list = index[gates * 256 + first];
+      for (size_t row = 0; row < kSignatureRowCount; ++row) {
+        DetectFn detect = kSignatureTable[row].detect;
+        bool listed = false;
+        for (DetectFn known : list) listed = listed || known == detect;
+        if (!listed && CanMatch(detect, static_cast<uint8_t>(first), gates)) list.push_back(detect);
+      }
     }
   }
   return index;
@@ -190,11 +200,22 @@ const DispatchIndex& Dispatch() {
   return index;
 }
 
+unsigned GatesOf(const uint8_t* bytes, uint32_t count) {
+  static const uint32_t kFtyp = Le32(reinterpret_cast<const uint8_t*>("ftyp"));
+  static const uint32_t kPat = Le32(reinterpret_cast<const uint8_t*>("\0\0\xB0\x11"));
+  static const uint32_t kContent = Le32(reinterpret_cast<const uint8_t*>("[Con"));
+  unsigned gates = 0;
+  if (count >= 8 && Le32(bytes + 4) == kFtyp) gates |= kFtypAt4;
+  if (count >= 12 && Le32(bytes + 8) == kPat) gates |= kPatAt8;
+  if (count >= 35 && Le32(bytes + 31) == kContent) gates |= kContentTypesAt31;
+  return gates;
+}
+
 }  // namespace
 
 int IdentifySector(CarveContext& context, const uint8_t* bytes, uint32_t count) {
   if (!bytes || count == 0) return kTypeNone;
-  for (DetectFn detect : Dispatch()[bytes[0]]) {
+  for (DetectFn detect : Dispatch()[GatesOf(bytes, count) * 256 + bytes[0]]) {
     int answer = detect(context, bytes, count);
     if (answer != kTypeNone) return answer;
   }

@@ -67,6 +67,19 @@ std::string Bytes(std::initializer_list<int> values) {
   return out;
 }
 
+const std::string kPngSignature = Bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+const std::string kPngEnd = "IEND" + Bytes({0xAE, 0x42, 0x60, 0x82});
+
+std::string JpegOf(size_t length) {
+  std::string jpeg = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10}) + "JFIF" + Bytes({0});
+  jpeg += Filler(length - jpeg.size() - 2, 0x11);
+  return jpeg + Bytes({0xFF, 0xD9});
+}
+
+std::string PngOf(size_t length) {
+  return kPngSignature + Filler(length - kPngSignature.size() - kPngEnd.size(), 0x22) + kPngEnd;
+}
+
 std::string Le32Bytes(uint32_t value) {
   return Bytes({static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
                 static_cast<int>((value >> 16) & 0xFF), static_cast<int>(value >> 24)});

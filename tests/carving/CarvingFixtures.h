@@ -58,7 +58,13 @@ constexpr uint64_t kNoSize = UINT64_MAX;
 uint64_t MeasureAt(const std::string& image, uint64_t start, std::string* name = nullptr);
 
 std::string Bytes(std::initializer_list<int> values);
+inline std::string Filler(size_t length, char byte) { return std::string(length, byte); }
 std::string Le32Bytes(uint32_t value);
+// A JFIF picture and a PNG of exactly `length` bytes, filler inside.
+std::string JpegOf(size_t length);
+std::string PngOf(size_t length);
+extern const std::string kPngSignature;
+extern const std::string kPngEnd;
 std::string Be32Bytes(uint32_t value);
 
 }  // namespace salvora::test

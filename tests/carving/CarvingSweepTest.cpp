@@ -38,7 +38,7 @@ class CarvingSweep : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!HaveEncoders()) GTEST_SKIP() << "the fixture encoders are not installed";
-    MustRun(std::string(SALVORA_SOURCE_DIR) + "/tests/carving/make_real_files.sh " +
+    MustRun("bash " + std::string(SALVORA_SOURCE_DIR) + "/tests/carving/make_real_files.sh " +
             Quote(files_.path()));
     ImageBuilder image;
     image.RandomSectors(40, 1);

@@ -14,8 +14,6 @@
 namespace salvora::test {
 namespace {
 
-std::string Filler(size_t length, char byte) { return std::string(length, byte); }
-
 std::string Padded(std::string bytes, size_t length = kSector) {
   bytes.resize(length, '\0');
   return bytes;

@@ -10,17 +10,6 @@
 namespace salvora::test {
 namespace {
 
-std::string Filler(size_t length, char byte) { return std::string(length, byte); }
-
-std::string JpegOf(size_t length) {
-  std::string jpeg = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10}) + "JFIF" + Bytes({0});
-  jpeg += Filler(length - jpeg.size() - 2, 0x11);
-  return jpeg + Bytes({0xFF, 0xD9});
-}
-
-const std::string kPngSignature = Bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
-const std::string kPngEnd = "IEND" + Bytes({0xAE, 0x42, 0x60, 0x82});
-
 TEST(JpegEnd, TailBeforeTheNextFileDecidesAlignment) {
   for (bool zeroTail : {true, false}) {
     SCOPED_TRACE(zeroTail);
