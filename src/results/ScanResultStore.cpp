@@ -278,7 +278,7 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
     }
     // A parent chain that comes back to a record already met is a damaged
     // store: stop rather than walk for ever.
-    if (!visited.insert(parent.recordNo).second) return kOk;
+    if (!visited.insert(uint32_t{parent.recordNo}).second) return kOk;
     out.push_back(parent);
     current = parent.recordNo;
   }
