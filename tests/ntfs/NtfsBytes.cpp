@@ -52,8 +52,7 @@ RecordBuilder::RecordBuilder(uint32_t recordNumber, uint16_t flags, size_t size)
   Put32(bytes_, 0x2C, recordNumber);
 }
 
-RecordBuilder& RecordBuilder::Resident(uint32_t type, const std::string& value,
-                                       uint8_t nameUnits) {
+RecordBuilder& RecordBuilder::Resident(uint32_t type, const std::string& value, uint8_t nameUnits) {
   size_t valueOffset = Align8(0x18 + 2u * nameUnits);
   size_t length = Align8(valueOffset + value.size());
   Put32(bytes_, next_, type);

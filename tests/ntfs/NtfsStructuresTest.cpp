@@ -72,8 +72,7 @@ TEST(NtfsGeometryTest, BootSectorFieldsGiveSectorClusterAndRecordSizes) {
 
   EXPECT_EQ(ParseBootSector(Bytes(Boot(1000, 8, 4)), 512, 0, 100000, g), kInvalidParameter);
   EXPECT_EQ(ParseBootSector(Bytes(Boot(512, 0, 4)), 512, 0, 100000, g), kInvalidParameter);
-  EXPECT_EQ(ParseBootSector(Bytes(Boot(512, 8, 1ull << 61)), 512, 0, 100000, g),
-            kInvalidParameter);
+  EXPECT_EQ(ParseBootSector(Bytes(Boot(512, 8, 1ull << 61)), 512, 0, 100000, g), kInvalidParameter);
 }
 
 TEST(NtfsGeometryTest, RecordToSectorFollowsMftRuns) {
@@ -229,8 +228,7 @@ TEST(Lznt1Test, DecodesLiteralsAndOverlappingBackReferences) {
   EXPECT_EQ(out[12], 0);
 
   const uint8_t reachesBack[] = {0x03, 0xB0, 0x02, 'a', 0x06, 0x50};
-  EXPECT_EQ(Lznt1Decompress(reachesBack, sizeof reachesBack, out.data(), out.size()),
-            kFileCorrupt);
+  EXPECT_EQ(Lznt1Decompress(reachesBack, sizeof reachesBack, out.data(), out.size()), kFileCorrupt);
   const uint8_t cut[] = {0x40, 0xB0, 0x00, 'a'};
   EXPECT_EQ(Lznt1Decompress(cut, sizeof cut, out.data(), out.size()), kFileCorrupt);
 }
