@@ -65,7 +65,8 @@ TEST_F(NtfsQuickScanTest, ListsEveryDeletedFileUnderItsFolderChain) {
     EXPECT_EQ(uint32_t{found.isFolder}, 0u);
     EXPECT_EQ(uint32_t{found.engineKind}, kQuickNtfs);
     EXPECT_EQ(uint16_t{found.sourceTag}, 7);
-    EXPECT_EQ(uint64_t{found.fileSize}, std::filesystem::file_size(volume().Original(path))) << path;
+    EXPECT_EQ(uint64_t{found.fileSize}, std::filesystem::file_size(volume().Original(path)))
+        << path;
     std::string folder;
     ASSERT_EQ(engine->GetRecordPath(found, folder), kOk);
     EXPECT_EQ(folder, listed.substr(0, listed.rfind('/') + 1));
