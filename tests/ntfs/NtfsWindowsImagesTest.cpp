@@ -33,17 +33,28 @@ class UnpackedImage {
                       test::Quote(image_),
                   &output) == 0)
       loop_ = output.substr(0, output.find('\n'));
+    loaded_ = source_.OpenImage(image_);
+    if (loaded_ == kOk)
+      loaded_ = LoadGeometry(source_, kPartitionSector, source_.SectorCount() - kPartitionSector,
+                             geometry_);
   }
   ~UnpackedImage() {
     if (!loop_.empty()) test::Run("losetup -d " + loop_);
   }
   const std::string& image() const { return image_; }
   const std::string& loop() const { return loop_; }
+  // Whether the volume's geometry and MFT runs could be read.
+  int loaded() const { return loaded_; }
+  SectorSource& source() { return source_; }
+  const NtfsGeometry& geometry() const { return geometry_; }
 
  private:
   test::TempDir dir_;
   std::string image_;
   std::string loop_;
+  SectorSource source_;
+  NtfsGeometry geometry_;
+  int loaded_ = kInvalidParameter;
 };
 
 struct LiveFile {
@@ -99,12 +110,9 @@ TEST_P(NtfsWindowsImagesTest, LiveFilesEqualNtfscat) {
   if (!test::HaveCommand("ntfscat")) GTEST_SKIP() << "ntfscat is not installed";
   UnpackedImage unpacked(GetParam());
   ASSERT_FALSE(unpacked.loop().empty());
-  SectorSource source;
-  ASSERT_EQ(source.OpenImage(unpacked.image()), kOk);
-  NtfsGeometry geometry;
-  ASSERT_EQ(
-      LoadGeometry(source, kPartitionSector, source.SectorCount() - kPartitionSector, geometry),
-      kOk);
+  ASSERT_EQ(unpacked.loaded(), kOk);
+  SectorSource& source = unpacked.source();
+  const NtfsGeometry& geometry = unpacked.geometry();
   ASSERT_FALSE(geometry.mftRuns.empty());
   std::vector<LiveFile> files = ReadLiveFiles(source, geometry);
   test::TempDir out;
@@ -129,12 +137,9 @@ INSTANTIATE_TEST_SUITE_P(Images, NtfsWindowsImagesTest,
 TEST(NtfsWindowsImageGeometryTest, TwoMebibyteClustersAreUnderstood) {
   if (!std::filesystem::exists(ImageFolder())) GTEST_SKIP() << ImageFolder() << " is absent";
   UnpackedImage unpacked("ntfs-2m.raw");
-  SectorSource source;
-  ASSERT_EQ(source.OpenImage(unpacked.image()), kOk);
-  NtfsGeometry geometry;
-  ASSERT_EQ(
-      LoadGeometry(source, kPartitionSector, source.SectorCount() - kPartitionSector, geometry),
-      kOk);
+  ASSERT_EQ(unpacked.loaded(), kOk);
+  SectorSource& source = unpacked.source();
+  const NtfsGeometry& geometry = unpacked.geometry();
   EXPECT_EQ(geometry.sectorsPerCluster, 4096);
   // Windows keeps the indexer's volume GUID as UTF-16 text "{...}".
   bool sawGuid = false;
