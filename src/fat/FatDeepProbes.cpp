@@ -23,7 +23,9 @@ constexpr uint32_t kMaxDepth = 1024;
 size_t FatDeepReader::Read(uint64_t sector, uint8_t* buffer, size_t bytes) {
   size_t sectorBytes = static_cast<size_t>(sectorSize_);
   size_t count = std::max<size_t>(1, bytes / sectorBytes);
-  if (count * sectorBytes > bytes) return 0;
+  if (count * sectorBytes > bytes || sector >= source_.SectorCount()) return 0;
+  // A directory near the end of the source still yields what lies before it.
+  count = static_cast<size_t>(std::min<uint64_t>(count, source_.SectorCount() - sector));
   uint32_t got = 0;
   source_.ReadSectors(static_cast<int32_t>(count), buffer, sector, sectorSize_, got);
   return static_cast<size_t>(got) * sectorBytes;

@@ -85,12 +85,17 @@ int CProfessionalFatRecovery::CopyFileData(const FoundRecord& record, DataSink& 
   if (__builtin_add_overflow(record.volumeFirstSector, record.dataAreaSector, &sector) ||
       __builtin_add_overflow(sector, (record.firstCluster - 2) * perCluster, &sector))
     return kInvalidParameter;
-  uint32_t chunkSectors = std::max<uint32_t>(1, kTransferChunkBytes / sectorSize_);
+  uint64_t chunkSectors = std::max<uint64_t>(1, kTransferChunkBytes / sectorBytes);
   std::vector<uint8_t> buffer(chunkSectors * sectorBytes);
   while (!sink.Full()) {
+    // Never ask for more than the source holds, so that a file running off
+    // its end still yields the sectors before the end.
+    if (sector >= source_.SectorCount()) return kReadFault;
+    uint64_t wanted = (sink.Limit() - sink.Written() + sectorBytes - 1) / sectorBytes;
+    uint64_t count = std::min({chunkSectors, wanted, source_.SectorCount() - sector});
     uint32_t got = 0;
-    int result = source_.ReadSectors(static_cast<int32_t>(chunkSectors), buffer.data(), sector,
-                                     sectorSize_, got);
+    int result =
+        source_.ReadSectors(static_cast<int32_t>(count), buffer.data(), sector, sectorSize_, got);
     if (got == 0) return result != kOk ? result : kReadFault;
     int written = sink.Write(buffer.data(), got * sectorBytes);
     if (written != kOk) return written;
