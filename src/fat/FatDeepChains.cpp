@@ -1,5 +1,6 @@
 #include "fat/FatDeepChains.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "fat/FatDirEntry.h"
@@ -29,19 +30,35 @@ void FatDeepOpenChains::Add(OpenChain chain) {
   chains_.push_back(std::move(chain));
 }
 
-// A deleted short entry has lost its first name byte and with it the
-// checksum, so it can only continue the chain cut at the sector before it.
-bool FatDeepOpenChains::TakeContinued(const ChainLink& link, uint64_t sector, OpenChain& out) {
-  for (auto it = chains_.begin(); it != chains_.end(); ++it) {
-    bool continues = link.kind == ChainLink::kDeletedShort
-                         ? it->lastSector + 1 == sector
-                         : link.kind != ChainLink::kNone && it->checksum == link.checksum;
-    if (!continues) continue;
-    out = std::move(*it);
-    chains_.erase(it);
-    return true;
+bool ContinuesChain(const OpenChain& chain, const ChainLink& link, uint64_t sector) {
+  bool adjacent = chain.lastSector + 1 == sector;
+  switch (link.kind) {
+    case ChainLink::kLongName:
+    case ChainLink::kShortName:
+      return link.checksum == chain.checksum && (adjacent || chain.mayJump);
+    case ChainLink::kDeletedShort:
+      return adjacent;
+    case ChainLink::kNone:
+      return false;
   }
   return false;
+}
+
+bool FatDeepOpenChains::TakeContinued(const ChainLink& link, uint64_t sector, OpenChain& out) {
+  std::erase_if(chains_,
+                [&](const OpenChain& c) { return !c.mayJump && c.lastSector + 1 < sector; });
+  auto adjacent = std::find_if(chains_.begin(), chains_.end(), [&](const OpenChain& c) {
+    return c.lastSector + 1 == sector && ContinuesChain(c, link, sector);
+  });
+  auto chosen = adjacent != chains_.end()
+                    ? adjacent
+                    : std::find_if(chains_.begin(), chains_.end(), [&](const OpenChain& c) {
+                        return c.lastSector < sector && ContinuesChain(c, link, sector);
+                      });
+  if (chosen == chains_.end()) return false;
+  out = std::move(*chosen);
+  chains_.erase(chosen);
+  return true;
 }
 
 void FatDeepUnplacedSectors::Clear() {

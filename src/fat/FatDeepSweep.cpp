@@ -161,20 +161,30 @@ bool FatDeepSweep::ParseBlock(const uint8_t* block, size_t length, int volume, u
   cut.volume = volume;
   cut.blockSector = blockSector;
   cut.lastSector = lastSector;
+  uint32_t next = 0;
+  cut.mayJump =
+      volume == kNone || (volumes_[volume].ClusterStartingAt(lastSector + 1, next) && next != 0);
   cut.bytes.assign(block + parsed_.chainOffset, block + length);
   return true;
 }
 
-// With its volume known, a chain's long-name parts can only go on inside
-// the chain's own directory cluster.
+// The sector right after the cut continues the chain if anything does;
+// only a chain cut at a cluster's end may go on anywhere else, and with its
+// volume known its long-name parts still lie in the chain's own directory.
 bool FatDeepSweep::TakeKeptContinuation(const OpenChain& chain, uint64_t& sector,
                                         std::vector<uint8_t>& bytes) {
-  auto accept = [&](uint64_t candidate, const ChainLink& link) {
+  sector = chain.lastSector + 1;
+  auto adjacent = [&](uint64_t candidate, const ChainLink& link) {
+    return ContinuesChain(chain, link, candidate);
+  };
+  if (unplaced_.TakeAt(sector, adjacent, bytes)) return true;
+  if (!chain.mayJump) return false;
+  auto elsewhere = [&](uint64_t candidate, const ChainLink& link) {
     if (link.kind != ChainLink::kLongName || chain.volume == kNone) return true;
     uint32_t holding = 0;
     return volumes_[chain.volume].ClusterHolding(candidate, holding) && holding == chain.cluster;
   };
-  return unplaced_.TakeContinuation(chain.checksum, accept, sector, bytes);
+  return unplaced_.TakeContinuation(chain.checksum, elsewhere, sector, bytes);
 }
 
 // Only a newly learnt volume can place files that were waiting.

@@ -19,6 +19,17 @@ SectorImage TwoDirectoryVolume() {
   return image;
 }
 
+// `count` files "<prefix>NN.DAT" from cluster `firstCluster` on.
+std::string NumberedFiles(const char* prefix, int count, uint32_t firstCluster) {
+  std::string entries;
+  for (int i = 0; i < count; ++i) {
+    char name[12];
+    std::snprintf(name, sizeof name, "%s%02d  DAT", prefix, i);
+    entries += FileEntry(name, firstCluster + i, 10);
+  }
+  return entries;
+}
+
 TEST(FatDeepSweepTest, FilesMetBeforeTheirVolumeArePlacedOnceItIsInferred) {
   DeepFatHarness h;
   h.Sweep(TwoDirectoryVolume().bytes());
@@ -49,13 +60,8 @@ TEST(FatDeepSweepTest, FilesMetBeforeTheirVolumeArePlacedOnceItIsInferred) {
 // starts the next belongs to that short entry.
 TEST(FatDeepSweepTest, LongNamesCutAtASectorEndAreJoined) {
   SectorImage image = TwoDirectoryVolume();
-  std::string first = DotEntries(10, 6);
-  for (int i = 0; i < 12; ++i) {
-    char name[12];
-    std::snprintf(name, sizeof name, "FILE%02d  DAT", i);
-    first += FileEntry(name, 40 + i, 10);
-  }
-  first += LongEntries("a name cut in two.txt", "ANAMEC~1TXT");  // two parts: slots 14, 15
+  std::string first = DotEntries(10, 6) + NumberedFiles("FILE", 12, 40) +
+                      LongEntries("a name cut in two.txt", "ANAMEC~1TXT");  // slots 14, 15
   ASSERT_EQ(first.size(), 512u);
   image.Put(2090, first);
   std::string deleted = LongEntries("gone but named.txt", "GONEBU~1TXT");
@@ -63,13 +69,7 @@ TEST(FatDeepSweepTest, LongNamesCutAtASectorEndAreJoined) {
   image.Put(2091, SectorOf(FileEntry("ANAMEC~1TXT", 60, 10) + FileEntry("PLAIN   TXT", 61, 10)));
   // A deleted name cut at the end of 2092 continues with the deleted short
   // entry at the start of 2093.
-  std::string third;
-  for (int i = 0; i < 14; ++i) {
-    char name[12];
-    std::snprintf(name, sizeof name, "MORE%02d  DAT", i);
-    third += FileEntry(name, 70 + i, 10);
-  }
-  image.Put(2092, third + deleted);
+  image.Put(2092, NumberedFiles("MORE", 14, 70) + deleted);
   image.Put(2093, SectorOf(FileEntry("\xE5ONEBU~1TXT", 90, 10)));
 
   DeepFatHarness h;
@@ -83,10 +83,28 @@ TEST(FatDeepSweepTest, LongNamesCutAtASectorEndAreJoined) {
   EXPECT_FALSE(tree.count("LostFolder6/sub/anamec~1.txt"));
 }
 
+// A cut inside a cluster can only go on in the next sector; when that
+// sector holds no entries, a later sector of another directory whose first
+// entry happens to carry the same checksum must not take the long name.
+TEST(FatDeepSweepTest, ACutThatWasNotContinuedIsNotJoinedFarAway) {
+  SectorImage image = TwoDirectoryVolume();
+  image.Put(2090, DotEntries(10, 6) + NumberedFiles("FILE", 12, 40) +
+                      LongEntries("a name cut in two.txt", "ANAMEC~1TXT"));
+  image.Put(2106, SectorOf(DotEntries(12, 6) + FileEntry("FIRST   TXT", 80, 10)));
+  image.Put(2107, SectorOf(FileEntry("ANAMEC~1TXT", 81, 10)));
+  DeepFatHarness h;
+  h.Sweep(image.bytes());
+  auto tree = h.Tree();
+  EXPECT_TRUE(tree.count("LostFolder6/LostFolder12/anamec~1.txt"));
+  EXPECT_TRUE(tree.count("LostFolder6/LostFolder12/first.txt"));
+  EXPECT_FALSE(tree.count("LostFolder6/sub/a name cut in two.txt"));
+}
+
 // A FAT16 boot sector made by the real tool, with files in its fixed root
 // directory and in a subfolder; with a 224-entry root (14 sectors) cluster 2
 // must still be where the boot sector puts it.
 struct BootVolumeCase {
+  const char* label;
   const char* options;
   const char* kibibytes;
 };
@@ -116,8 +134,10 @@ TEST_P(FatDeepBootVolumeTest, BootVolumePlacesRootAndDataExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Roots, FatDeepBootVolumeTest,
-                         ::testing::Values(BootVolumeCase{"-F 16 -s 4 -r 512", "16384"},
-                                           BootVolumeCase{"-F 12 -s 2 -r 224", "2048"}));
+                         ::testing::Values(BootVolumeCase{"Fat16", "-F 16 -s 4 -r 512", "16384"},
+                                           BootVolumeCase{"Fat12Root224", "-F 12 -s 2 -r 224",
+                                                          "2048"}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(FatDeepSweepTest, ParentLinksThatFormACycleEnd) {
   SectorImage image(2400);
