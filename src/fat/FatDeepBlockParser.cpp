@@ -1,5 +1,7 @@
 #include "fat/FatDeepBlockParser.h"
 
+#include "results/RecoveryNames.h"
+
 namespace salvora {
 namespace {
 
@@ -9,14 +11,16 @@ constexpr uint8_t kLastPartFlag = 0x40;
 bool IsDot(const FatDirEntry& e) { return e.name[0] == '.' && e.name[1] == ' '; }
 bool IsDotDot(const FatDirEntry& e) { return e.name[0] == '.' && e.name[1] == '.'; }
 
-FatDeepEntry MakeEntry(const FatDirEntry& e, FatDeepEntry::Kind kind, std::string name) {
+FatDeepEntry MakeEntry(const FatDirEntry& e, FatDeepEntry::Kind kind, const std::string& name) {
   FatDeepEntry entry;
   entry.kind = kind;
   entry.cluster = EntryCluster(e, true);
   entry.highWordLost = IsDeletedEntry(e) && e.clusterHigh == 0;
   entry.size = e.fileSize;
   entry.times = DirEntryTimes(e);
-  entry.name = std::move(name);
+  // Names come from a hostile disk: no separators or control characters
+  // reach listings, paths or the folder file.
+  entry.name = SafeFileName(name);
   return entry;
 }
 

@@ -19,7 +19,7 @@ struct FatDeepEntry {
   bool highWordLost = false;  // deleted, and the high word reads 0
   uint32_t size = 0;
   EntryTimes times;
-  std::string name;  // UTF-8; empty for kDot
+  std::string name;  // UTF-8, safe as a file name
 };
 
 struct FatDeepBlock {

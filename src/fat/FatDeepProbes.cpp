@@ -78,7 +78,7 @@ uint32_t HeaderMatches(FatDeepReader& reader, const FatDeepVolume& volume, uint3
 uint32_t RecoverHighWord(FatDeepReader& reader, const FatDeepVolume& volume, uint32_t lowWord,
                          bool isFolder, std::string_view name) {
   std::string extension = LowerExtension(name);
-  if (!isFolder && extension.empty()) return lowWord;
+  if (!volume.wideClusters || (!isFolder && extension.empty())) return lowWord;
   std::vector<uint8_t> buffer(reader.SectorSize());
   for (uint32_t high = 0; high <= kLastHighWord; ++high) {
     uint32_t cluster = high << 16 | (lowWord & 0xFFFF);

@@ -57,6 +57,7 @@ void FatDeepSweep::RegisterBootVolume() {
   volume.dataOffset = static_cast<uint32_t>(dataOffset);
   volume.volumeStart = partitionStart_;
   volume.rootSectors = static_cast<uint32_t>(layout.rootDirSectors * scale);
+  volume.wideClusters = layout.IsFat32();
   tree_.SetRootCluster(layout.IsFat32() ? layout.rootCluster : 0);
   volumes_.AddBootVolume(volume);
 }

@@ -19,6 +19,9 @@ struct FatDeepVolume {
   uint32_t dataOffset = 0;                   // sectors from volumeStart to cluster 2
   uint64_t volumeStart = 0;                  // absolute
   uint32_t rootSectors = kFixedRootSectors;  // fixed root area; 0 on FAT32
+  // Cluster numbers above 0xFFFF exist; false only for a volume known to be
+  // FAT12/16, whose entries carry no high cluster word.
+  bool wideClusters = true;
   uint64_t ClusterTwoSector() const { return volumeStart + dataOffset; }
   // Absolute first sector of `cluster`; cluster 0 is the fixed root area.
   bool SectorOfCluster(uint32_t cluster, uint64_t& sector) const;

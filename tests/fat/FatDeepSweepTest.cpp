@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "fat/FatDeepFixture.h"
+#include "support/MemoryFile.h"
 
 namespace salvora::test {
 namespace {
@@ -15,7 +18,9 @@ SectorImage TwoDirectoryVolume() {
                            FileEntry("QUARTE~1TXT", 21, 700) + FileEntry("\xE5OLD    TXT", 22, 10) +
                            ShortEntry("NOARCH  TXT", kAttrReadOnly, 23, 10) +
                            FolderEntry("SUB        ", 10)));
-  image.Put(2090, SectorOf(DotEntries(10, 6) + FileEntry("INNER   BIN", 30, 5000)));
+  image.Put(2090, SectorOf(DotEntries(10, 6) + FileEntry("INNER   BIN", 30, 5000) +
+                           LongEntries("bad/name\x01.txt", "BADNAM~1TXT") +
+                           FileEntry("BADNAM~1TXT", 31, 10)));
   return image;
 }
 
@@ -38,8 +43,9 @@ TEST(FatDeepSweepTest, FilesMetBeforeTheirVolumeArePlacedOnceItIsInferred) {
   EXPECT_TRUE(tree.count("LostFolder6/Quarterly numbers.txt"));
   EXPECT_TRUE(tree.count("LostFolder6/!old.txt"));  // deleted: first byte shown as '!'
   EXPECT_TRUE(tree.count("LostFolder6/sub/inner.bin"));
-  EXPECT_FALSE(tree.count("LostFolder6/noarch.txt"));  // no archive bit: not a file
-  EXPECT_EQ(tree.size(), 6u);
+  EXPECT_FALSE(tree.count("LostFolder6/noarch.txt"));        // no archive bit: not a file
+  EXPECT_TRUE(tree.count("LostFolder6/sub/bad_name_.txt"));  // no separator from disk
+  EXPECT_EQ(tree.size(), 7u);
 
   const FoundRecord& report = tree["LostFolder6/report.txt"];
   EXPECT_EQ(+report.engineKind, kDeepFat);
@@ -81,6 +87,24 @@ TEST(FatDeepSweepTest, LongNamesCutAtASectorEndAreJoined) {
   EXPECT_TRUE(tree.count("LostFolder6/sub/more13.dat"));
   EXPECT_TRUE(tree.count("LostFolder6/sub/gone but named.txt"));
   EXPECT_FALSE(tree.count("LostFolder6/sub/anamec~1.txt"));
+}
+
+// A directory head that cannot be read ends the walks that need it; the
+// files below it are still listed, under the root.
+TEST(FatDeepSweepTest, UnreadableDirectoryHeadsEndOnlyTheirProbe) {
+  SectorImage image = TwoDirectoryVolume();
+  DeepFatHarness h;
+  auto file = std::make_unique<MemoryFile>(image.bytes());
+  file->FailSector(2090);  // the head of "sub"
+  h.engine.Source().Attach(std::move(file), image.bytes().size() / kSector);
+  ASSERT_EQ(h.engine.OpenResults(nullptr), 0);
+  FeedSectors(h.engine, image.bytes());
+  ASSERT_EQ(h.engine.FinishFolders(), 0);
+  auto tree = h.Tree();
+  EXPECT_EQ(h.engine.GetRecordCount(), 7u);
+  EXPECT_TRUE(tree.count("LostFolder6/report.txt"));
+  EXPECT_TRUE(tree.count("LostFolder6/sub"));
+  EXPECT_TRUE(tree.count("inner.bin"));
 }
 
 // A cut inside a cluster can only go on in the next sector; when that
