@@ -51,7 +51,8 @@ bool OverlongName(const FatDirEntry& e, const LongNameCollector& longName) {
 }  // namespace
 
 void ParseDirectoryBlock(const uint8_t* block, size_t length, FatDeepBlock& out) {
-  out = FatDeepBlock();
+  out.entries.clear();  // keeps its room: one block is parsed per directory sector
+  out.endsInChain = false;
   LongNameCollector longName;
   size_t chainStart = kNoChain;
   for (size_t offset = 0; offset + kDirEntryBytes <= length; offset += kDirEntryBytes) {
