@@ -26,10 +26,13 @@ std::string ErrorMessage(int code) {
     case kNotEnoughMemory: return "Not enough memory resources are available to process this command.";
     case kWriteFault: return "The system cannot write to the specified device.";
     case kReadFault: return "The system cannot read from the specified device.";
+    case kHandleEof: return "Reached the end of the file.";
+    case kNotSupported: return "The request is not supported.";
     case kFileExists: return "The file exists.";
     case kInvalidParameter: return "The parameter is incorrect.";
     case kDiskFull: return "There is not enough space on the disk.";
     case kAlreadyExists: return "Cannot create a file when that file already exists.";
+    case kFileCorrupt: return "The file or directory is corrupted and unreadable.";
     case kCancelled: return "The operation was cancelled by the user.";
     default: return "Error " + std::to_string(code) + ".";
   }

@@ -12,10 +12,16 @@ constexpr int kAccessDenied = 5;
 constexpr int kNotEnoughMemory = 8;
 constexpr int kWriteFault = 29;
 constexpr int kReadFault = 30;
+// The data ended before the size its file claims.
+constexpr int kHandleEof = 38;
+// A kind of data this build cannot read (for example encrypted files).
+constexpr int kNotSupported = 50;
 constexpr int kFileExists = 80;
 constexpr int kInvalidParameter = 87;
 constexpr int kDiskFull = 112;
 constexpr int kAlreadyExists = 183;
+// On-disk structures contradict each other, so the file cannot be read.
+constexpr int kFileCorrupt = 1392;
 // NTFS parsing results.
 constexpr int kNotFileRecord = -1;
 constexpr int kAttributeNotFound = -100;
