@@ -278,9 +278,10 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
     }
     // A parent chain that comes back to a record already met is a damaged
     // store: stop rather than walk for ever.
-    if (!visited.insert(parent.recordNo).second) return kOk;
+    uint32_t parentNo = parent.recordNo;
+    if (!visited.insert(parentNo).second) return kOk;
     out.push_back(parent);
-    current = parent.recordNo;
+    current = parentNo;
   }
 }
 
