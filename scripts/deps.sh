@@ -11,6 +11,7 @@ packages=(
   dosfstools mtools ntfs-3g fdisk util-linux e2fsprogs fuse3 kmod
   # fixtures: real files made by real encoders
   imagemagick ffmpeg zip p7zip-full gzip sqlite3 python3 xxd
+  gcab abcmidi python3-fonttools fonts-dejavu-core
 )
 
 missing=()

@@ -43,10 +43,9 @@ class CFileTypeRecovery : public StoreEngine {
   // starts there, and -9527 when the user cancelled while the file was
   // measured (nothing is stored then). Reads beyond the sector go through
   // `source` with absolute sector numbers.
-  int CarveAtSector(int sectorSize, const uint8_t* sectorBytes, uint32_t byteCount,
-                    uint64_t sector, uint64_t sectorsDone, uint64_t sectorsTotal,
-                    int32_t secondsLeft, SectorSource& source, uint64_t& advance,
-                    uint64_t& filesFound);
+  int CarveAtSector(int sectorSize, const uint8_t* sectorBytes, uint32_t byteCount, uint64_t sector,
+                    uint64_t sectorsDone, uint64_t sectorsTotal, int32_t secondsLeft,
+                    SectorSource& source, uint64_t& advance, uint64_t& filesFound);
 
   // A new deep scan forgets the transport streams of the previous one.
   void ClearTransportStreamRanges() { context_.tsRanges.clear(); }
