@@ -7,5 +7,6 @@ namespace salvora {
 
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddScanCommands(CLI::App& app, int& exitCode);
+void AddScansCommand(CLI::App& app, int& exitCode);
 
 }  // namespace salvora

@@ -88,7 +88,7 @@ int CProfessionalNtfsRecovery::OpenResults(const char* savedNameOrNull) {
   for (uint32_t n = 1; n <= store_.GetRecordCount(); ++n) {
     FoundRecord found;
     if (store_.ReadRecord(n, found) == kOk && found.isFolder)
-      emittedFolders_.insert(found.firstCluster);
+      emittedFolders_.insert(uint32_t{found.firstCluster});
   }
   return kOk;
 }
