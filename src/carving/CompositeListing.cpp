@@ -64,7 +64,7 @@ int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<Fou
   std::vector<FoundRecord> carved;
   carving_.ListByType(filter, carved);
   for (const FoundRecord& record : carved) {
-    auto it = foundAt.find(record.entrySector);
+    auto it = foundAt.find(uint64_t{record.entrySector});
     if (it == foundAt.end() || !IsCopyOf(it->second, LowerExtension(record))) out.push_back(record);
   }
   if (out.size() > 1) SortRecords(out);
