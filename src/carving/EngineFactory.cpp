@@ -1,8 +1,10 @@
+#include "carving/ProfessionalRecovery.h"
 #include "storage/EngineFactories.h"
 
 namespace salvora {
 
-// Not built yet: selection reports that no engine can scan this volume.
-std::unique_ptr<IFileRecoveryParse> MakeDeepEngine() { return nullptr; }
+std::unique_ptr<IFileRecoveryParse> MakeDeepEngine() {
+  return std::make_unique<CProfessionalRecovery>();
+}
 
 }  // namespace salvora

@@ -7,6 +7,7 @@
 
 #include "cli/Cancel.h"
 #include "cli/Commands.h"
+#include "cli/DeepResume.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
 #include "cli/RecordOutput.h"
@@ -129,6 +130,7 @@ int RunScan(const ScanOptions& options, bool recover) {
     return kExitUsage;
   }
   IFileRecoveryParse& engine = *selection.engine;
+  if (options.deep) PrepareDeepResume(engine, options.source, options.fresh);
   int scanResult;
   {
     ProgressPrinter progress(options.deep ? "Deep scan" : "Quick scan");
@@ -172,6 +174,8 @@ void AddScanCommands(CLI::App& app, int& exitCode) {
         ->excludes(quick);
     command->add_option("--types", options.types,
                         "extensions (jpg,png) or groups (photo,audio,video,document,archive,other)");
+    command->add_flag("--fresh", options.fresh,
+                      "deep: discard a saved, interrupted scan of SOURCE instead of resuming it");
     command->add_flag("--keep-results", options.keepResults,
                       "keep a quick scan's result store instead of deleting it");
     if (recover) {

@@ -13,6 +13,7 @@ struct ScanOptions {
   bool json = false;
   std::string source;
   bool keepResults = false;
+  bool fresh = false;  // deep: forget a saved scan of the source
   // recover only
   std::string destination;
   bool keepPaths = false;

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   salvora::AddScanCommands(app, exitCode);
   salvora::AddDisksCommand(app, exitCode);
   salvora::AddImageCommand(app, exitCode);
+  salvora::AddScansCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -85,7 +85,9 @@ int ScanResultStore::OpenStore(const std::string& folder, const std::string& nam
   buffer_.assign(kStoreBufferBytes, 0);
   folders_ = OpenReadWrite(folderPath_);
   if (folders_ >= 0) LoadFolderFile();
-  recordCount_ = 0;
+  // A reopened store (a resumed scan) goes on numbering after its records,
+  // so new records never take the numbers of old ones.
+  recordCount_ = static_cast<uint32_t>(recordsOnDisk_);
   bytesAppended_ = 0;
   return kOk;
 }

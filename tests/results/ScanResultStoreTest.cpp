@@ -94,14 +94,20 @@ TEST_F(StoreTest, TypeListingFollowsTheSubstringRules) {
   EXPECT_EQ(Names(other), (std::vector<std::string>{"data.xyz", "noext"}));
 }
 
-TEST_F(StoreTest, ReopenedStoreListsOldRecordsButCountsNone) {
+TEST_F(StoreTest, ReopenedStoreListsOldRecordsAndNumbersNewOnesAfterThem) {
   for (int i = 0; i < 450; ++i) Add(store, ("f" + std::to_string(i) + ".txt").c_str(), false, 100 + i, 2, 0);
   store.CloseStore();
   ASSERT_EQ(store.OpenStore(dir.path() + "/run/1", "Fast_0_test"), kOk);
-  EXPECT_EQ(store.GetRecordCount(), 0u);
+  EXPECT_EQ(store.GetRecordCount(), 450u);
+  // A resumed scan appends: the new record must not take an old number.
+  Add(store, "late.txt", false, 999, 2, 0);
+  store.Flush();
   std::vector<FoundRecord> all;
   ASSERT_EQ(store.ListChildren(0, all), kOk);
-  EXPECT_EQ(all.size(), 450u);
+  ASSERT_EQ(all.size(), 451u);
+  FoundRecord late;
+  ASSERT_EQ(store.ReadRecord(451, late), kOk);
+  EXPECT_STREQ(late.name, "late.txt");
 }
 
 TEST_F(StoreTest, AncestorWalkEndsOnACycle) {

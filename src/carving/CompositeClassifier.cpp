@@ -1,0 +1,82 @@
+#include "carving/CompositeClassifier.h"
+
+#include <cstring>
+#include <vector>
+
+#include "carving/FatDirectorySector.h"
+#include "platform/ErrorCodes.h"
+#include "storage/LittleEndian.h"
+
+namespace salvora {
+namespace {
+
+constexpr uint8_t kDirectoryFlag = 0x02;
+constexpr uint8_t kFatDirectoryAttribute = 0x10;
+
+bool IsDotEntry(const uint8_t* entry, size_t dots) {
+  for (size_t i = 0; i < dots; ++i)
+    if (entry[i] != '.') return false;
+  return (entry[11] & kFatDirectoryAttribute) != 0 && Le32(entry + 28) == 0;
+}
+
+// The record a handler sees: from the chunk when all of it is there, else
+// read again from the disk so that a record crossing the chunk end is whole.
+struct RecordView {
+  const uint8_t* data;
+  size_t length;
+};
+
+RecordView ViewRecord(const uint8_t* sector, size_t bytesLeft, uint64_t absolute,
+                      uint32_t recordBytes, SectorOwners& owners, std::vector<uint8_t>& spare) {
+  if (bytesLeft >= recordBytes) return {sector, bytesLeft};
+  spare.assign(kRecordReadBytes, 0);
+  size_t got = owners.ReadRecordAt(absolute, spare.data());
+  if (got >= recordBytes) return {spare.data(), got};
+  return {sector, bytesLeft};
+}
+
+}  // namespace
+
+uint32_t FileRecordBytes(uint32_t sectorSize) {
+  return sectorSize > 512 ? sectorSize : 2 * sectorSize;
+}
+
+bool LooksLikeFileRecord(const uint8_t* sector, uint32_t sectorSize) {
+  if (sectorSize < 512 || std::memcmp(sector, "FILE", 4) != 0) return false;
+  uint32_t recordBytes = FileRecordBytes(sectorSize);
+  return Le32(sector + 24) <= recordBytes && Le32(sector + 28) == recordBytes &&
+         Le16(sector + 48) == Le16(sector + 510);
+}
+
+bool IsDotEntrySector(const uint8_t* sector) {
+  return IsDotEntry(sector, 1) && IsDotEntry(sector + 32, 2);
+}
+
+int64_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
+                      uint64_t firstSector, SectorOwners& owners) {
+  const uint32_t recordBytes = FileRecordBytes(sectorSize);
+  std::vector<uint8_t> spare;
+  uint64_t index = 0;
+  while (index < sectors) {
+    const uint8_t* sector = chunk + index * sectorSize;
+    const uint64_t absolute = firstSector + index;
+    uint64_t advance = 1;
+    if (LooksLikeFileRecord(sector, sectorSize)) {
+      size_t bytesLeft = static_cast<size_t>(sectors - index) * sectorSize;
+      RecordView view = ViewRecord(sector, bytesLeft, absolute, recordBytes, owners, spare);
+      // Folders come from the parent walk of the files inside them.
+      if ((view.data[22] & kDirectoryFlag) == 0)
+        owners.OnFileRecord(view.data, view.length, absolute);
+    } else if (IsDotEntrySector(sector)) {
+      owners.OnDirectoryStart(sector, absolute);
+    } else if (IsFatDirectorySector(sector, sectorSize)) {
+      owners.OnDirectoryEntries(sector, absolute);
+    } else if (owners.Carve(sector, absolute, advance) == kCancelled) {
+      return -static_cast<int64_t>(sectors - index);
+    }
+    index += advance == 0 ? 1 : advance;
+  }
+  return static_cast<int64_t>(index - sectors);
+}
+
+}  // namespace salvora

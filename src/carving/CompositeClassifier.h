@@ -1,0 +1,44 @@
+#pragma once
+// Hands every sector of a chunk to exactly one owner: NTFS file records to
+// the deep NTFS engine, FAT directory sectors to the deep FAT engine, and
+// everything else to carving. Carved files may run past the chunk; the
+// sectors they cover beyond its end come back as the carry, so the next
+// chunk starts after them.
+#include <cstddef>
+#include <cstdint>
+
+namespace salvora {
+
+// Largest FILE record the deep NTFS engine reads (it may span the chunk end).
+constexpr size_t kRecordReadBytes = 8192;
+
+class SectorOwners {
+ public:
+  virtual ~SectorOwners() = default;
+  // A non-directory FILE record; `length` bytes are valid from `record`.
+  virtual void OnFileRecord(const uint8_t* record, size_t length, uint64_t sector) = 0;
+  virtual void OnDirectoryStart(const uint8_t* data, uint64_t sector) = 0;
+  virtual void OnDirectoryEntries(const uint8_t* data, uint64_t sector) = 0;
+  // 0 when a file was stored (advance set to the sectors to skip), another
+  // code when nothing was, the cancel code when the user cancelled.
+  virtual int Carve(const uint8_t* data, uint64_t sector, uint64_t& advance) = 0;
+  // Reads up to kRecordReadBytes at `sector`; the bytes that arrived.
+  virtual size_t ReadRecordAt(uint64_t sector, uint8_t* buffer) = 0;
+};
+
+// Bytes of one FILE record on a device of this sector size.
+uint32_t FileRecordBytes(uint32_t sectorSize);
+// A FILE record header whose sizes fit one record and whose update sequence
+// number matches the sector's last word.
+bool LooksLikeFileRecord(const uint8_t* sector, uint32_t sectorSize);
+// A sector that starts a FAT subdirectory: "." and ".." directory entries.
+bool IsDotEntrySector(const uint8_t* sector);
+
+// Classifies `sectors` sectors of `chunk`, whose first sector is absolute
+// sector `firstSector`. Returns the carry: sectors beyond the chunk's end
+// that a carved file covers, or, after a cancel, minus the sectors not yet
+// walked (so a resumed scan starts at the sector that was cancelled).
+int64_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
+                      uint64_t firstSector, SectorOwners& owners);
+
+}  // namespace salvora

@@ -1,0 +1,74 @@
+// The merged type listing: what the file-system engines found, then the
+// carved files that are not copies of those. A carved file is a copy when
+// it starts at the first data sector of a found file of the same type (a
+// camera's thm thumbnail is a jpg).
+#include <cctype>
+#include <map>
+
+#include "carving/ProfessionalRecovery.h"
+#include "ntfs/NtfsRunList.h"
+#include "results/ScanResultStore.h"
+
+namespace salvora {
+namespace {
+
+std::string LowerExtension(const FoundRecord& record) {
+  std::string name(record.name, RecordNameLength(record.name));
+  size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+// First data sector of a FAT file: its first cluster, or for cluster 0 the
+// place the root directory is taken to occupy.
+bool FatFirstSector(const FoundRecord& record, uint64_t sectorSize, uint64_t& sector) {
+  uint64_t perCluster = record.clusterBytes / sectorSize;
+  if (record.firstCluster == 0) {
+    uint64_t base = record.volumeFirstSector + record.dataAreaSector;
+    if (base < 32) return false;
+    sector = base - 32;
+    return true;
+  }
+  if (record.firstCluster < 2) return false;
+  sector =
+      record.volumeFirstSector + perCluster * (record.firstCluster - 2) + record.dataAreaSector;
+  return true;
+}
+
+bool IsCopyOf(const std::string& found, const std::string& carved) {
+  return found == carved || (found == "thm" && carved == "jpg");
+}
+
+}  // namespace
+
+int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<FoundRecord>& out) {
+  if (quick_) quick_->ListByType(filter, out);
+  fat_.ListByType(filter, out);
+  ntfs_.ListByType(filter, out);
+  std::map<uint64_t, std::string> foundAt;
+  const uint64_t sectorSize = static_cast<uint64_t>(sectorSize_);
+  for (const FoundRecord& record : out) {
+    uint64_t sector = 0;
+    if (record.engineKind == kQuickNtfs || record.engineKind == kDeepNtfs) {
+      RunList runs;
+      PlacedRun first;
+      if (ntfs_.ReadDataRuns(record, runs) != 0 || !RunCursor(runs).Next(first) || first.sparse)
+        continue;
+      sector = first.lcn * record.clusterBytes / sectorSize + record.volumeFirstSector;
+    } else if (!FatFirstSector(record, sectorSize, sector)) {
+      continue;
+    }
+    foundAt[sector] = LowerExtension(record);
+  }
+  std::vector<FoundRecord> carved;
+  carving_.ListByType(filter, carved);
+  for (const FoundRecord& record : carved) {
+    auto it = foundAt.find(uint64_t{record.entrySector});
+    if (it == foundAt.end() || !IsCopyOf(it->second, LowerExtension(record))) out.push_back(record);
+  }
+  if (out.size() > 1) SortRecords(out);
+  return 1;
+}
+
+}  // namespace salvora

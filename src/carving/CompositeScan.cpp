@@ -1,0 +1,207 @@
+// The deep scan itself: the quick scan first, then one walk over the free
+// space (or the whole volume) in 64 KiB chunks, then the folders of the
+// deep engines, and at the end the position in the saved-scan index.
+#include <algorithm>
+
+#include "carving/CompositeClassifier.h"
+#include "carving/ProfessionalRecovery.h"
+#include "platform/Clock.h"
+#include "platform/ErrorCodes.h"
+#include "results/StoreName.h"
+
+namespace salvora {
+namespace {
+
+constexpr uint32_t kChunkBytes = 0x10000;
+constexpr uint64_t kEstimateEveryMs = 5000;
+
+}  // namespace
+
+// Hands the classified sectors to the engines, with the walk's progress for
+// the carving engine's own progress calls.
+class CProfessionalRecovery::Owners final : public SectorOwners {
+ public:
+  explicit Owners(CProfessionalRecovery& scan) : scan_(scan) {}
+  void OnFileRecord(const uint8_t* record, size_t length, uint64_t sector) override {
+    scan_.ntfs_.ProcessFileRecord(record, length, sector, 0, 0);
+  }
+  void OnDirectoryStart(const uint8_t* data, uint64_t sector) override {
+    scan_.fat_.ProcessDirectoryStart(data, sector);
+  }
+  void OnDirectoryEntries(const uint8_t* data, uint64_t sector) override {
+    scan_.fat_.ProcessDirectoryEntries(data, sector);
+  }
+  int Carve(const uint8_t* data, uint64_t sector, uint64_t& advance) override {
+    uint64_t found = scan_.position_.filesFound;
+    return scan_.carving_.CarveAtSector(scan_.sectorSize_, data,
+                                        static_cast<uint32_t>(scan_.sectorSize_), sector,
+                                        scan_.position_.sectorsDone, scan_.total_,
+                                        scan_.secondsLeft_, scan_.source_, advance, found);
+  }
+  size_t ReadRecordAt(uint64_t sector, uint8_t* buffer) override {
+    uint64_t size = static_cast<uint64_t>(scan_.sectorSize_);
+    uint64_t available =
+        scan_.source_.SectorCount() > sector ? scan_.source_.SectorCount() - sector : 0;
+    uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kRecordReadBytes / size, available));
+    uint32_t read = 0;
+    if (count > 0)
+      scan_.source_.ReadSectors(static_cast<int32_t>(count), buffer, sector, scan_.sectorSize_,
+                                read);
+    return static_cast<size_t>(read * size);
+  }
+
+ private:
+  CProfessionalRecovery& scan_;
+};
+
+int CProfessionalRecovery::Scan(const char*) {
+  ScanHistory& history = ScanHistory::Instance();
+  const bool resumed = resume_;
+  std::string folder = resumed ? EntryResultFolder(saved_) : history.NewRunFolder();
+  bool useFreeMap = false;
+  int result = RunQuickScan(resumed ? folder : std::string(), useFreeMap);
+  if (result == kOk) result = PrepareEngines(resumed ? folder : std::string());
+  if (result != kOk) {
+    if (!resumed) history.UndoNewRunFolder();
+    return result;
+  }
+  WalkRanges ranges(useFreeMap ? quick_.get() : nullptr, identity_.sectorCount);
+  walkedFreeSpace_ = useFreeMap;
+  result = WalkVolume(ranges);
+  // What the walk met is placed even when it was cancelled.
+  fat_.FinishFolders();
+  ntfs_.EmitPendingFolders();
+  for (IFileRecoveryParse* engine : {EngineOf(kDeepFat), EngineOf(kDeepNtfs), EngineOf(kCarved)})
+    static_cast<StoreEngine*>(engine)->Store().Flush();
+  position_.filesFound = GetRecordCount();
+  if (result == kOk && onScan_) onScan_(userData_, 100, 100, 0, 0, 0, 0, 0);
+  SaveScanPosition(identity_, position_, folder);
+  history.ClearResume();
+  resume_ = false;
+  return result;
+}
+
+// The quick engine runs first; on a resumed scan it reopens its saved store.
+// Its usage map, when it has a usable one, limits the walk to free space.
+int CProfessionalRecovery::RunQuickScan(const std::string& savedFolder, bool& useFreeMap) {
+  useFreeMap = false;
+  if (!quick_) return kOk;
+  quick_->SetCallbacks(onScan_, nullptr, userData_, 9);
+  useFreeMap = HasUsableFreeMap(*quick_);
+  std::string saved =
+      savedFolder.empty() ? std::string() : FindStoreName(savedFolder, kQuickStorePrefix);
+  return quick_->Scan(saved.empty() ? nullptr : saved.c_str());
+}
+
+int CProfessionalRecovery::PrepareEngines(const std::string& savedFolder) {
+  auto savedName = [&](const char* prefix) {
+    return savedFolder.empty() ? std::string() : FindStoreName(savedFolder, prefix);
+  };
+  std::string carved = savedName(kCarvingStorePrefix);
+  int result;
+  if (!carved.empty())
+    result = identity_.imagePath.empty()
+                 ? carving_.ReopenDisk(identity_.diskNumber, identity_.firstSector,
+                                       identity_.sectorCount, sourceTag_, carved, sectorSize_)
+                 : carving_.ReopenImage(identity_.imagePath, sourceTag_, carved, sectorSize_);
+  else
+    result = identity_.imagePath.empty()
+                 ? carving_.OpenDisk(identity_.diskNumber, identity_.firstSector,
+                                     identity_.sectorCount, sourceTag_)
+                 : carving_.OpenImage(identity_.imagePath, sourceTag_);
+  if (result != kOk) return result;
+  std::string fatName = savedName(kDeepFatStorePrefix), ntfsName = savedName(kDeepNtfsStorePrefix);
+  result = fat_.OpenResults(fatName.empty() ? nullptr : fatName.c_str());
+  if (result == kOk) result = ntfs_.OpenResults(ntfsName.empty() ? nullptr : ntfsName.c_str());
+  if (result != kOk) return result;
+  fat_.RegisterBootVolume();
+  carving_.ClearTransportStreamRanges();
+  if (onList_) SetListCallback(onList_, listUserData_);
+  SetCallbacks(onScan_, onTransfer_, userData_, percentScale_);
+  return kOk;
+}
+
+int CProfessionalRecovery::WalkVolume(WalkRanges& ranges) {
+  total_ = ranges.Total();
+  startMs_ = lastEstimateMs_ = SteadyMilliseconds();
+  secondsLeft_ = -1;
+  WalkRange range;
+  bool more;
+  if (resume_) {
+    position_ = PositionOf(saved_);
+    range = {position_.rangeStart, position_.rangeLength};
+    more = range.length > 0;
+    resume_ = false;
+  } else {
+    position_ = {};
+    more = ranges.Next(0, range);
+  }
+  // Sectors found by the earlier part of a resumed scan are in the reopened
+  // stores and therefore in the record count.
+  std::vector<uint8_t> buffer(kChunkBytes, 0);
+  Owners owners(*this);
+  while (more) {
+    position_.rangeStart = range.start;
+    position_.rangeLength = range.length;
+    int result = WalkOneRange(range, owners, buffer);
+    if (result != kOk) return result;
+    more = ranges.Next(range.End(), range);
+    if (more) position_.offset = 0;
+  }
+  return kOk;
+}
+
+int CProfessionalRecovery::WalkOneRange(const WalkRange& range, Owners& owners,
+                                        std::vector<uint8_t>& buffer) {
+  const uint32_t chunkSectors = kChunkBytes / static_cast<uint32_t>(sectorSize_);
+  uint64_t left = range.length > position_.offset ? range.length - position_.offset : 0;
+  while (left > 0) {
+    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(chunkSectors, left));
+    uint64_t first = identity_.firstSector + range.start + position_.offset;
+    uint32_t read = 0;
+    source_.ReadSectors(static_cast<int32_t>(n), buffer.data(), first, sectorSize_, read);
+    int64_t carry = 0;
+    if (read > 0) {
+      try {
+        carry =
+            ClassifyChunk(buffer.data(), read, static_cast<uint32_t>(sectorSize_), first, owners);
+      } catch (...) {
+        // One damaged chunk must not end the scan of a whole disk.
+        carry = 0;
+      }
+    }
+    // Unreadable sectors are passed over; a cancel stops at its sector.
+    int64_t walked = static_cast<int64_t>(read) + carry;
+    uint64_t step = carry < 0 ? static_cast<uint64_t>(std::max<int64_t>(walked, 0))
+                              : std::max<uint64_t>(n, static_cast<uint64_t>(walked));
+    position_.offset += step;
+    position_.sectorsDone += std::min(step, left);
+    left = step >= left ? 0 : left - step;
+    UpdateEstimate();
+    int answer = ReportWalk();
+    if (answer != 0) return answer;
+  }
+  return kOk;
+}
+
+void CProfessionalRecovery::UpdateEstimate() {
+  uint64_t now = SteadyMilliseconds();
+  if (now - lastEstimateMs_ < kEstimateEveryMs || percentScale_ != 90) return;
+  lastEstimateMs_ = now;
+  uint64_t seconds = std::max<uint64_t>((now - startMs_) / 1000, 1);
+  uint64_t rate = position_.sectorsDone * static_cast<uint64_t>(sectorSize_) / seconds;
+  if (rate == 0) return;
+  uint64_t left = total_ > position_.sectorsDone ? total_ - position_.sectorsDone : 0;
+  secondsLeft_ = static_cast<int32_t>(std::min<uint64_t>(left * sectorSize_ / rate, INT32_MAX));
+}
+
+int CProfessionalRecovery::ReportWalk() {
+  position_.filesFound = GetRecordCount();
+  if (!onScan_) return 0;
+  uint64_t done = std::min(position_.sectorsDone, total_);
+  int32_t percent = total_ == 0 ? 110 : static_cast<int32_t>(10 + done * 100 / total_);
+  return onScan_(userData_, percent, percentScale_, secondsLeft_, done, total_,
+                 position_.filesFound, 0);
+}
+
+}  // namespace salvora
