@@ -131,6 +131,7 @@ int ScanResultStore::WritePending() {
 void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, uint32_t recordNo,
                                   uint32_t firstCluster, const char* folderName) {
   relations_[FolderKey(parentCluster, parentDepth)].push_back(recordNo);
+  structureChanged_ = true;
   parentIndex_.clear();
   if (folderName) {
     FolderInfo info {};
@@ -146,9 +147,13 @@ int ScanResultStore::Flush() {
   if (!IsOpen()) return kInvalidParameter;
   int dataResult = WritePending();
   if (dataResult != kOk) return dataResult;
+  // Listings flush before every read; rewriting an unchanged folder
+  // structure each time would make listing a large store quadratic.
+  if (!structureChanged_) return kOk;
   std::string text;
   for (const auto& [key, children] : relations_) text += FormatRelationItem(key, children);
-  if (WriteAt(relation_, text.data(), text.size(), 0))
+  bool relationWritten = WriteAt(relation_, text.data(), text.size(), 0);
+  if (relationWritten)
     [[maybe_unused]] int ignored = ::ftruncate(relation_, static_cast<off_t>(text.size()));
   int folderResult = kOk;
   if (folders_ >= 0) {
@@ -159,6 +164,7 @@ int ScanResultStore::Flush() {
       offset += sizeof info;
     }
   }
+  structureChanged_ = !relationWritten || folderResult != kOk;
   return folderResult;
 }
 
@@ -349,6 +355,7 @@ void ScanResultStore::CloseStore() {
   folderList_.clear();
   parentIndex_.clear();
   folderIndex_.clear();
+  structureChanged_ = false;
 }
 
 bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {

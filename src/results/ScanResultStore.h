@@ -86,6 +86,7 @@ class ScanResultStore {
   // key listing it, and folder cluster -> first folder-list entry.
   std::unordered_map<uint32_t, uint64_t> parentIndex_;
   std::unordered_map<uint32_t, size_t> folderIndex_;
+  bool structureChanged_ = false;  // relations or folders not yet written
   ListProgressFn listCallback_ = nullptr;
   void* listUserData_ = nullptr;
 };
