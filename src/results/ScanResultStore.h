@@ -82,12 +82,14 @@ class ScanResultStore {
   uint64_t bytesAppended_ = 0;
   uint64_t recordsOnDisk_ = 0;
   RelationMap relations_;
+  // Listings flush before every read; the companion files are rewritten
+  // only when relations changed since the last flush.
+  bool relationsDirty_ = false;
   std::vector<FolderInfo> folderList_;
   // Built on demand and dropped when relations change: recordNo -> the first
   // key listing it, and folder cluster -> first folder-list entry.
   std::unordered_map<uint32_t, uint64_t> parentIndex_;
   std::unordered_map<uint32_t, size_t> folderIndex_;
-  bool structureChanged_ = false;  // relations or folders not yet written
   std::unordered_set<uint32_t> folderMisses_;  // clusters no folder record has
   uint64_t missesCheckedUpTo_ = 0;             // records on disk when they were sought
   ListProgressFn listCallback_ = nullptr;
