@@ -340,7 +340,7 @@ TEST_F(HostileFat, AbsurdBootValuesAreRefusedWithoutReadingAnything) {
     test::PatchImage(image, 13, std::string(1, static_cast<char>(spc)));
     test::EngineOnImage engine(image);
     EXPECT_EQ(engine.openResult(), kInvalidParameter) << int{spc};
-    EXPECT_EQ(engine->Scan(nullptr), kInvalidParameter);
+    EXPECT_EQ(engine->Scan(nullptr), 0) << "nothing found, and a deep scan may go on";
     EXPECT_EQ(engine->GetRecordCount(), 0u);
     EXPECT_EQ(engine->BuildUsageMap(), kInvalidParameter);
     uint64_t sector = 5, count = 9;
