@@ -59,7 +59,10 @@ int CFastFatRecovery::Scan(const char* savedStoreName) {
   int result =
       OpenStoreNamed(FormatStoreName(kQuickStorePrefix, static_cast<int64_t>(firstSector_)));
   if (result != kOk) return result;
-  if (!fat_) return kInvalidParameter;
+  // A volume whose boot sector cannot be used has no tree to walk; the scan
+  // finds nothing rather than failing, so that a deep scan that runs this
+  // engine first still goes on to look at the sectors themselves.
+  if (!fat_) return ReportScan(100, 0, 0, 0, 0);
   return WalkTree();
 }
 

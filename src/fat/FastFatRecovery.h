@@ -24,9 +24,6 @@ class CFastFatRecovery : public StoreEngine {
   int BuildUsageMap() override;
   int NextFreeRange(uint64_t& sector, uint64_t& count) override;
 
-  // The layout read from the boot sector; null when it was not usable.
-  const FatLayout* Layout() const { return fat_ ? &volume_.layout : nullptr; }
-
  protected:
   int CopyFileData(const FoundRecord& record, DataSink& sink) override;
   uint64_t RootFolderKey() const override;

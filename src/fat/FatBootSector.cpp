@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/ErrorCodes.h"
+#include "storage/LittleEndian.h"
 
 namespace salvora {
 namespace {
@@ -14,12 +15,6 @@ constexpr uint32_t kFat12ClusterLimit = 4085;
 constexpr uint32_t kFat16ClusterLimit = 65525;
 // Highest cluster numbers an entry can name before the reserved values.
 constexpr uint32_t kFat32ClusterLimit = 0x0FFFFFF5;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 bool IsPowerOfTwoUpTo(uint32_t value, uint32_t limit) {
   return value != 0 && value <= limit && (value & (value - 1)) == 0;

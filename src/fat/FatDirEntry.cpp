@@ -4,6 +4,7 @@
 
 #include "fat/FatText.h"
 #include "platform/Clock.h"
+#include "storage/LittleEndian.h"
 
 namespace salvora {
 namespace {
@@ -180,7 +181,7 @@ void LongNameCollector::Add(const FatDirEntry& e) {
   start_ -= kPartUnits;
   for (size_t i = 0; i < kPartUnits; ++i) {
     const uint8_t* p = raw + kUnitOffsets[i];
-    units_[start_ + i] = static_cast<char16_t>(p[0] | (p[1] << 8));
+    units_[start_ + i] = static_cast<char16_t>(Le16(p));
   }
   checksum_ = checksum;
 }

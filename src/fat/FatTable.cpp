@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ErrorCodes.h"
+#include "storage/LittleEndian.h"
 
 namespace salvora {
 namespace {
@@ -60,14 +61,12 @@ int FatTable::Entry(uint32_t cluster, uint32_t& value) {
     if (offset + width > windowStartByte_ + windowBytes_) return kReadFault;
   }
   const uint8_t* p = window_.data() + (offset - windowStartByte_);
-  uint32_t raw = p[0] | (p[1] << 8);
   if (bits == 32) {
-    raw |= (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-    value = raw & kFat32EntryMask;
+    value = Le32(p) & kFat32EntryMask;
   } else if (bits == 12) {
-    value = (cluster & 1) ? raw >> 4 : raw & 0xFFF;
+    value = (cluster & 1) ? Le16(p) >> 4 : Le16(p) & 0xFFF;
   } else {
-    value = raw;
+    value = Le16(p);
   }
   return kOk;
 }

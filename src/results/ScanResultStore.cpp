@@ -245,8 +245,16 @@ bool ScanResultStore::FindParentKey(uint32_t recordNo, uint64_t& key) {
   return true;
 }
 
+// A cluster that names no folder record is remembered until more records
+// reach the disk: every path through such a folder (the root, above all)
+// would otherwise read the whole data file again.
 bool ScanResultStore::FindFolderRecord(uint32_t cluster, uint32_t exceptRecordNo,
                                        FoundRecord& out) {
+  if (missesCheckedUpTo_ != recordsOnDisk_) {
+    folderMisses_.clear();
+    missesCheckedUpTo_ = recordsOnDisk_;
+  }
+  if (folderMisses_.count(cluster)) return false;
   std::vector<unsigned char> chunk(kStoreBufferBytes);
   for (uint64_t first = 0; first < recordsOnDisk_; first += kRecordsPerChunk) {
     size_t count = static_cast<size_t>(std::min<uint64_t>(kRecordsPerChunk, recordsOnDisk_ - first));
@@ -264,6 +272,7 @@ bool ScanResultStore::FindFolderRecord(uint32_t cluster, uint32_t exceptRecordNo
       }
     }
   }
+  folderMisses_.insert(cluster);
   return false;
 }
 
@@ -361,6 +370,7 @@ void ScanResultStore::CloseStore() {
   parentIndex_.clear();
   folderIndex_.clear();
   relationsDirty_ = false;
+  folderMisses_.clear();
 }
 
 bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {

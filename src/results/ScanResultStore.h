@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "results/FoundRecord.h"
@@ -89,6 +90,8 @@ class ScanResultStore {
   // key listing it, and folder cluster -> first folder-list entry.
   std::unordered_map<uint32_t, uint64_t> parentIndex_;
   std::unordered_map<uint32_t, size_t> folderIndex_;
+  std::unordered_set<uint32_t> folderMisses_;  // clusters no folder record has
+  uint64_t missesCheckedUpTo_ = 0;             // records on disk when they were sought
   ListProgressFn listCallback_ = nullptr;
   void* listUserData_ = nullptr;
 };

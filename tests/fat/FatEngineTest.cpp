@@ -97,10 +97,8 @@ TEST_P(FatWidths, DeletedFilesSkipAllocatedClustersAndFailAtTheVolumeEnd) {
 
   test::EngineOnImage engine(image);
   ASSERT_EQ(engine->Scan(nullptr), 0);
-  auto found = engine.FoundFiles();
-  ASSERT_TRUE(found.count("!.bin"));
   std::string target = dir / "x.bin";
-  ASSERT_EQ(engine->RecoverItem(&found["!.bin"], target, 0), 0);
+  ASSERT_EQ(engine.RecoverListed("!.bin", target), 0);
   std::string expected = x.substr(0, 2 * cluster) + x.substr(3 * cluster, 2 * cluster) +
                          test::ReadImage(image, test::ClusterOffset(layout, yLast + 1), cluster);
   EXPECT_TRUE(test::ReadFile(target) == expected);
@@ -113,7 +111,7 @@ TEST_P(FatWidths, DeletedFilesSkipAllocatedClustersAndFailAtTheVolumeEnd) {
   test::PatchImage(image, entry + 28, std::string("\0\0\0\x7F", 4));
   test::EngineOnImage again(image);
   ASSERT_EQ(again->Scan(nullptr), 0);
-  found = again.FoundFiles();
+  auto found = again.FoundFiles();
   struct Reports {
     int failures = 0, lastError = 0;
   } reports;
@@ -162,10 +160,8 @@ TEST(FatEngine, DeletedFat32FolderGetsItsClearedHighWordBack) {
 
   test::EngineOnImage engine(image);
   ASSERT_EQ(engine->Scan(nullptr), 0);
-  auto found = engine.FoundFiles();
-  ASSERT_TRUE(found.count("!ighdir/!.bin"));
   std::string target = dir / "x.bin";
-  ASSERT_EQ(engine->RecoverItem(&found["!ighdir/!.bin"], target, 0), 0);
+  ASSERT_EQ(engine.RecoverListed("!ighdir/!.bin", target), 0);
   EXPECT_TRUE(test::ReadFile(target) == content);
 }
 
@@ -344,7 +340,7 @@ TEST_F(HostileFat, AbsurdBootValuesAreRefusedWithoutReadingAnything) {
     test::PatchImage(image, 13, std::string(1, static_cast<char>(spc)));
     test::EngineOnImage engine(image);
     EXPECT_EQ(engine.openResult(), kInvalidParameter) << int{spc};
-    EXPECT_EQ(engine->Scan(nullptr), kInvalidParameter);
+    EXPECT_EQ(engine->Scan(nullptr), 0) << "nothing found, and a deep scan may go on";
     EXPECT_EQ(engine->GetRecordCount(), 0u);
     EXPECT_EQ(engine->BuildUsageMap(), kInvalidParameter);
     uint64_t sector = 5, count = 9;

@@ -127,6 +127,13 @@ std::map<std::string, FoundRecord> EngineOnImage::FoundFiles() {
   return found;
 }
 
+int EngineOnImage::RecoverListed(const std::string& listedAs, const std::string& target) {
+  auto found = FoundFiles();
+  auto it = found.find(listedAs);
+  if (it == found.end()) return -1;
+  return engine_->RecoverItem(&it->second, target, 0);
+}
+
 std::map<std::string, FoundRecord> EngineOnImage::WalkTree() {
   std::map<std::string, FoundRecord> found;
   std::vector<std::pair<std::string, std::pair<FoundRecord, int32_t>>> pending;

@@ -50,6 +50,9 @@ class EngineOnImage {
   // Every record reached by walking the folder tree from the root, keyed as
   // FoundFiles (folders end with '/').
   std::map<std::string, FoundRecord> WalkTree();
+  // Recovers the file listed as `listedAs` to `target`; -1 when no such
+  // file is listed.
+  int RecoverListed(const std::string& listedAs, const std::string& target);
 
  private:
   ScopedDataDir data_;

@@ -1,5 +1,3 @@
-#include "results/ScanResultStore.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,6 +5,7 @@
 #include <fstream>
 
 #include "platform/ErrorCodes.h"
+#include "results/ScanResultStore.h"
 #include "results/StoreName.h"
 #include "support/TestSupport.h"
 
@@ -43,7 +42,9 @@ TEST(StoreName, MinuteBelowTenGetsASpace) {
   LocalTimeParts when{2026, 12, 6, 13, 5, 0};
   EXPECT_EQ(FormatStoreName(kQuickStorePrefix, 2048, when), "Fast_2048_202612613 5");
   when.minute = 42;
-  EXPECT_EQ(FormatStoreName(kCarvingStorePrefix, 0, when), "File_Type_0_2026126134" "2");
+  EXPECT_EQ(FormatStoreName(kCarvingStorePrefix, 0, when),
+            "File_Type_0_2026126134"
+            "2");
 }
 
 TEST_F(StoreTest, FoldersListSortedFilesFirstAndHideBrokenImages) {
@@ -95,7 +96,8 @@ TEST_F(StoreTest, TypeListingFollowsTheSubstringRules) {
 }
 
 TEST_F(StoreTest, ReopenedStoreListsOldRecordsAndNumbersNewOnesAfterThem) {
-  for (int i = 0; i < 450; ++i) Add(store, ("f" + std::to_string(i) + ".txt").c_str(), false, 100 + i, 2, 0);
+  for (int i = 0; i < 450; ++i)
+    Add(store, ("f" + std::to_string(i) + ".txt").c_str(), false, 100 + i, 2, 0);
   store.CloseStore();
   ASSERT_EQ(store.OpenStore(dir.path() + "/run/1", "Fast_0_test"), kOk);
   EXPECT_EQ(store.GetRecordCount(), 450u);
@@ -161,9 +163,7 @@ TEST_F(StoreTest, ListCallbackCanStopTheListing) {
   for (int i = 0; i < 1000; ++i) Add(store, "f.txt", false, 3, 2, 0);
   int calls = 0;
   store.SetListCallback(
-      [](void* user, int32_t, int32_t) {
-        return ++*static_cast<int*>(user) == 2 ? -9527 : 0;
-      },
+      [](void* user, int32_t, int32_t) { return ++*static_cast<int*>(user) == 2 ? -9527 : 0; },
       &calls);
   std::vector<FoundRecord> out;
   EXPECT_EQ(store.ListByTypes("*.txt", out), 1);
@@ -182,7 +182,7 @@ TEST(StoreLarge, RecordsBeyondTwoGibibytesAreReadBack) {
   test::TempDir dir;
   std::string base = dir.path() + "/big";
   const uint64_t recordNo = 7000000;  // starts past 2^31 bytes
-  FoundRecord record {};
+  FoundRecord record{};
   record.recordNo = static_cast<uint32_t>(recordNo);
   record.firstCluster = 77;
   SetRecordName(record.name, "far.txt");
@@ -198,6 +198,39 @@ TEST(StoreLarge, RecordsBeyondTwoGibibytesAreReadBack) {
   ASSERT_EQ(store.ReadRecord(static_cast<uint32_t>(recordNo), back), kOk);
   EXPECT_STREQ(back.name, "far.txt");
   EXPECT_EQ(uint32_t{back.firstCluster}, 77u);
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+// Listings flush and look up folders over and over; what they learn must
+// not hide a folder or a relation added afterwards.
+TEST_F(StoreTest, LookupsAfterLaterAdditionsSeeThem) {
+  uint32_t file = Add(store, "f.txt", false, 20, 10, 1);
+  ASSERT_EQ(store.Flush(), kOk);
+  FoundRecord record;
+  ASSERT_EQ(store.ReadRecord(file, record), kOk);
+  std::string path;
+  store.RecordPath(record, path);
+  EXPECT_EQ(path, "");
+
+  // A folder record filed without a folder-list entry, found only in the
+  // data file.
+  FoundRecord* folder = store.AppendRecord();
+  folder->isFolder = 1;
+  folder->firstCluster = 10;
+  folder->recordNo = store.GetRecordCount();
+  SetRecordName(folder->name, "Docs");
+  store.AddRelation(2, 0, folder->recordNo, 10, nullptr);
+  ASSERT_EQ(store.Flush(), kOk);
+  store.RecordPath(record, path);
+  EXPECT_EQ(path, "Docs/");
+
+  std::string relation = test::ReadFile(dir.path() + "/run/1/Fast_0_test_Relation");
+  EXPECT_NE(relation.find(" | 2 - ["), std::string::npos) << relation;
 }
 
 }  // namespace
