@@ -45,14 +45,16 @@ std::string DdrescueCommand(const ScanSource& source, const std::string& target,
   return command + " " + Shell(source.path) + " " + Shell(target) + " " + Shell(mapfile);
 }
 
-int Copy(const ScanSource& source, const ImageOptions& options, ImageCopier& copier) {
-  if (source.kind != ScanSource::Kind::kImage)
-    return copier.Run(source.diskNumber, source.firstSector, source.sectorCount, options.target);
-  SectorSource image;
-  std::string reason;
-  int result = image.OpenImage(source.path, &reason);
+// Reads through the node the user named (or the disk node of a region), not
+// through a disk number that a device plugged in meanwhile could move.
+int Copy(const ScanSource& source, const ImageOptions& options, ImageCopier& copier,
+         std::string& reason) {
+  SectorSource device;
+  int result = source.kind == ScanSource::Kind::kImage ? device.OpenImage(source.path, &reason)
+                                                       : device.OpenDevice(source.path, &reason);
   if (result != kOk) return result;
-  return copier.RunFrom(image, 0, source.sectorCount, options.target);
+  uint64_t first = source.kind == ScanSource::Kind::kRegion ? source.firstSector : 0;
+  return copier.RunFrom(device, first, source.sectorCount, options.target);
 }
 
 bool TargetAllowed(const ScanSource& source, const ImageOptions& options) {
@@ -99,7 +101,8 @@ int RunImage(const ImageOptions& options) {
   ProgressPrinter progress("Imaging");
   ImageCopier copier(&ProgressPrinter::OnImage, &progress);
   copier.SetUnreadablePolicy({options.skipErrors, mapfile, MapOrigin(source)});
-  int result = Copy(source, options, copier);
+  reason.clear();
+  int result = Copy(source, options, copier, reason);
   progress.Finish();
   if (options.skipErrors) ReportUnreadable(source, options, copier, mapfile);
   uint64_t copiedSectors = copier.CopiedBytes() / copier.SectorSize();
@@ -110,7 +113,8 @@ int RunImage(const ImageOptions& options) {
   }
   if (result != kOk) {
     std::fprintf(stderr, "salvora: imaging %s failed after %" PRIu64 " sectors: %s\n",
-                 options.source.c_str(), copiedSectors, ErrorMessage(result).c_str());
+                 options.source.c_str(), copiedSectors,
+                 reason.empty() ? ErrorMessage(result).c_str() : reason.c_str());
     if (result == kReadFault && !options.skipErrors)
       std::fprintf(stderr, "run again with --skip-errors to copy around unreadable sectors\n");
     return kExitSomeFailed;

@@ -13,6 +13,10 @@ int SectorSource::OpenDisk(uint32_t diskNumber, std::string* message) {
     if (message) *message = "there is no disk number " + std::to_string(diskNumber);
     return kFileNotFound;
   }
+  return OpenDevice(path, message);
+}
+
+int SectorSource::OpenDevice(const std::string& path, std::string* message) {
   std::unique_ptr<RandomAccessFile> file;
   int result = OpenRandomAccessFile(path, file, message);
   if (result != kOk) return result;

@@ -16,6 +16,9 @@ class SectorSource {
   // Opens disk number N (the platform's whole-disk numbering). The sector
   // count is the device length divided by its logical sector size.
   int OpenDisk(uint32_t diskNumber, std::string* message = nullptr);
+  // Opens a disk or partition by its node, counted in its logical sectors
+  // (callers that hold a node avoid a disk number that may have moved).
+  int OpenDevice(const std::string& path, std::string* message = nullptr);
   // Opens an image file; its sector count is always in 512-byte units.
   int OpenImage(const std::string& path, std::string* message = nullptr);
   // Puts an already open file in place (tests use a file that fails on

@@ -167,5 +167,23 @@ TEST_F(DiskEnumeratorLoop, DetachedDiskIsReportedVanished) {
   EXPECT_EQ(EntriesOf(vanished, disk_->device()).empty(), sameNumber);
 }
 
+TEST_F(DiskEnumeratorLoop, DisksCommandShowsHeadersRowsAndJson) {
+  std::string text, json;
+  std::string binary = Quote(test::SalvoraBinary());
+  ASSERT_EQ(test::Run(binary + " disks", &text), 0) << text;
+  EXPECT_NE(text.find("Fixed disk"), std::string::npos) << text;
+  size_t row = text.find(disk_->partition(1) + " ");
+  ASSERT_NE(row, std::string::npos) << text;
+  std::string line = text.substr(row, text.find('\n', row) - row);
+  EXPECT_NE(line.find("SALVFAT"), std::string::npos) << line;
+  EXPECT_NE(line.find("FAT32"), std::string::npos) << line;
+  EXPECT_NE(line.find("40.00 MB"), std::string::npos) << line;
+  EXPECT_NE(line.find("100%"), std::string::npos) << line;
+  ASSERT_EQ(test::Run(binary + " disks --json", &json), 0) << json;
+  EXPECT_NE(json.find("\"device\":\"" + disk_->partition(2) + "\""), std::string::npos);
+  EXPECT_NE(json.find("\"label\":\"SalvNtfs\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"kind\":\"unallocated\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace salvora

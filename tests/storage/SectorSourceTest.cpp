@@ -1,11 +1,10 @@
-#include "storage/SectorSource.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <vector>
 
 #include "platform/ErrorCodes.h"
+#include "storage/SectorSource.h"
 #include "support/MemoryFile.h"
 #include "support/TestSupport.h"
 

@@ -1,5 +1,3 @@
-#include "storage/StoreEngine.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "results/ScanHistory.h"
+#include "storage/StoreEngine.h"
 #include "support/TestSupport.h"
 
 namespace salvora {

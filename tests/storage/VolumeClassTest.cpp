@@ -1,5 +1,3 @@
-#include "storage/VolumeClass.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +5,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "storage/EngineSelection.h"
+#include "storage/VolumeClass.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
