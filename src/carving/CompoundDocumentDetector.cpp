@@ -34,17 +34,14 @@ const StreamName kMainStreams[] = {
     {"PowerPoint Document", 19, kTypeSlideCompound},
 };
 
-char FoldCase(uint16_t unit) {
-  if (unit >= 'A' && unit <= 'Z') return static_cast<char>(unit - 'A' + 'a');
-  return unit < 0x80 ? static_cast<char>(unit) : '\0';
+uint16_t FoldCase(uint16_t unit) {
+  return unit >= 'A' && unit <= 'Z' ? static_cast<uint16_t>(unit - 'A' + 'a') : unit;
 }
 
 // The entry's UTF-16 name starts with `name`, ignoring case.
 bool EntryNameStartsWith(const uint8_t* entry, const StreamName& name) {
   for (uint32_t i = 0; i < name.length; ++i) {
-    uint16_t unit = Le16(entry + 2 * i);
-    if (unit >= 0x80 || FoldCase(unit) != FoldCase(static_cast<uint8_t>(name.text[i])))
-      return false;
+    if (FoldCase(Le16(entry + 2 * i)) != FoldCase(static_cast<uint8_t>(name.text[i]))) return false;
   }
   return true;
 }

@@ -11,8 +11,7 @@ namespace {
 bool ReportProgress(CarveContext& context, uint64_t done) {
   if (!context.onScan) return true;
   uint64_t total = context.sectorsTotal;
-  int32_t percent =
-      10 + static_cast<int32_t>(total ? std::min<uint64_t>(done * 100 / total, 100) : 0);
+  int32_t percent = 10 + static_cast<int32_t>(total ? done * 100 / total : 0);
   context.lastCallbackResult =
       context.onScan(context.userData, percent, context.percentScale, context.secondsLeft, done,
                      total, context.filesFound, 0);

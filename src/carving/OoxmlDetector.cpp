@@ -53,9 +53,11 @@ struct HeaderWalk {
 
   int Step(const uint8_t* buffer, size_t length, size_t endRecord) {
     size_t found = FindForward(buffer + position, length - position, signature, 4);
-    if (found == kNoMatch) return active = false, kTypeNone;
-    found += position;
-    if (found >= endRecord || length - found <= minimumTail) return active = false, kTypeNone;
+    if (found != kNoMatch) found += position;
+    if (found == kNoMatch || found >= endRecord || length - found <= minimumTail) {
+      active = false;
+      return kTypeNone;
+    }
     position = found + 4;
     return ClassifyMemberName(buffer, length, found + nameOffset);
   }

@@ -59,6 +59,11 @@ uint64_t MeasureAt(const std::string& image, uint64_t start, std::string* name =
 
 std::string Bytes(std::initializer_list<int> values);
 inline std::string Filler(size_t length, char byte) { return std::string(length, byte); }
+// The bytes zero-padded (or cut) to `length`.
+inline std::string Padded(std::string bytes, size_t length = kSector) {
+  bytes.resize(length, '\0');
+  return bytes;
+}
 std::string Le32Bytes(uint32_t value);
 // A JFIF picture and a PNG of exactly `length` bytes, filler inside.
 std::string JpegOf(size_t length);

@@ -65,5 +65,24 @@ TEST_F(FatDirectorySector, EndsACarvedFileBeforeIt) {
   EXPECT_EQ(MeasureAt(image.bytes(), 0), 5u * 512);
 }
 
+TEST(MetadataSectors, NtfsStructuresAndBootSectorsAreRecognised) {
+  auto sector = [](const std::string& start) {
+    std::string s = start + PseudoRandomBytes(kSector - start.size(), 5);
+    return s;
+  };
+  const std::string utf16Ntfs = Bytes({'N', 0, 'T', 0, 'F', 0, 'S', 0});
+  std::string restart = sector("RSTR");
+  EXPECT_FALSE(IsFileSystemMetadataSector(U8(restart), kSector));
+  restart.replace(300, utf16Ntfs.size(), utf16Ntfs);
+  EXPECT_TRUE(IsFileSystemMetadataSector(U8(restart), kSector));
+  EXPECT_TRUE(IsFileSystemMetadataSector(U8(sector("FILE0")), kSector));
+  EXPECT_TRUE(IsFileSystemMetadataSector(U8(sector("INDX(")), kSector));
+  EXPECT_TRUE(
+      IsFileSystemMetadataSector(U8(sector(Bytes({'$', 0, 'S', 0, 'T', 0, 'A', 0}))), kSector));
+  EXPECT_TRUE(
+      IsFileSystemMetadataSector(U8(sector(Bytes({0xEB, 0x52, 0x90}) + "NTFS    ")), kSector));
+  EXPECT_FALSE(IsFileSystemMetadataSector(U8(sector("FILE")), 16));
+}
+
 }  // namespace
 }  // namespace salvora::test

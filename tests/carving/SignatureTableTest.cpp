@@ -8,16 +8,12 @@
 #include "carving/CarvingFixtures.h"
 #include "carving/ContentCheck.h"
 #include "carving/FileTypeCode.h"
+#include "carving/PatternSearch.h"
 #include "carving/SignatureTable.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {
 namespace {
-
-std::string Padded(std::string bytes, size_t length = kSector) {
-  bytes.resize(length, '\0');
-  return bytes;
-}
 
 const uint8_t* U8(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
@@ -255,6 +251,18 @@ TEST(ContentCheck, FirstRowOfTheExtensionMustRecognise) {
   EXPECT_EQ(MatchesExtension(U8(docx), kSector, "mso07", source, 512, 0), 0);
   EXPECT_EQ(MatchesExtension(U8(image), kSector, "xls", source, 512, 0), 1);
   EXPECT_EQ(MatchesExtension(U8(image), kSector, "doc", source, 512, 0), 0);
+}
+
+TEST(PatternSearch, FirstAndLastOccurrenceOrNone) {
+  const std::string text = "abcXYabcXYab";
+  EXPECT_EQ(FindForward(U8(text), text.size(), "XY", 2), 3u);
+  EXPECT_EQ(FindBackward(U8(text), text.size(), "XY", 2), 8u);
+  EXPECT_EQ(FindBackward(U8(text), text.size(), "ab", 2), 10u);
+  EXPECT_EQ(FindForward(U8(text), text.size(), "zz", 2), kNoMatch);
+  EXPECT_EQ(FindForward(nullptr, 4, "ab", 2), kNoMatch);
+  EXPECT_EQ(FindBackward(U8(text), text.size(), nullptr, 2), kNoMatch);
+  EXPECT_EQ(FindForward(U8(text), 1, "ab", 2), kNoMatch);
+  EXPECT_EQ(FindBackward(U8(text), 2, "ab", 2), 0u);
 }
 
 }  // namespace

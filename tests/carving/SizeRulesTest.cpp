@@ -67,6 +67,18 @@ TEST(HeaderRules, SizesAreCappedAndCountedFromTheHeader) {
   EXPECT_EQ(MeasureAt(cab, 0), 5000u);
 }
 
+TEST(HeaderRules, AsfPropertiesStateTheSizeUnlessBroadcast) {
+  const std::string header = Bytes({0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9,
+                                    0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
+  const std::string properties = Bytes({0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4,
+                                        0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
+  for (uint32_t flags : {0u, 1u}) {
+    std::string asf = header + Filler(14, 0) + Filler(10, 0x01) + properties + Filler(24, 0) +
+                      Le32Bytes(777777) + Le32Bytes(0) + Filler(40, 0) + Le32Bytes(flags);
+    EXPECT_EQ(MeasureAt(Padded(asf), 0), flags ? 512u : 777777u);
+  }
+}
+
 TEST(StopSearch, ForeignStartsAndMetadataEndAScan) {
   ImageBuilder beforeRecord;
   beforeRecord.Place("II" + Bytes({0x2A, 0x00}) + Filler(4 * 512 - 4, 0x55));
