@@ -100,6 +100,12 @@ void FatDeepSweep::PlaceEntries(const uint8_t* sector, size_t length, uint64_t a
   }
   uint32_t cluster = 0;
   int volume = volumes_.FindClusterStart(absoluteSector, cluster);
+  // Lining up with the boot volume's clusters proves little on a disk
+  // formatted again with another cluster size; such a sector waits until
+  // every volume the disk reveals is known (unless the waiting room is full).
+  if (volume != kNone && volumes_.IsBootVolume(volume) && unexplained == Unexplained::kKeep &&
+      unplaced_.Keep(absoluteSector, sector, length))
+    return;
   if (volume == kNone) {
     if (unexplained == Unexplained::kKeep) {
       unplaced_.Keep(absoluteSector, sector, length);

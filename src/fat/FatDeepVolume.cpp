@@ -109,9 +109,10 @@ int FatDeepVolumes::LearnFromStart(const DirectoryStart& start, uint64_t partiti
 }
 
 int FatDeepVolumes::FindClusterStart(uint64_t sector, uint32_t& cluster) const {
-  for (size_t i = 0; i < volumes_.size(); ++i) {
+  for (size_t i = hasBootVolume_ ? 1 : 0; i < volumes_.size(); ++i) {
     if (volumes_[i].ClusterStartingAt(sector, cluster)) return static_cast<int>(i);
   }
+  if (hasBootVolume_ && volumes_[0].ClusterStartingAt(sector, cluster)) return 0;
   return kNone;
 }
 

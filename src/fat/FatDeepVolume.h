@@ -61,8 +61,12 @@ class FatDeepVolumes {
   // remembered before; returns the volume it yields, or kNone.
   int LearnFromStart(const DirectoryStart& start, uint64_t partitionStart);
   // The first volume in which a cluster (or the root area) starts at
-  // `sector`, with that cluster.
+  // `sector`, with that cluster. Volumes learnt from the disk's own
+  // directories come before the boot volume: a sector that merely lines up
+  // with clusters is weak evidence, and a boot sector written by a later
+  // format describes none of the older directories.
   int FindClusterStart(uint64_t sector, uint32_t& cluster) const;
+  bool IsBootVolume(int index) const { return hasBootVolume_ && index == 0; }
   // The volume whose cluster 2 lies closest before `sector`; when several
   // are known the boot volume is passed over, since a reformatted disk's new
   // boot sector does not describe the old directories.

@@ -56,6 +56,19 @@ std::string BelowTop(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(slash + 1);
 }
 
+// Every old file under its old path, byte-exact.
+void ExpectEveryOldFileWhereItWas(DeepFatHarness& h) {
+  auto tree = h.Tree();
+  for (const auto& [original, content] : OldFiles()) {
+    std::string path = original == "docs/REPORT.TXT" ? "docs/report.txt" : original;
+    ASSERT_TRUE(tree.count(path)) << path;
+    std::string out = h.dir / "out";
+    std::remove(out.c_str());
+    ASSERT_EQ(h.engine.RecoverItem(&tree[path], out, 0), 0) << path;
+    EXPECT_TRUE(ReadFile(out) == content) << path;
+  }
+}
+
 bool HaveFatTools() { return HaveCommand("mkfs.fat") && HaveCommand("mcopy"); }
 
 // A quick format writes a new boot sector, new FATs and an empty root over
@@ -120,15 +133,20 @@ TEST(FatDeepEndToEndTest, VolumeWithoutBootSectorOrFatIsInferred) {
   size_t dataStart = (reserved + 2 * fatSectors) * kSector;
   std::fill(bytes.begin(), bytes.begin() + dataStart, '\0');
   h.Sweep(bytes);
-  auto tree = h.Tree();
-  for (const auto& [original, content] : OldFiles()) {
-    std::string path = original == "docs/REPORT.TXT" ? "docs/report.txt" : original;
-    ASSERT_TRUE(tree.count(path)) << path;
-    std::string out = h.dir / "out";
-    std::remove(out.c_str());
-    ASSERT_EQ(h.engine.RecoverItem(&tree[path], out, 0), 0) << path;
-    EXPECT_TRUE(ReadFile(out) == content) << path;
-  }
+  ExpectEveryOldFileWhereItWas(h);
+}
+
+// Formatted again with larger clusters: the new FATs are smaller, so the old
+// root survives, and the new boot sector describes none of the old
+// directories, although some of their sectors line up with its clusters.
+TEST(FatDeepEndToEndTest, ReformatWithOtherClusterSizeKeepsTheOldTree) {
+  if (!HaveFatTools()) GTEST_SKIP() << "needs dosfstools and mtools";
+  DeepFatHarness h;
+  std::string image = h.dir / "old.img";
+  MakeOldVolume(h, image);
+  MustRun("mkfs.fat -F 32 -s 4 -i 99990000 " + Quote(image) + " >/dev/null 2>&1");
+  h.Sweep(ReadFile(image));
+  ExpectEveryOldFileWhereItWas(h);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -159,6 +160,12 @@ inline void CollectTree(CProfessionalFatRecovery& engine, const FoundRecord* fol
     if (child.isFolder && !again && depth < 32)
       CollectTree(engine, &child, depth + 1, path + "/", out);
   }
+}
+
+// Every one of `paths` is in the tree.
+inline void ExpectListed(const std::map<std::string, FoundRecord>& tree,
+                         std::initializer_list<const char*> paths) {
+  for (const char* path : paths) EXPECT_TRUE(tree.count(path)) << path;
 }
 
 // An engine on an image file under a private data folder.

@@ -40,9 +40,9 @@ TEST(FatDeepSweepTest, FilesMetBeforeTheirVolumeArePlacedOnceItIsInferred) {
   h.Sweep(TwoDirectoryVolume().bytes());
   auto tree = h.Tree();
   ASSERT_TRUE(tree.count("LostFolder6/report.txt"));
-  EXPECT_TRUE(tree.count("LostFolder6/Quarterly numbers.txt"));
-  EXPECT_TRUE(tree.count("LostFolder6/!old.txt"));  // deleted: first byte shown as '!'
-  EXPECT_TRUE(tree.count("LostFolder6/sub/inner.bin"));
+  // A deleted entry's lost first byte is shown as '!'.
+  ExpectListed(tree, {"LostFolder6/Quarterly numbers.txt", "LostFolder6/!old.txt",
+                      "LostFolder6/sub/inner.bin"});
   EXPECT_FALSE(tree.count("LostFolder6/noarch.txt"));        // no archive bit: not a file
   EXPECT_TRUE(tree.count("LostFolder6/sub/bad_name_.txt"));  // no separator from disk
   EXPECT_EQ(tree.size(), 7u);
@@ -81,11 +81,9 @@ TEST(FatDeepSweepTest, LongNamesCutAtASectorEndAreJoined) {
   DeepFatHarness h;
   h.Sweep(image.bytes());
   auto tree = h.Tree();
-  EXPECT_TRUE(tree.count("LostFolder6/sub/a name cut in two.txt"));
-  EXPECT_TRUE(tree.count("LostFolder6/sub/plain.txt"));
-  EXPECT_TRUE(tree.count("LostFolder6/sub/file11.dat"));
-  EXPECT_TRUE(tree.count("LostFolder6/sub/more13.dat"));
-  EXPECT_TRUE(tree.count("LostFolder6/sub/gone but named.txt"));
+  ExpectListed(tree, {"LostFolder6/sub/a name cut in two.txt", "LostFolder6/sub/plain.txt",
+                      "LostFolder6/sub/file11.dat", "LostFolder6/sub/more13.dat",
+                      "LostFolder6/sub/gone but named.txt"});
   EXPECT_FALSE(tree.count("LostFolder6/sub/anamec~1.txt"));
 }
 
@@ -119,8 +117,8 @@ TEST(FatDeepSweepTest, ACutThatWasNotContinuedIsNotJoinedFarAway) {
   DeepFatHarness h;
   h.Sweep(image.bytes());
   auto tree = h.Tree();
-  EXPECT_TRUE(tree.count("LostFolder6/LostFolder12/anamec~1.txt"));
-  EXPECT_TRUE(tree.count("LostFolder6/LostFolder12/first.txt"));
+  ExpectListed(tree,
+               {"LostFolder6/LostFolder12/anamec~1.txt", "LostFolder6/LostFolder12/first.txt"});
   EXPECT_FALSE(tree.count("LostFolder6/sub/a name cut in two.txt"));
 }
 

@@ -71,9 +71,9 @@ TEST(FatDeepVolumeTest, StartsAreRememberedUntilAPairExplainsThem) {
 
 // After a reformat the boot sector describes the new volume, not the old
 // directories, so the end of the sweep prefers the volumes found on disk.
-TEST(FatDeepVolumeTest, NearestVolumePassesOverTheBootVolumeWhenOthersExist) {
+TEST(FatDeepVolumeTest, VolumesFoundOnDiskComeBeforeTheBootVolume) {
   FatDeepVolumes volumes;
-  volumes.AddBootVolume({4, 100, 0});
+  volumes.AddBootVolume({4, 102, 0});
   EXPECT_EQ(volumes.Nearest(50), 0);  // alone, the boot volume serves
   volumes.LearnFromStart({6, 2058}, 0);
   volumes.LearnFromStart({10, 2090}, 0);  // cluster 2 at 2026
@@ -83,6 +83,10 @@ TEST(FatDeepVolumeTest, NearestVolumePassesOverTheBootVolumeWhenOthersExist) {
   EXPECT_EQ(volumes.Nearest(3000), 1);
   EXPECT_EQ(volumes.Nearest(6000), 2);
   EXPECT_EQ(volumes.Nearest(200), 1);  // none precedes: the first candidate
+  uint32_t cluster = 0;
+  EXPECT_EQ(volumes.FindClusterStart(2106, cluster), 1);  // lines up with both
+  EXPECT_EQ(cluster, 12u);
+  EXPECT_EQ(volumes.FindClusterStart(106, cluster), 0);  // only the boot volume's
 }
 
 TEST(FatDeepVolumeTest, UnplacedSectorsStopGrowingAtTheirBound) {
