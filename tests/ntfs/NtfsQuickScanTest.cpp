@@ -173,6 +173,12 @@ TEST_F(NtfsQuickScanTest, ProgressEndsAtHundredAndACancelStopsTheScan) {
   ASSERT_EQ(engine.Scan(nullptr), kOk);
   ASSERT_GE(seen.percents.size(), 2u);
   EXPECT_EQ(seen.percents.back(), 100);
+  std::vector<FoundRecord> first, again;
+  engine.ListByType("*.txt", first);
+  // A second scan within the same minute starts a store of its own.
+  ASSERT_EQ(engine.Scan(nullptr), kOk);
+  engine.ListByType("*.txt", again);
+  EXPECT_EQ(again.size(), first.size());
 
   seen.percents.clear();
   seen.answer = kCancelled;
