@@ -87,6 +87,7 @@ int ScanResultStore::OpenStore(const std::string& folder, const std::string& nam
   if (folders_ >= 0) LoadFolderFile();
   recordCount_ = 0;
   bytesAppended_ = 0;
+  relationsChanged_ = false;
   return kOk;
 }
 
@@ -132,6 +133,7 @@ void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, 
                                   uint32_t firstCluster, const char* folderName) {
   relations_[FolderKey(parentCluster, parentDepth)].push_back(recordNo);
   parentIndex_.clear();
+  relationsChanged_ = true;
   if (folderName) {
     FolderInfo info {};
     info.folderCluster = firstCluster;
@@ -146,6 +148,9 @@ int ScanResultStore::Flush() {
   if (!IsOpen()) return kInvalidParameter;
   int dataResult = WritePending();
   if (dataResult != kOk) return dataResult;
+  // Listings flush before every read; the companions are rewritten only
+  // when something was added since.
+  if (!relationsChanged_) return kOk;
   std::string text;
   for (const auto& [key, children] : relations_) text += FormatRelationItem(key, children);
   if (WriteAt(relation_, text.data(), text.size(), 0))
@@ -159,6 +164,7 @@ int ScanResultStore::Flush() {
       offset += sizeof info;
     }
   }
+  relationsChanged_ = folderResult != kOk;
   return folderResult;
 }
 
@@ -262,7 +268,8 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
   std::unordered_set<uint32_t> visited{current};
   for (;;) {
     uint64_t key = 0;
-    if (!FindParentKey(current, key)) return kOk;
+    // A key at depth 0 lists the root itself, which has no folder record.
+    if (!FindParentKey(current, key) || (key >> 32) == 0) return kOk;
     uint32_t cluster = static_cast<uint32_t>(key);
     FoundRecord parent {};
     auto folder = folderIndex_.find(cluster);
