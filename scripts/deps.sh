@@ -13,6 +13,7 @@ packages=(
   sleuthkit
   # fixtures: real files made by real encoders
   imagemagick ffmpeg zip p7zip-full gzip sqlite3 python3 xxd
+  gcab abcmidi python3-fonttools fonts-dejavu-core
 )
 
 missing=()

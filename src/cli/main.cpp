@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   int exitCode = salvora::kExitOk;
   salvora::AddInfoCommand(app, exitCode);
   salvora::AddScanCommands(app, exitCode);
+  salvora::AddDisksCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

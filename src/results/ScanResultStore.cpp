@@ -87,7 +87,6 @@ int ScanResultStore::OpenStore(const std::string& folder, const std::string& nam
   if (folders_ >= 0) LoadFolderFile();
   recordCount_ = 0;
   bytesAppended_ = 0;
-  relationsChanged_ = false;
   return kOk;
 }
 
@@ -131,16 +130,22 @@ int ScanResultStore::WritePending() {
 
 void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, uint32_t recordNo,
                                   uint32_t firstCluster, const char* folderName) {
-  relations_[FolderKey(parentCluster, parentDepth)].push_back(recordNo);
-  parentIndex_.clear();
-  relationsChanged_ = true;
+  uint64_t key = FolderKey(parentCluster, parentDepth);
+  relations_[key].push_back(recordNo);
+  relationsDirty_ = true;
+  // Keep built indexes current: a record's parent is the smallest key that
+  // lists it.
+  if (!parentIndex_.empty()) {
+    auto known = parentIndex_.find(recordNo);
+    if (known == parentIndex_.end() || key < known->second) parentIndex_[recordNo] = key;
+  }
   if (folderName) {
     FolderInfo info {};
     info.folderCluster = firstCluster;
     info.recordNo = recordNo;
     SetRecordName(info.name, folderName);
     folderList_.push_back(info);
-    folderIndex_.clear();
+    if (!folderIndex_.empty()) folderIndex_.emplace(firstCluster, folderList_.size() - 1);
   }
 }
 
@@ -148,9 +153,8 @@ int ScanResultStore::Flush() {
   if (!IsOpen()) return kInvalidParameter;
   int dataResult = WritePending();
   if (dataResult != kOk) return dataResult;
-  // Listings flush before every read; the companions are rewritten only
-  // when something was added since.
-  if (!relationsChanged_) return kOk;
+  if (!relationsDirty_) return kOk;
+  relationsDirty_ = false;
   std::string text;
   for (const auto& [key, children] : relations_) text += FormatRelationItem(key, children);
   if (WriteAt(relation_, text.data(), text.size(), 0))
@@ -164,7 +168,6 @@ int ScanResultStore::Flush() {
       offset += sizeof info;
     }
   }
-  relationsChanged_ = folderResult != kOk;
   return folderResult;
 }
 
@@ -285,9 +288,10 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
     }
     // A parent chain that comes back to a record already met is a damaged
     // store: stop rather than walk for ever.
-    if (!visited.insert(uint32_t{parent.recordNo}).second) return kOk;
+    uint32_t parentNo = parent.recordNo;
+    if (!visited.insert(parentNo).second) return kOk;
     out.push_back(parent);
-    current = parent.recordNo;
+    current = parentNo;
   }
 }
 
@@ -355,6 +359,7 @@ void ScanResultStore::CloseStore() {
   folderList_.clear();
   parentIndex_.clear();
   folderIndex_.clear();
+  relationsDirty_ = false;
 }
 
 bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {

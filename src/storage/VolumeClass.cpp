@@ -27,8 +27,11 @@ bool PassesFat1216Test(const uint8_t* s) {
          Le16(s + 22) >= 1 && HasBootSignature(s);
 }
 
+// Small FAT32 volumes keep their sector count in the 16-bit field (mkfs.fat
+// does so below 65536 sectors), so either field may carry it.
 bool PassesFat32Test(const uint8_t* s) {
-  return std::memcmp(s + 82, "FAT32   ", 8) == 0 && s[16] != 0 && Le32(s + 32) != 0 &&
+  return std::memcmp(s + 82, "FAT32   ", 8) == 0 && s[16] != 0 &&
+         (Le32(s + 32) != 0 || Le16(s + 19) != 0) &&
          IsPowerOfTwoUpTo128(s[13]) && Le32(s + 36) != 0 && HasBootSignature(s);
 }
 

@@ -108,19 +108,36 @@ LoopDevice::LoopDevice(const std::string& imagePath) {
   if (Run("losetup -f --show -P " + Quote(imagePath), &output) != 0) return;
   while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
   device_ = output;
+  // Some kernels in containers attach without reading the partition table;
+  // partx asks for it explicitly (harmless when it is already read).
+  Run("partx -a " + Quote(device_) + " >/dev/null 2>&1 || true");
   Run("udevadm settle >/dev/null 2>&1 || true");
 }
 
 LoopDevice::~LoopDevice() {
   if (device_.empty()) return;
+  // Remove the partition nodes this object may have made.
+  Run("rm -f " + Quote(device_) + "p[0-9]*");
   for (int attempt = 0; attempt < 10; ++attempt) {
     if (Run("losetup -d " + Quote(device_)) == 0) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
 }
 
+// Containers often run without udev, so the partition nodes the kernel
+// announces in sysfs may be missing from /dev: make them from sysfs.
 std::string LoopDevice::partition(int number) const {
-  return device_ + "p" + std::to_string(number);
+  std::string node = device_ + "p" + std::to_string(number);
+  if (fs::exists(node)) return node;
+  std::string name = fs::path(device_).filename().string();
+  std::string sysfs = "/sys/block/" + name + "/" + name + "p" + std::to_string(number) + "/dev";
+  for (int attempt = 0; attempt < 20 && !fs::exists(sysfs); ++attempt)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::string numbers = ReadFile(sysfs);
+  unsigned major = 0, minor = 0;
+  if (std::sscanf(numbers.c_str(), "%u:%u", &major, &minor) == 2)
+    Run("mknod " + Quote(node) + " b " + std::to_string(major) + " " + std::to_string(minor));
+  return node;
 }
 
 std::string SalvoraBinary() { return SALVORA_BINARY; }

@@ -1,0 +1,31 @@
+#include "carving/CarveContext.h"
+
+#include "platform/ErrorCodes.h"
+
+namespace salvora {
+
+uint8_t* CarveContext::ScanBuffer() {
+  if (scanBuffer_.empty()) scanBuffer_.resize(kScanBufferBytes);
+  return scanBuffer_.data();
+}
+
+uint8_t* CarveContext::ProbeBuffer() {
+  if (probeBuffer_.empty()) probeBuffer_.resize(kProbeBufferBytes);
+  return probeBuffer_.data();
+}
+
+uint64_t CarveContext::SectorsLeftFrom(uint64_t sector) const {
+  if (!source || !source->File() || sectorSize <= 0) return 0;
+  // The source may count in other units than this context's sectors.
+  uint64_t total = source->File()->Size() / SectorBytes();
+  return sector < total ? total - sector : 0;
+}
+
+bool CarveContext::ReadExact(uint64_t sector, uint32_t count, uint8_t* buffer) const {
+  if (!source || count == 0 || count > static_cast<uint32_t>(INT32_MAX)) return false;
+  uint32_t read = 0;
+  int result = source->ReadSectors(static_cast<int32_t>(count), buffer, sector, sectorSize, read);
+  return result == kOk && read == count;
+}
+
+}  // namespace salvora

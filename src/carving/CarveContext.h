@@ -1,0 +1,66 @@
+#pragma once
+// Everything identification and measuring share while one candidate file is
+// looked at: where it starts, where the detectors are looking, the source,
+// the progress of the scan that runs them and the transport-stream memory
+// that carries from one identification to the next. A scan owns one and
+// passes it by reference; the content check of other engines uses its own,
+// so the two never disturb each other.
+#include <cstdint>
+#include <vector>
+
+#include "storage/Callbacks.h"
+#include "storage/SectorSource.h"
+
+namespace salvora {
+
+constexpr uint32_t kScanBufferBytes = 0x10000;
+constexpr uint32_t kProbeBufferBytes = 4 * kScanBufferBytes + 8;
+
+// Sectors one transport stream was carved over, both ends included.
+struct SectorRange {
+  uint64_t first;
+  uint64_t last;
+};
+
+struct CarveContext {
+  int sectorSize = 512;
+  SectorSource* source = nullptr;
+  uint64_t fileStartSector = 0;  // absolute first sector of the candidate
+  uint64_t cursorSector = 0;     // the sector a detector looks at
+
+  // Measure rules read their chunks here (64 KiB, made on first use).
+  uint8_t* ScanBuffer();
+  // Detectors that read the disk use this one, because they also run while
+  // a measure rule walks over the chunk held in the scan buffer. It holds
+  // four sectors of the largest size and a few bytes more.
+  uint8_t* ProbeBuffer();
+
+  uint64_t sectorsDone = 0;
+  uint64_t sectorsTotal = 0;
+  int32_t secondsLeft = -1;
+  uint64_t filesFound = 0;
+  ScanProgressFn onScan = nullptr;
+  void* userData = nullptr;
+  int32_t percentScale = 100;
+  int lastCallbackResult = 0;
+
+  int tsFollowFlag = 0;
+  int mtsFollowFlag = 0;
+  std::vector<SectorRange> tsRanges;
+
+  // A sector size the chunked reads can work with.
+  bool SectorSizeUsable() const {
+    return sectorSize > 0 && static_cast<uint32_t>(sectorSize) <= kScanBufferBytes;
+  }
+  uint32_t SectorBytes() const { return static_cast<uint32_t>(sectorSize); }
+  // Sectors of the source from `sector` on (0 when it lies beyond the end).
+  uint64_t SectorsLeftFrom(uint64_t sector) const;
+  // Reads whole sectors at an absolute sector; false unless all arrived.
+  bool ReadExact(uint64_t sector, uint32_t count, uint8_t* buffer) const;
+
+ private:
+  std::vector<uint8_t> scanBuffer_;
+  std::vector<uint8_t> probeBuffer_;
+};
+
+}  // namespace salvora

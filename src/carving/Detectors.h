@@ -1,0 +1,63 @@
+#pragma once
+// Detectors: does a file of some format start in this sector? Each answers a
+// FileTypeCode, kTypeNone when not. They never read outside the bytes they
+// are given; the few that need more of the file read it through the context
+// relative to its cursor sector.
+#include <cstdint>
+
+#include "carving/CarveContext.h"
+
+namespace salvora {
+
+using DetectFn = int (*)(CarveContext& context, const uint8_t* bytes, uint32_t count);
+
+// Audio and video.
+int DetectMpegStream(CarveContext&, const uint8_t*, uint32_t);
+int DetectMp4(CarveContext&, const uint8_t*, uint32_t);
+int DetectRealMedia(CarveContext&, const uint8_t*, uint32_t);
+int DetectAsf(CarveContext&, const uint8_t*, uint32_t);
+int DetectFlash(CarveContext&, const uint8_t*, uint32_t);
+int DetectAvi(CarveContext&, const uint8_t*, uint32_t);
+int DetectFlv(CarveContext&, const uint8_t*, uint32_t);
+int Detect3gpp(CarveContext&, const uint8_t*, uint32_t);
+int DetectMatroska(CarveContext&, const uint8_t*, uint32_t);
+int DetectTransportStream(CarveContext&, const uint8_t*, uint32_t);
+int DetectM2ts(CarveContext&, const uint8_t*, uint32_t);
+int DetectMxf(CarveContext&, const uint8_t*, uint32_t);
+int DetectId3(CarveContext&, const uint8_t*, uint32_t);
+int DetectMidi(CarveContext&, const uint8_t*, uint32_t);
+int DetectApe(CarveContext&, const uint8_t*, uint32_t);
+int DetectWave(CarveContext&, const uint8_t*, uint32_t);
+int DetectQuickTime(CarveContext&, const uint8_t*, uint32_t);
+int DetectMpegAudio(CarveContext&, const uint8_t*, uint32_t);
+int DetectMmf(CarveContext&, const uint8_t*, uint32_t);
+
+// Pictures.
+int DetectGif(CarveContext&, const uint8_t*, uint32_t);
+int DetectBitmap(CarveContext&, const uint8_t*, uint32_t);
+int DetectJpeg(CarveContext&, const uint8_t*, uint32_t);
+int DetectPng(CarveContext&, const uint8_t*, uint32_t);
+int DetectPhotoshop(CarveContext&, const uint8_t*, uint32_t);
+int DetectTiff(CarveContext&, const uint8_t*, uint32_t);
+int DetectIcon(CarveContext&, const uint8_t*, uint32_t);
+
+// Documents and archives.
+int DetectCompoundMagic(CarveContext&, const uint8_t*, uint32_t);
+int DetectCompoundDocument(CarveContext&, const uint8_t*, uint32_t);
+int DetectOoxml(CarveContext&, const uint8_t*, uint32_t);
+int DetectPdf(CarveContext&, const uint8_t*, uint32_t);
+int DetectGzip(CarveContext&, const uint8_t*, uint32_t);
+int Detect7z(CarveContext&, const uint8_t*, uint32_t);
+int DetectZip(CarveContext&, const uint8_t*, uint32_t);
+int DetectRar(CarveContext&, const uint8_t*, uint32_t);
+int DetectCabinet(CarveContext&, const uint8_t*, uint32_t);
+
+// Programs, databases and the rest.
+int DetectPeImage(CarveContext&, const uint8_t*, uint32_t);
+int DetectDiskImage(CarveContext&, const uint8_t*, uint32_t);
+int DetectSqlite(CarveContext&, const uint8_t*, uint32_t);
+int DetectMailDatabase(CarveContext&, const uint8_t*, uint32_t);
+int DetectPersonalFolders(CarveContext&, const uint8_t*, uint32_t);
+int DetectTrueType(CarveContext&, const uint8_t*, uint32_t);
+
+}  // namespace salvora

@@ -1,0 +1,168 @@
+#include "carving/FileTypeRecovery.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "carving/FileTypeCode.h"
+#include "carving/IdentifyAndMeasure.h"
+#include "platform/ErrorCodes.h"
+#include "results/StoreName.h"
+
+namespace salvora {
+namespace {
+
+// Formats whose files may hold other files (documents with embedded
+// pictures, containers, fonts and icons): the sector after their start is
+// examined again.
+bool NextSectorIsExamined(int type) {
+  switch (type) {
+    case kTypeWordCompound:
+    case kTypeOtherCompound:
+    case kTypeSheetCompound:
+    case kTypeSlideCompound:
+    case kTypeWave:
+    case kTypeAvi:
+    case kTypeAsf:
+    case kTypeFlash:
+    case kTypeBitmap:
+    case kTypeCabinet:
+    case kTypeTrueType:
+    case kTypeIcon:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int CFileTypeRecovery::OpenImage(const std::string& imagePath, uint16_t sourceTag) {
+  store_.CloseStore();
+  int result = OpenImageSource(imagePath, sourceTag);
+  OpenStoreNamed(FormatStoreName(kCarvingStorePrefix, 0));
+  return result;
+}
+
+int CFileTypeRecovery::OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
+                                uint16_t sourceTag) {
+  store_.CloseStore();
+  int result = OpenDiskSource(diskNumber, firstSector, sectorCount, sourceTag);
+  OpenStoreNamed(FormatStoreName(kCarvingStorePrefix, static_cast<int64_t>(firstSector)));
+  return result;
+}
+
+int CFileTypeRecovery::ReopenImage(const std::string& imagePath, uint16_t sourceTag,
+                                   const std::string& storeName, int sectorSize) {
+  store_.CloseStore();
+  int result = OpenImageSource(imagePath, sourceTag);
+  int reopened = ReopenStore(storeName, sectorSize);
+  return result != kOk ? result : reopened;
+}
+
+int CFileTypeRecovery::ReopenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
+                                  uint16_t sourceTag, const std::string& storeName,
+                                  int sectorSize) {
+  store_.CloseStore();
+  int result = OpenDiskSource(diskNumber, firstSector, sectorCount, sourceTag);
+  int reopened = ReopenStore(storeName, sectorSize);
+  return result != kOk ? result : reopened;
+}
+
+int CFileTypeRecovery::ReopenStore(const std::string& storeName, int sectorSize) {
+  sectorSize_ = sectorSize;
+  return OpenStoreNamed(storeName);
+}
+
+int CFileTypeRecovery::SetCallbacks(ScanProgressFn onScan, TransferProgressFn onTransfer,
+                                    void* userData, int32_t percentScale) {
+  StoreEngine::SetCallbacks(onScan, onTransfer, userData, percentScale);
+  context_.onScan = onScan;
+  context_.userData = userData;
+  context_.percentScale = percentScale;
+  return kOk;
+}
+
+int CFileTypeRecovery::Scan(const char*) { return kOk; }
+
+// Carved records all lie at the root: a folder or a depth lists nothing.
+int CFileTypeRecovery::ListFolder(const FoundRecord* folder, int32_t depth,
+                                  std::vector<FoundRecord>& out) {
+  if (store_.IsOpen()) store_.Flush();
+  if (folder || depth != 0) return kOk;
+  return StoreEngine::ListFolder(nullptr, 0, out);
+}
+
+int CFileTypeRecovery::CountFolderFiles(const FoundRecord* folder, int32_t depth, uint32_t& count) {
+  count = 0;
+  if (store_.IsOpen()) store_.Flush();
+  if (folder || depth != 0) return kOk;
+  return StoreEngine::CountFolderFiles(nullptr, 0, count);
+}
+
+int CFileTypeRecovery::GetRecordPath(const FoundRecord&, std::string& path) {
+  path.clear();
+  return kOk;
+}
+
+int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes, uint32_t byteCount,
+                                     uint64_t sector, uint64_t sectorsDone, uint64_t sectorsTotal,
+                                     int32_t secondsLeft, SectorSource& source, uint64_t& advance,
+                                     uint64_t& filesFound) {
+  sectorSize_ = sectorSize;
+  context_.sectorSize = sectorSize;
+  context_.source = &source;
+  CarvedFile found;
+  int result =
+      IdentifyAndMeasure(context_, sectorBytes, byteCount,
+                         {sector, sectorsDone, sectorsTotal, secondsLeft, filesFound}, found);
+  if (result != kOk) return result;
+  StoreCarvedRecord(found.name, found.size, sector);
+  if (!NextSectorIsExamined(found.type) && sectorSize > 0) {
+    uint64_t sectors = (found.size + sectorSize - 1) / static_cast<uint64_t>(sectorSize);
+    advance = std::max<uint64_t>(sectors, 1);
+  }
+  ++filesFound;
+  return kOk;
+}
+
+// A store that cannot take the record is the store's business; the scan
+// goes on.
+void CFileTypeRecovery::StoreCarvedRecord(const std::string& name, uint64_t fileSize,
+                                          uint64_t sector) {
+  FoundRecord* record = store_.AppendRecord();
+  if (!record) return;
+  record->sourceTag = sourceTag_;
+  record->engineKind = kCarved;
+  record->contentOk = 1;
+  record->recordNo = store_.GetRecordCount();
+  record->clusterBytes = 0xFFFFFFFF;
+  record->fileSize = fileSize;
+  record->entrySector = sector;
+  SetRecordName(record->name, name.c_str());
+  store_.AddRelation(0, 0, record->recordNo, 0, nullptr);
+}
+
+// A carved file is one run of sectors from its start; whole sectors are read
+// and the sink keeps the file's size.
+int CFileTypeRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
+  if (sectorSize_ <= 0 || static_cast<uint32_t>(sectorSize_) > kScanBufferBytes)
+    return kInvalidParameter;
+  const uint64_t sectorBytes = static_cast<uint64_t>(sectorSize_);
+  const uint32_t chunkSectors = kScanBufferBytes / sectorSize_;
+  std::vector<uint8_t> buffer(kScanBufferBytes);
+  uint64_t sectorsLeft = (record.fileSize + sectorBytes - 1) / sectorBytes;
+  uint64_t next = record.entrySector;
+  while (sectorsLeft > 0 && !sink.Full()) {
+    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(chunkSectors, sectorsLeft));
+    uint32_t read = 0;
+    source_.ReadSectors(static_cast<int32_t>(n), buffer.data(), next, sectorSize_, read);
+    if (read == 0) return kReadFault;
+    int result = sink.Write(buffer.data(), read * sectorBytes);
+    if (result != kOk) return result;
+    next += read;
+    sectorsLeft -= read;
+  }
+  return kOk;
+}
+
+}  // namespace salvora

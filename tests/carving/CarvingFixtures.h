@@ -1,0 +1,64 @@
+#pragma once
+// Hand-made disks for the carving tests: images held in memory, built from
+// pieces laid at sector boundaries.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "carving/CarveContext.h"
+#include "carving/FileTypeRecovery.h"
+#include "platform/RandomAccessFile.h"
+#include "storage/SectorSource.h"
+
+namespace salvora::test {
+
+constexpr uint32_t kSector = 512;
+
+// A read-only "disk" in memory; reads of sectors listed as bad fail.
+class MemoryFile : public RandomAccessFile {
+ public:
+  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
+  long long ReadAt(void* buffer, size_t length, uint64_t offset) override;
+  uint64_t Size() const override { return bytes_.size(); }
+  uint32_t LogicalSectorSize() const override { return kSector; }
+  bool IsBlockDevice() const override { return false; }
+  uint64_t badSector = UINT64_MAX;
+
+ private:
+  std::string bytes_;
+};
+
+// Puts the bytes (padded to whole sectors) in place as the source; returns
+// the file so a test can mark a bad sector.
+MemoryFile& AttachBytes(SectorSource& source, std::string bytes);
+
+// An image built front to back.
+class ImageBuilder {
+ public:
+  // Appends the bytes at the next sector boundary, zero-padding the last
+  // sector; returns the sector where they start.
+  uint64_t Place(const std::string& bytes);
+  // Appends raw bytes right where the image ends (no alignment).
+  void Append(const std::string& bytes) { image_ += bytes; }
+  void ZeroSectors(size_t count) { image_.append(count * kSector, '\0'); }
+  void RandomSectors(size_t count, uint64_t seed);
+  uint64_t NextSector() const { return (image_.size() + kSector - 1) / kSector; }
+  const std::string& bytes() const { return image_; }
+
+ private:
+  std::string image_;
+};
+
+// A context reading `source`, looking at a candidate at `start`.
+void PointContext(CarveContext& context, SectorSource& source, uint64_t start);
+
+// The size the first sector of `image` at `start` measures to, through the
+// table's rule for what the sector is; kNoSize when nothing carvable starts.
+constexpr uint64_t kNoSize = UINT64_MAX;
+uint64_t MeasureAt(const std::string& image, uint64_t start, std::string* name = nullptr);
+
+std::string Bytes(std::initializer_list<int> values);
+std::string Le32Bytes(uint32_t value);
+std::string Be32Bytes(uint32_t value);
+
+}  // namespace salvora::test

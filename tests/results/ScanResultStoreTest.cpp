@@ -1,0 +1,198 @@
+#include "results/ScanResultStore.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "platform/ErrorCodes.h"
+#include "results/StoreName.h"
+#include "support/TestSupport.h"
+
+namespace salvora {
+namespace {
+
+// Appends a record and files it under its parent, the way engines do.
+uint32_t Add(ScanResultStore& store, const char* name, bool folder, uint32_t cluster,
+             uint32_t parentCluster, uint32_t parentDepth, uint32_t contentOk = 1) {
+  FoundRecord* record = store.AppendRecord();
+  record->isFolder = folder;
+  record->contentOk = contentOk;
+  record->firstCluster = cluster;
+  record->recordNo = store.GetRecordCount();
+  SetRecordName(record->name, name);
+  store.AddRelation(parentCluster, parentDepth, record->recordNo, cluster, folder ? name : nullptr);
+  return record->recordNo;
+}
+
+std::vector<std::string> Names(const std::vector<FoundRecord>& records) {
+  std::vector<std::string> names;
+  for (const auto& r : records) names.emplace_back(r.name);
+  return names;
+}
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(store.OpenStore(dir.path() + "/run/1", "Fast_0_test"), kOk); }
+  test::TempDir dir;
+  ScanResultStore store;
+};
+
+TEST(StoreName, MinuteBelowTenGetsASpace) {
+  LocalTimeParts when{2026, 12, 6, 13, 5, 0};
+  EXPECT_EQ(FormatStoreName(kQuickStorePrefix, 2048, when), "Fast_2048_202612613 5");
+  when.minute = 42;
+  EXPECT_EQ(FormatStoreName(kCarvingStorePrefix, 0, when), "File_Type_0_2026126134" "2");
+}
+
+TEST_F(StoreTest, FoldersListSortedFilesFirstAndHideBrokenImages) {
+  uint32_t docs = Add(store, "Docs", true, 10, 2, 0);
+  Add(store, "b.TXT", false, 11, 2, 0);
+  Add(store, "A.txt", false, 12, 2, 0);
+  Add(store, "broken.JPG", false, 13, 2, 0, /*contentOk=*/0);
+  Add(store, "inner.doc", false, 14, 10, 1);
+  ASSERT_EQ(store.Flush(), kOk);
+
+  std::vector<FoundRecord> root;
+  ASSERT_EQ(store.ListChildren(FolderKey(2, 0), root), kOk);
+  EXPECT_EQ(Names(root), (std::vector<std::string>{"A.txt", "b.TXT", "Docs"}));
+  std::vector<FoundRecord> smallest;
+  ASSERT_EQ(store.ListChildren(0, smallest), kOk);
+  EXPECT_EQ(Names(smallest), Names(root)) << "key 0 lists the smallest key";
+  std::vector<FoundRecord> none;
+  ASSERT_EQ(store.ListChildren(FolderKey(99, 3), none), kOk);
+  EXPECT_TRUE(none.empty());
+
+  uint32_t count = 0;
+  ASSERT_EQ(store.CountFiles(FolderKey(2, 0), count), kOk);
+  EXPECT_EQ(count, 4u) << "hidden images still count";
+
+  FoundRecord inner;
+  ASSERT_EQ(store.ReadRecord(5, inner), kOk);
+  std::string path;
+  store.RecordPath(inner, path);
+  EXPECT_EQ(path, "Docs/");
+  uint32_t depth = 0;
+  FoundRecord folder;
+  ASSERT_EQ(store.ReadRecord(docs, folder), kOk);
+  ASSERT_TRUE(store.FolderDepthOf(folder, depth));
+  EXPECT_EQ(depth, 1u);
+}
+
+TEST_F(StoreTest, TypeListingFollowsTheSubstringRules) {
+  Add(store, "photo.JPG", false, 3, 2, 0);
+  Add(store, "bad.png", false, 4, 2, 0, 0);
+  Add(store, "noext", false, 5, 2, 0);
+  Add(store, "data.xyz", false, 6, 2, 0);
+  Add(store, "letter.doc", false, 7, 2, 0);
+  Add(store, "Folder.jpg", true, 8, 2, 0);
+  std::vector<FoundRecord> jpg, other;
+  EXPECT_EQ(store.ListByTypes("*.jpg", jpg), 1);
+  EXPECT_EQ(Names(jpg), (std::vector<std::string>{"photo.JPG"}));
+  EXPECT_EQ(store.ListByTypes(".other", other), 1);
+  EXPECT_EQ(Names(other), (std::vector<std::string>{"data.xyz", "noext"}));
+}
+
+TEST_F(StoreTest, ReopenedStoreListsOldRecordsButCountsNone) {
+  for (int i = 0; i < 450; ++i) Add(store, ("f" + std::to_string(i) + ".txt").c_str(), false, 100 + i, 2, 0);
+  store.CloseStore();
+  ASSERT_EQ(store.OpenStore(dir.path() + "/run/1", "Fast_0_test"), kOk);
+  EXPECT_EQ(store.GetRecordCount(), 0u);
+  std::vector<FoundRecord> all;
+  ASSERT_EQ(store.ListChildren(0, all), kOk);
+  EXPECT_EQ(all.size(), 450u);
+}
+
+TEST_F(StoreTest, AncestorWalkEndsOnACycle) {
+  // Two folders that claim each other as parent: a damaged store.
+  FoundRecord* a = store.AppendRecord();
+  a->isFolder = 1;
+  a->firstCluster = 20;
+  a->recordNo = 1;
+  SetRecordName(a->name, "A");
+  FoundRecord* b = store.AppendRecord();
+  b->isFolder = 1;
+  b->firstCluster = 21;
+  b->recordNo = 2;
+  SetRecordName(b->name, "B");
+  store.AddRelation(21, 1, 1, 20, "A");
+  store.AddRelation(20, 1, 2, 21, "B");
+  ASSERT_EQ(store.Flush(), kOk);
+  FoundRecord record;
+  ASSERT_EQ(store.ReadRecord(1, record), kOk);
+  std::vector<FoundRecord> ancestors;
+  store.CollectAncestors(record, ancestors);
+  EXPECT_LE(ancestors.size(), 2u);
+}
+
+TEST_F(StoreTest, DamagedFilesNeverCrash) {
+  Add(store, "x.txt", false, 5, 2, 0);
+  store.CloseStore();
+  std::string base = dir.path() + "/run/1/Fast_0_test";
+  // A torn record, relation garbage pointing past the data, a name without
+  // its terminator.
+  std::string data = test::ReadFile(base);
+  std::memset(data.data() + 86, 'N', 260);
+  data += std::string(100, '\x7f');
+  test::WriteFile(base, data);
+  test::WriteFile(base + "_Relation", " | 8589934594 - [1,999999,0,,x] | 77 - [3");
+  test::WriteFile(base + "_DirInfo", std::string(300, 'Q'));
+  ASSERT_EQ(store.OpenStore(dir.path() + "/run/1", "Fast_0_test"), kOk);
+  std::vector<FoundRecord> children;
+  EXPECT_EQ(store.ListChildren(0, children), kOk);
+  ASSERT_EQ(children.size(), 1u);
+  EXPECT_EQ(std::strlen(children[0].name), 259u);
+  uint32_t count = 0;
+  EXPECT_EQ(store.CountFiles(0, count), kOk);
+  std::string path;
+  store.RecordPath(children[0], path);
+  std::vector<FoundRecord> typed;
+  EXPECT_EQ(store.ListByTypes(".other|*.txt", typed), 1);
+}
+
+TEST_F(StoreTest, ListCallbackCanStopTheListing) {
+  for (int i = 0; i < 1000; ++i) Add(store, "f.txt", false, 3, 2, 0);
+  int calls = 0;
+  store.SetListCallback(
+      [](void* user, int32_t, int32_t) {
+        return ++*static_cast<int*>(user) == 2 ? -9527 : 0;
+      },
+      &calls);
+  std::vector<FoundRecord> out;
+  EXPECT_EQ(store.ListByTypes("*.txt", out), 1);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(out.size(), 400u);
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+// Records past 2 GiB of data file are read at 64-bit offsets.
+TEST(StoreLarge, RecordsBeyondTwoGibibytesAreReadBack) {
+  test::TempDir dir;
+  std::string base = dir.path() + "/big";
+  const uint64_t recordNo = 7000000;  // starts past 2^31 bytes
+  FoundRecord record {};
+  record.recordNo = static_cast<uint32_t>(recordNo);
+  record.firstCluster = 77;
+  SetRecordName(record.name, "far.txt");
+  test::MustRun("truncate -s " + std::to_string((recordNo - 1) * sizeof(FoundRecord)) + " " +
+                test::Quote(base));
+  {
+    std::ofstream out(base, std::ios::binary | std::ios::app);
+    out.write(reinterpret_cast<const char*>(&record), sizeof record);
+  }
+  ScanResultStore store;
+  ASSERT_EQ(store.OpenStore(dir.path(), "big"), kOk);
+  FoundRecord back;
+  ASSERT_EQ(store.ReadRecord(static_cast<uint32_t>(recordNo), back), kOk);
+  EXPECT_STREQ(back.name, "far.txt");
+  EXPECT_EQ(uint32_t{back.firstCluster}, 77u);
+}
+
+}  // namespace
+}  // namespace salvora
