@@ -44,7 +44,7 @@ int CFastNtfsRecovery::Scan(const char* savedStoreName) {
   store_.CloseStore();
   if (savedStoreName) return OpenStoreNamed(savedStoreName);
   int result =
-      OpenStoreNamed(FormatStoreName(kQuickStorePrefix, static_cast<int64_t>(firstSector_)));
+      OpenNewStoreNamed(FormatStoreName(kQuickStorePrefix, static_cast<int64_t>(firstSector_)));
   if (result != kOk) return result;
   result = ScanMft();
   if (result == kOk) result = EmitFolders();

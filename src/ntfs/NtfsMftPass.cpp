@@ -1,6 +1,7 @@
 // The first pass of the quick scan: the MFT read front to back in large
 // chunks straight from its runs, every deleted file record taken as a
 // found file with its folder chain.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -48,13 +49,20 @@ int CFastNtfsRecovery::ScanMftRun(const PlacedRun& run, uint64_t& done, uint64_t
   const uint64_t perRecord = static_cast<uint64_t>(geometry_.sectorsPerRecord);
   const uint64_t sectorBytes = static_cast<uint64_t>(geometry_.bytesPerSector);
   const uint64_t chunkSectors = chunk_.size() / sectorBytes;
-  if (run.sparse || run.length > UINT64_MAX / perCluster / perRecord) return kOk;
-  const uint64_t runSectors = run.length * perCluster;
+  if (run.sparse || chunkSectors == 0 || run.length > UINT64_MAX / perCluster / perRecord ||
+      run.lcn > UINT64_MAX / perCluster / 2)
+    return kOk;
+  // A damaged run that reaches past the volume is read up to its end; the
+  // records before it still count.
+  const uint64_t position = geometry_.partitionStart + run.lcn * perCluster;
+  const uint64_t volumeEnd =
+      geometry_.totalSectors ? geometry_.partitionStart + geometry_.totalSectors : UINT64_MAX;
+  if (position >= volumeEnd) return kOk;
+  const uint64_t runSectors = std::min(run.length * perCluster, volumeEnd - position);
   // Records never straddle runs on a sane volume; a run that starts inside
   // a record begins with the next whole one.
   const uint64_t virtualStart = run.vcn * perCluster;
   uint64_t offset = (perRecord - virtualStart % perRecord) % perRecord;
-  const uint64_t position = geometry_.partitionStart + run.lcn * perCluster;
   while (offset < runSectors) {
     uint64_t sectors = std::min(runSectors - offset, chunkSectors);
     uint32_t got = 0;

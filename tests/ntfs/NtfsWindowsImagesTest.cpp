@@ -133,24 +133,5 @@ INSTANTIATE_TEST_SUITE_P(Images, NtfsWindowsImagesTest,
                          ::testing::Values("ntfs-ptrn.raw", "ntfs-ramslack.raw",
                                            "ntfs-lastaccess.raw", "ntfs-si-vs-fn.raw"));
 
-// Clusters of 2 MiB are written as a power-of-two exponent.
-TEST(NtfsWindowsImageGeometryTest, TwoMebibyteClustersAreUnderstood) {
-  if (!std::filesystem::exists(ImageFolder())) GTEST_SKIP() << ImageFolder() << " is absent";
-  UnpackedImage unpacked("ntfs-2m.raw");
-  ASSERT_EQ(unpacked.loaded(), kOk);
-  SectorSource& source = unpacked.source();
-  const NtfsGeometry& geometry = unpacked.geometry();
-  EXPECT_EQ(geometry.sectorsPerCluster, 4096);
-  // Windows keeps the indexer's volume GUID as UTF-16 text "{...}".
-  bool sawGuid = false;
-  for (const LiveFile& file : ReadLiveFiles(source, geometry)) {
-    if (file.name != "IndexerVolumeGuid") continue;
-    sawGuid = true;
-    EXPECT_EQ(file.result, kOk);
-    EXPECT_EQ(file.bytes.substr(0, 2), std::string("{\0", 2));
-  }
-  EXPECT_TRUE(sawGuid);
-}
-
 }  // namespace
 }  // namespace salvora
