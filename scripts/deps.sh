@@ -12,6 +12,8 @@ packages=(
   # fixtures: real files made by real encoders
   imagemagick ffmpeg zip p7zip-full gzip sqlite3 python3 xxd
   gcab abcmidi python3-fonttools fonts-dejavu-core
+  # benchmarks: PhotoRec as the reference carver
+  testdisk
 )
 
 missing=()
