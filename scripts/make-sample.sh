@@ -10,15 +10,14 @@ mkfs.fat -C -F 32 -n SAMPLE "$image" 65536 >/dev/null
 export MTOOLS_SKIP_CHECK=1
 mmd -i "$image" ::/Photos ::/Photos/2024 ::/Documents ::/Music
 for i in 1 2 3; do
-  head -c $((20000 * i + 123)) /dev/urandom > "$work/holiday$i.jpg"
-  printf '\xff\xd8\xff\xe0' | dd of="$work/holiday$i.jpg" conv=notrunc 2>/dev/null
+  convert -size $((200 * i))x$((150 * i)) gradient:navy-orange -quality 90 "$work/holiday$i.jpg"
   mcopy -i "$image" "$work/holiday$i.jpg" ::/Photos/2024/
 done
 printf 'Quarterly report\n%.0s' $(seq 1 400) > "$work/report.txt"
 mcopy -i "$image" "$work/report.txt" ::/Documents/
 head -c 70000 /dev/urandom > "$work/keep.bin"
 mcopy -i "$image" "$work/keep.bin" ::/Documents/
-head -c 150000 /dev/urandom > "$work/song.mp3"
+ffmpeg -loglevel error -f lavfi -i sine=frequency=440:duration=3 -b:a 64k "$work/song.mp3"
 mcopy -i "$image" "$work/song.mp3" ::/Music/
 mdel -i "$image" ::/Photos/2024/holiday2.jpg ::/Documents/report.txt
 mdeltree -i "$image" ::/Music

@@ -8,5 +8,7 @@ namespace salvora {
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddScanCommands(CLI::App& app, int& exitCode);
 void AddScansCommand(CLI::App& app, int& exitCode);
+void AddDisksCommand(CLI::App& app, int& exitCode);
+void AddImageCommand(CLI::App& app, int& exitCode);
 
 }  // namespace salvora

@@ -8,7 +8,6 @@
 #include "storage/FormatSize.h"
 
 namespace salvora {
-namespace {
 
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
@@ -27,6 +26,8 @@ std::string JsonString(std::string_view text) {
   }
   return out + "\"";
 }
+
+namespace {
 
 std::string NameOf(const FoundRecord& record) {
   return std::string(record.name, RecordNameLength(record.name));

@@ -3,12 +3,15 @@
 // and the closing summary by type group.
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "results/FoundRecord.h"
 
 namespace salvora {
 
+// A JSON string literal of `text`, control characters escaped.
+std::string JsonString(std::string_view text);
 std::string RecordJson(const FoundRecord& record, const std::string& folderPath);
 std::string RecordLine(const FoundRecord& record, const std::string& folderPath);
 void PrintGroupSummary(std::FILE* out, const std::vector<FoundRecord>& records);

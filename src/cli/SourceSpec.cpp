@@ -7,6 +7,7 @@
 #include "platform/BlockDevices.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RandomAccessFile.h"
+#include "storage/DiskOrdinal.h"
 
 namespace salvora {
 namespace {
@@ -36,11 +37,35 @@ bool ResolveBlockDevice(const std::string& path, ScanSource& out, std::string& r
   return false;
 }
 
+// "@N": the entry numbered N in `salvora disks`.
+bool ResolveOrdinalSource(const std::string& text, ScanSource& out, std::string& reason) {
+  char* end = nullptr;
+  unsigned long ordinal = std::strtoul(text.c_str() + 1, &end, 10);
+  OrdinalPlace place;
+  if (text.size() < 2 || *end != '\0' || ordinal == 0 || ordinal > UINT32_MAX ||
+      !ResolveOrdinal(static_cast<uint32_t>(ordinal), place)) {
+    reason = "there is no entry " + text + " in the disk list (see `salvora disks`)";
+    return false;
+  }
+  out.kind = place.record.kind == EntryKind::kVolume      ? ScanSource::Kind::kPartition
+             : place.record.kind == EntryKind::kWholeDisk ? ScanSource::Kind::kDisk
+                                                          : ScanSource::Kind::kRegion;
+  out.path = place.devicePath;
+  out.diskNumber = place.diskNumber;
+  out.firstSector = place.firstSector;
+  out.sectorCount = place.sectorCount;
+  out.sectorSize = place.record.bytesPerSector;
+  out.sourceTag = static_cast<uint16_t>(ordinal);
+  out.deviceToProtect = place.devicePath;
+  return true;
+}
+
 }  // namespace
 
 bool ResolveSource(const std::string& text, ScanSource& out, std::string& reason) {
   out = ScanSource();
   out.path = text;
+  if (!text.empty() && text[0] == '@') return ResolveOrdinalSource(text, out, reason);
   struct stat st {};
   if (::stat(text.c_str(), &st) != 0) {
     reason = "cannot find " + text;

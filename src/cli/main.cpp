@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   salvora::AddInfoCommand(app, exitCode);
   salvora::AddScanCommands(app, exitCode);
   salvora::AddScansCommand(app, exitCode);
+  salvora::AddDisksCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,8 +1,10 @@
+#include "fat/FastFatRecovery.h"
 #include "storage/EngineFactories.h"
 
 namespace salvora {
 
-// Not built yet: selection reports that no engine can scan this volume.
-std::unique_ptr<IFileRecoveryParse> MakeQuickFatEngine() { return nullptr; }
+std::unique_ptr<IFileRecoveryParse> MakeQuickFatEngine() {
+  return std::make_unique<CFastFatRecovery>();
+}
 
 }  // namespace salvora

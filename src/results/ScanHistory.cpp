@@ -163,37 +163,37 @@ int ScanHistory::Save() {
 
 bool ScanHistory::FindVolume(const uint32_t (&keys)[5], uint64_t freeBytes,
                              ScanHistoryEntry& found) {
-  EnsureLoaded();
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    const auto& e = entries_[i];
-    if (e.imagePath[0] != 0 || e.key1 != keys[0] || e.key2 != keys[1] || e.key3 != keys[2] ||
-        e.key4 != keys[3] || e.key5 != keys[4])
-      continue;
-    if (e.freeBytes == freeBytes) {
-      found = e;
-      resume_ = true;
-      resumeFolder_ = EntryResultFolder(e);
-      return true;
-    }
-    RemoveEntryWithFolder(EntryResultFolder(e));
-    return false;
-  }
-  return false;
+  return FindEntry(
+      [&](const ScanHistoryEntry& e) {
+        return e.imagePath[0] == 0 && e.key1 == keys[0] && e.key2 == keys[1] &&
+               e.key3 == keys[2] && e.key4 == keys[3] && e.key5 == keys[4];
+      },
+      [&](const ScanHistoryEntry& e) { return e.freeBytes == freeBytes; }, found);
 }
 
 bool ScanHistory::FindImage(const std::string& path, uint64_t writeTime,
                             ScanHistoryEntry& found) {
+  return FindEntry([&](const ScanHistoryEntry& e) { return EntryImagePath(e) == path; },
+                   [&](const ScanHistoryEntry& e) { return e.imageWriteTime == writeTime; },
+                   found);
+}
+
+// The first entry of the same source is resumable only while the source is
+// unchanged; a changed source makes it stale, and it goes with its folder.
+bool ScanHistory::FindEntry(const std::function<bool(const ScanHistoryEntry&)>& sameSource,
+                            const std::function<bool(const ScanHistoryEntry&)>& unchanged,
+                            ScanHistoryEntry& found) {
   EnsureLoaded();
   for (const auto& e : entries_) {
-    if (EntryImagePath(e) != path) continue;
-    if (e.imageWriteTime == writeTime) {
-      found = e;
-      resume_ = true;
-      resumeFolder_ = EntryResultFolder(e);
-      return true;
+    if (!sameSource(e)) continue;
+    if (!unchanged(e)) {
+      RemoveEntryWithFolder(EntryResultFolder(e));
+      return false;
     }
-    RemoveEntryWithFolder(EntryResultFolder(e));
-    return false;
+    found = e;
+    resume_ = true;
+    resumeFolder_ = EntryResultFolder(e);
+    return true;
   }
   return false;
 }

@@ -5,6 +5,7 @@
 // followed by 1120-byte entries and is always replaced through "config.tmp".
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,9 @@ class ScanHistory {
  private:
   ScanHistory() = default;
   void EnsureLoaded();
+  bool FindEntry(const std::function<bool(const ScanHistoryEntry&)>& sameSource,
+                 const std::function<bool(const ScanHistoryEntry&)>& unchanged,
+                 ScanHistoryEntry& found);
   std::string RunFolderPath(uint64_t number) const;
   std::string folder_;
   bool loaded_ = false;

@@ -132,15 +132,22 @@ int ScanResultStore::WritePending() {
 
 void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, uint32_t recordNo,
                                   uint32_t firstCluster, const char* folderName) {
-  relations_[FolderKey(parentCluster, parentDepth)].push_back(recordNo);
-  parentIndex_.clear();
+  uint64_t key = FolderKey(parentCluster, parentDepth);
+  relations_[key].push_back(recordNo);
+  relationsDirty_ = true;
+  // Keep built indexes current: a record's parent is the smallest key that
+  // lists it.
+  if (!parentIndex_.empty()) {
+    auto known = parentIndex_.find(recordNo);
+    if (known == parentIndex_.end() || key < known->second) parentIndex_[recordNo] = key;
+  }
   if (folderName) {
     FolderInfo info {};
     info.folderCluster = firstCluster;
     info.recordNo = recordNo;
     SetRecordName(info.name, folderName);
     folderList_.push_back(info);
-    folderIndex_.clear();
+    if (!folderIndex_.empty()) folderIndex_.emplace(firstCluster, folderList_.size() - 1);
   }
 }
 
@@ -148,6 +155,8 @@ int ScanResultStore::Flush() {
   if (!IsOpen()) return kInvalidParameter;
   int dataResult = WritePending();
   if (dataResult != kOk) return dataResult;
+  if (!relationsDirty_) return kOk;
+  relationsDirty_ = false;
   std::string text;
   for (const auto& [key, children] : relations_) text += FormatRelationItem(key, children);
   if (WriteAt(relation_, text.data(), text.size(), 0))
@@ -351,6 +360,7 @@ void ScanResultStore::CloseStore() {
   folderList_.clear();
   parentIndex_.clear();
   folderIndex_.clear();
+  relationsDirty_ = false;
 }
 
 bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {

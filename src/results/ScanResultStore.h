@@ -81,6 +81,9 @@ class ScanResultStore {
   uint64_t bytesAppended_ = 0;
   uint64_t recordsOnDisk_ = 0;
   RelationMap relations_;
+  // Listings flush before every read; the companion files are rewritten
+  // only when relations changed since the last flush.
+  bool relationsDirty_ = false;
   std::vector<FolderInfo> folderList_;
   // Built on demand and dropped when relations change: recordNo -> the first
   // key listing it, and folder cluster -> first folder-list entry.

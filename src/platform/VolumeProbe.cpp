@@ -1,0 +1,54 @@
+#include "platform/VolumeProbe.h"
+
+#include <blkid/blkid.h>
+
+#include <cstdlib>
+
+namespace salvora {
+namespace {
+
+std::string LookUp(blkid_probe probe, const char* name) {
+  const char* value = nullptr;
+  size_t length = 0;
+  if (blkid_probe_lookup_value(probe, name, &value, &length) != 0 || !value) return {};
+  std::string text(value, length);
+  while (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
+// The names users know from the volume's own tools rather than blkid's.
+std::string FileSystemName(const std::string& type, const std::string& version) {
+  if (type == "ntfs") return "NTFS";
+  if (type == "vfat" || type == "msdos") return version == "FAT32" ? "FAT32" : "FAT";
+  if (type == "exfat") return "exFAT";
+  return type;
+}
+
+bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
+
+}  // namespace
+
+bool ProbeVolume(const std::string& devicePath, VolumeFacts& out) {
+  out = VolumeFacts();
+  blkid_probe probe = blkid_new_probe_from_filename(devicePath.c_str());
+  if (!probe) return false;
+  blkid_probe_enable_superblocks(probe, 1);
+  blkid_probe_set_superblocks_flags(probe,
+                                    BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_VERSION);
+  blkid_probe_enable_partitions(probe, 1);
+  blkid_probe_set_partitions_flags(probe, BLKID_PARTS_ENTRY_DETAILS);
+  if (blkid_do_safeprobe(probe) == 0) {
+    out.fileSystemName = FileSystemName(LookUp(probe, "TYPE"), LookUp(probe, "VERSION"));
+    out.label = LookUp(probe, "LABEL");
+  }
+  std::string scheme = LookUp(probe, "PART_ENTRY_SCHEME");
+  if (scheme == "dos") {
+    unsigned long type = std::strtoul(LookUp(probe, "PART_ENTRY_TYPE").c_str(), nullptr, 16);
+    out.partitionType = static_cast<uint8_t>(type);
+    out.extendedContainer = IsExtendedType(out.partitionType);
+  }
+  blkid_free_probe(probe);
+  return true;
+}
+
+}  // namespace salvora

@@ -1,0 +1,19 @@
+#pragma once
+// What a volume holds, as libblkid recognises it from its first sectors and
+// from the partition table entry that describes it.
+#include <cstdint>
+#include <string>
+
+namespace salvora {
+
+struct VolumeFacts {
+  std::string fileSystemName;  // "NTFS", "FAT32", "FAT", "exFAT", "ext4" ...; empty if unknown
+  std::string label;
+  uint8_t partitionType = 0;  // type byte of an MBR entry; 0 for GPT or none
+  bool extendedContainer = false;
+};
+
+// False when the device cannot be opened (no permission, medium gone).
+bool ProbeVolume(const std::string& devicePath, VolumeFacts& out);
+
+}  // namespace salvora
