@@ -71,8 +71,9 @@ int CProfessionalRecovery::Scan(const char*) {
   // What the walk met is placed even when it was cancelled.
   fat_.FinishFolders();
   ntfs_.EmitPendingFolders();
-  for (IFileRecoveryParse* engine : {EngineOf(kDeepFat), EngineOf(kDeepNtfs), EngineOf(kCarved)})
-    static_cast<StoreEngine*>(engine)->Store().Flush();
+  fat_.Store().Flush();
+  ntfs_.Store().Flush();
+  carving_.Store().Flush();
   position_.filesFound = GetRecordCount();
   if (result == kOk && onScan_) onScan_(userData_, 100, 100, 0, 0, 0, 0, 0);
   SaveScanPosition(identity_, position_, CarveSkipAtPosition(), folder);
