@@ -16,6 +16,8 @@ packages=(
   gcab abcmidi python3-fonttools fonts-dejavu-core
   # benchmarks: an independent reader to compare with
   sleuthkit
+  # benchmarks: PhotoRec as the reference carver
+  testdisk
 )
 
 missing=()

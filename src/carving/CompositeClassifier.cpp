@@ -52,15 +52,15 @@ bool IsDotEntrySector(const uint8_t* sector) {
   return IsDotEntry(sector, 1) && IsDotEntry(sector + 32, 2);
 }
 
-int64_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
-                      uint64_t firstSector, SectorOwners& owners) {
+uint32_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
+                       uint64_t firstSector, SectorOwners& owners, uint64_t& carveFrom,
+                       bool& cancelled) {
   const uint32_t recordBytes = FileRecordBytes(sectorSize);
   std::vector<uint8_t> spare;
-  uint64_t index = 0;
-  while (index < sectors) {
-    const uint8_t* sector = chunk + index * sectorSize;
+  cancelled = false;
+  for (uint32_t index = 0; index < sectors; ++index) {
+    const uint8_t* sector = chunk + static_cast<size_t>(index) * sectorSize;
     const uint64_t absolute = firstSector + index;
-    uint64_t advance = 1;
     if (LooksLikeFileRecord(sector, sectorSize)) {
       size_t bytesLeft = static_cast<size_t>(sectors - index) * sectorSize;
       RecordView view = ViewRecord(sector, bytesLeft, absolute, recordBytes, owners, spare);
@@ -71,12 +71,17 @@ int64_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSiz
       owners.OnDirectoryStart(sector, absolute);
     } else if (IsFatDirectorySector(sector, sectorSize)) {
       owners.OnDirectoryEntries(sector, absolute);
-    } else if (owners.Carve(sector, absolute, advance) == kCancelled) {
-      return -static_cast<int64_t>(sectors - index);
+    } else if (absolute >= carveFrom) {
+      uint64_t advance = 1;
+      int result = owners.Carve(sector, absolute, advance);
+      if (result == kCancelled) {
+        cancelled = true;
+        return index;
+      }
+      if (result == kOk) carveFrom = absolute + (advance == 0 ? 1 : advance);
     }
-    index += advance == 0 ? 1 : advance;
   }
-  return static_cast<int64_t>(index - sectors);
+  return sectors;
 }
 
 }  // namespace salvora

@@ -1,9 +1,10 @@
 #pragma once
 // Hands every sector of a chunk to exactly one owner: NTFS file records to
 // the deep NTFS engine, FAT directory sectors to the deep FAT engine, and
-// everything else to carving. Carved files may run past the chunk; the
-// sectors they cover beyond its end come back as the carry, so the next
-// chunk starts after them.
+// everything else to carving. Carving is not tried again inside a file it
+// just carved (which may run past the chunk), but the file-system tests
+// still see those sectors: a carved file measured too long must not hide
+// the directories and records that lie behind its real end.
 #include <cstddef>
 #include <cstdint>
 
@@ -35,10 +36,12 @@ bool LooksLikeFileRecord(const uint8_t* sector, uint32_t sectorSize);
 bool IsDotEntrySector(const uint8_t* sector);
 
 // Classifies `sectors` sectors of `chunk`, whose first sector is absolute
-// sector `firstSector`. Returns the carry: sectors beyond the chunk's end
-// that a carved file covers, or, after a cancel, minus the sectors not yet
-// walked (so a resumed scan starts at the sector that was cancelled).
-int64_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
-                      uint64_t firstSector, SectorOwners& owners);
+// sector `firstSector`. Sectors before `carveFrom` lie inside a carved file
+// and are not carved; a carved file moves `carveFrom` past its end. Returns
+// the sectors walked: all of them, or after a cancel those before the
+// cancelled sector (so a resumed scan starts there), with `cancelled` set.
+uint32_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
+                       uint64_t firstSector, SectorOwners& owners, uint64_t& carveFrom,
+                       bool& cancelled);
 
 }  // namespace salvora

@@ -43,7 +43,7 @@ bool FindSavedScan(const ScanIdentity& identity, ScanHistoryEntry& entry) {
   return history.FindVolume(keys, freeBytes, entry);
 }
 
-int SaveScanPosition(const ScanIdentity& identity, const ScanPosition& position,
+int SaveScanPosition(const ScanIdentity& identity, const ScanPosition& position, uint32_t carveSkip,
                      const std::string& resultFolder) {
   ScanHistoryEntry entry;
   std::memset(&entry, 0, sizeof entry);
@@ -55,6 +55,7 @@ int SaveScanPosition(const ScanIdentity& identity, const ScanPosition& position,
   entry.key4 = keys[3];
   entry.key5 = keys[4];
   SetPosition(entry, position);
+  entry.reserved = carveSkip;
   if (identity.imagePath.empty()) {
     entry.freeBytes =
         VolumeFreeBytes(identity.diskNumber, identity.firstSector, identity.sectorCount);

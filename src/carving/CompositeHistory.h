@@ -24,9 +24,10 @@ std::string NormalImagePath(const std::string& path);
 // The saved entry of this source; a stale one is removed with its folder.
 bool FindSavedScan(const ScanIdentity& identity, ScanHistoryEntry& entry);
 
-// Adds or updates the source's entry with the position reached and the
-// folder of its stores; the identity is taken afresh.
-int SaveScanPosition(const ScanIdentity& identity, const ScanPosition& position,
+// Adds or updates the source's entry with the position reached, the
+// sectors of a carved file still ahead of it, and the folder of its stores;
+// the identity is taken afresh.
+int SaveScanPosition(const ScanIdentity& identity, const ScanPosition& position, uint32_t carveSkip,
                      const std::string& resultFolder);
 
 // The data file in `folder` whose name holds `prefix` (not its companions);

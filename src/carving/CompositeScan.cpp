@@ -71,11 +71,12 @@ int CProfessionalRecovery::Scan(const char*) {
   // What the walk met is placed even when it was cancelled.
   fat_.FinishFolders();
   ntfs_.EmitPendingFolders();
-  for (IFileRecoveryParse* engine : {EngineOf(kDeepFat), EngineOf(kDeepNtfs), EngineOf(kCarved)})
-    static_cast<StoreEngine*>(engine)->Store().Flush();
+  fat_.Store().Flush();
+  ntfs_.Store().Flush();
+  carving_.Store().Flush();
   position_.filesFound = GetRecordCount();
   if (result == kOk && onScan_) onScan_(userData_, 100, 100, 0, 0, 0, 0, 0);
-  SaveScanPosition(identity_, position_, folder);
+  SaveScanPosition(identity_, position_, CarveSkipAtPosition(), folder);
   history.ClearResume();
   resume_ = false;
   return result;
@@ -127,17 +128,18 @@ int CProfessionalRecovery::WalkVolume(WalkRanges& ranges) {
   secondsLeft_ = -1;
   WalkRange range;
   bool more;
+  carveFrom_ = 0;
   if (resume_) {
     position_ = PositionOf(saved_);
     range = {position_.rangeStart, position_.rangeLength};
     more = range.length > 0;
     resume_ = false;
+    // A carved file that the interrupted walk was inside is not carved again.
+    carveFrom_ = identity_.firstSector + range.start + position_.offset + saved_.reserved;
   } else {
     position_ = {};
     more = ranges.Next(0, range);
   }
-  // Sectors found by the earlier part of a resumed scan are in the reopened
-  // stores and therefore in the record count.
   std::vector<uint8_t> buffer(kChunkBytes, 0);
   Owners owners(*this);
   while (more) {
@@ -160,28 +162,34 @@ int CProfessionalRecovery::WalkOneRange(const WalkRange& range, Owners& owners,
     uint64_t first = identity_.firstSector + range.start + position_.offset;
     uint32_t read = 0;
     source_.ReadSectors(static_cast<int32_t>(n), buffer.data(), first, sectorSize_, read);
-    int64_t carry = 0;
+    bool cancelled = false;
+    uint32_t walked = n;
     if (read > 0) {
       try {
-        carry =
-            ClassifyChunk(buffer.data(), read, static_cast<uint32_t>(sectorSize_), first, owners);
+        walked = ClassifyChunk(buffer.data(), read, static_cast<uint32_t>(sectorSize_), first,
+                               owners, carveFrom_, cancelled);
       } catch (...) {
         // One damaged chunk must not end the scan of a whole disk.
-        carry = 0;
       }
     }
     // Unreadable sectors are passed over; a cancel stops at its sector.
-    int64_t walked = static_cast<int64_t>(read) + carry;
-    uint64_t step = carry < 0 ? static_cast<uint64_t>(std::max<int64_t>(walked, 0))
-                              : std::max<uint64_t>(n, static_cast<uint64_t>(walked));
+    uint32_t step = cancelled ? walked : n;
     position_.offset += step;
-    position_.sectorsDone += std::min(step, left);
-    left = step >= left ? 0 : left - step;
+    position_.sectorsDone += step;
+    left -= step;
     UpdateEstimate();
     int answer = ReportWalk();
-    if (answer != 0) return answer;
+    // A cancel seen while a file was measured ends the walk even if the
+    // walk's own progress call no longer answers it.
+    if (answer != 0 || cancelled) return answer != 0 ? answer : kCancelled;
   }
   return kOk;
+}
+
+uint32_t CProfessionalRecovery::CarveSkipAtPosition() const {
+  uint64_t next = identity_.firstSector + position_.rangeStart + position_.offset;
+  uint64_t skip = carveFrom_ > next ? carveFrom_ - next : 0;
+  return static_cast<uint32_t>(std::min<uint64_t>(skip, UINT32_MAX));
 }
 
 void CProfessionalRecovery::UpdateEstimate() {

@@ -73,6 +73,8 @@ class CProfessionalRecovery final : public IFileRecoveryParse {
   int WalkVolume(WalkRanges& ranges);
   int WalkOneRange(const WalkRange& range, Owners& owners, std::vector<uint8_t>& buffer);
   int ReportWalk();
+  // Sectors of a carved file still ahead of the walk's position.
+  uint32_t CarveSkipAtPosition() const;
   void UpdateEstimate();
   IFileRecoveryParse* EngineOf(uint32_t engineKind);
 
@@ -99,6 +101,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse {
   uint64_t total_ = 0;
   uint64_t startMs_ = 0, lastEstimateMs_ = 0;
   int32_t secondsLeft_ = -1;
+  uint64_t carveFrom_ = 0;  // absolute sector where carving may start again
 };
 
 }  // namespace salvora

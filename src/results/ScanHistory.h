@@ -14,7 +14,7 @@ namespace salvora {
 #pragma pack(push, 1)
 struct ScanHistoryEntry {
   uint32_t key1;          // disk number
-  uint32_t reserved;
+  uint32_t reserved;      // deep scans: sectors of a carved file ahead of the position
   uint32_t key2, key3;    // volume first sector, low and high words
   uint32_t key4, key5;    // volume sector count, low and high words
   uint32_t progress[10];  // range start, range length, offset, sectors done, files found (u64 each)

@@ -73,8 +73,12 @@ TEST(CompositeClassifierTest, EachSectorGoesToExactlyOneOwner) {
   PutFileRecord(owners.disk, 6, true);  // a directory record: nobody's
   PutDotEntries(owners.disk, 9);
   owners.files[1012] = 3;  // a carved file over sectors 12-14
-  int64_t carry = ClassifyChunk(owners.disk.data(), 16, kSector, 1000, owners);
-  EXPECT_EQ(carry, 0);
+  uint64_t carveFrom = 0;
+  bool cancelled = false;
+  EXPECT_EQ(ClassifyChunk(owners.disk.data(), 16, kSector, 1000, owners, carveFrom, cancelled),
+            16u);
+  EXPECT_FALSE(cancelled);
+  EXPECT_EQ(carveFrom, 1015u);
   EXPECT_EQ(owners.records, (std::vector<uint64_t>{1002}));
   EXPECT_EQ(owners.starts, (std::vector<uint64_t>{1009}));
   // The directory record's second sector is no record and is carved; the
@@ -85,26 +89,41 @@ TEST(CompositeClassifierTest, EachSectorGoesToExactlyOneOwner) {
   EXPECT_EQ(owners.carved, carvedExpected);
 }
 
-TEST(CompositeClassifierTest, CarvedFileRunningPastTheChunkBecomesTheCarry) {
+// A carved file running ten sectors past the chunk: the next chunk carves
+// nothing in those ten sectors, yet hands a directory sector among them to
+// the FAT engine (a file measured too long hides no file system).
+TEST(CompositeClassifierTest, CarvedFileRunningPastTheChunkIsNotCarvedAgain) {
   RecordingOwners owners;
-  owners.disk.assign(8 * kSector, 0);
-  owners.files[6] = 12;  // sectors 6..17: ten sectors past the chunk
-  EXPECT_EQ(ClassifyChunk(owners.disk.data(), 8, kSector, 0, owners), 10);
-  EXPECT_EQ(owners.carved.back(), 6u);
+  owners.disk.assign(16 * kSector, 0);
+  owners.files[6] = 12;  // sectors 6..17
+  PutDotEntries(owners.disk, 11);
+  uint64_t carveFrom = 0;
+  bool cancelled = false;
+  EXPECT_EQ(ClassifyChunk(owners.disk.data(), 8, kSector, 0, owners, carveFrom, cancelled), 8u);
+  EXPECT_EQ(carveFrom, 18u);
+  owners.carved.clear();
+  ClassifyChunk(owners.disk.data() + 8 * kSector, 8, kSector, 8, owners, carveFrom, cancelled);
+  EXPECT_TRUE(owners.carved.empty());
+  EXPECT_EQ(owners.starts, (std::vector<uint64_t>{11}));
 }
 
-TEST(CompositeClassifierTest, CancelReturnsTheSectorsNotYetWalked) {
+TEST(CompositeClassifierTest, CancelStopsAtTheCancelledSector) {
   RecordingOwners owners;
   owners.disk.assign(8 * kSector, 0);
   owners.files[5] = 0;
-  EXPECT_EQ(ClassifyChunk(owners.disk.data(), 8, kSector, 0, owners), -3);
+  uint64_t carveFrom = 0;
+  bool cancelled = false;
+  EXPECT_EQ(ClassifyChunk(owners.disk.data(), 8, kSector, 0, owners, carveFrom, cancelled), 5u);
+  EXPECT_TRUE(cancelled);
 }
 
 TEST(CompositeClassifierTest, RecordCrossingTheChunkEndIsReadWhole) {
   RecordingOwners owners;
   owners.disk.assign(9 * kSector, 0);
   PutFileRecord(owners.disk, 7, false);
-  ClassifyChunk(owners.disk.data(), 8, kSector, 0, owners);
+  uint64_t carveFrom = 0;
+  bool cancelled = false;
+  ClassifyChunk(owners.disk.data(), 8, kSector, 0, owners, carveFrom, cancelled);
   EXPECT_EQ(owners.rereads, (std::vector<uint64_t>{7}));
   ASSERT_EQ(owners.records.size(), 1u);
   EXPECT_EQ(owners.recordLengths[0], kRecordReadBytes);

@@ -10,16 +10,19 @@
 namespace salvora::test {
 namespace {
 
+// Like a user, once it has cancelled it answers every later call so too.
 struct CancelPoint {
   int percent;
+  bool pressed = false;
 };
 
-int CancelWhenReached(void* userData, int32_t percent, int32_t scale, int32_t, uint64_t done,
+int CancelWhenReached(void* userData, int32_t, int32_t scale, int32_t, uint64_t done,
                       uint64_t total, uint64_t, int32_t) {
   auto* point = static_cast<CancelPoint*>(userData);
-  if (point->percent < 0 || scale != 90 || total == 0) return 0;
-  (void)percent;
-  return done * 100 >= total * static_cast<uint64_t>(point->percent) ? kCancelled : 0;
+  if (point->percent >= 0 && scale == 90 && total != 0 &&
+      done * 100 >= total * static_cast<uint64_t>(point->percent))
+    point->pressed = true;
+  return point->pressed ? kCancelled : 0;
 }
 
 }  // namespace

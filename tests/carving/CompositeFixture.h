@@ -3,6 +3,7 @@
 // the assertions compare: the path below the root, the size, the first
 // sector and the engine.
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <tuple>
@@ -20,6 +21,12 @@ struct FoundFile {
   FoundRecord record{};
   bool operator<(const FoundFile& other) const {
     return std::tie(path, size, sector) < std::tie(other.path, other.size, other.sector);
+  }
+  bool operator==(const FoundFile& other) const {
+    return std::tie(path, size, sector) == std::tie(other.path, other.size, other.sector);
+  }
+  friend std::ostream& operator<<(std::ostream& out, const FoundFile& file) {
+    return out << file.path << " (" << file.size << " bytes at " << file.sector << ")";
   }
 };
 
