@@ -39,7 +39,7 @@ bool NextSectorIsExamined(int type) {
 int CFileTypeRecovery::OpenImage(const std::string& imagePath, uint16_t sourceTag) {
   store_.CloseStore();
   int result = OpenImageSource(imagePath, sourceTag);
-  OpenStoreNamed(FormatStoreName(kCarvingStorePrefix, 0));
+  OpenNewStoreNamed(FormatStoreName(kCarvingStorePrefix, 0));
   return result;
 }
 
@@ -47,7 +47,7 @@ int CFileTypeRecovery::OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint6
                                 uint16_t sourceTag) {
   store_.CloseStore();
   int result = OpenDiskSource(diskNumber, firstSector, sectorCount, sourceTag);
-  OpenStoreNamed(FormatStoreName(kCarvingStorePrefix, static_cast<int64_t>(firstSector)));
+  OpenNewStoreNamed(FormatStoreName(kCarvingStorePrefix, static_cast<int64_t>(firstSector)));
   return result;
 }
 

@@ -57,7 +57,7 @@ uint64_t CFastFatRecovery::RootFolderKey() const {
 int CFastFatRecovery::Scan(const char* savedStoreName) {
   if (savedStoreName) return OpenStoreNamed(savedStoreName);
   int result =
-      OpenStoreNamed(FormatStoreName(kQuickStorePrefix, static_cast<int64_t>(firstSector_)));
+      OpenNewStoreNamed(FormatStoreName(kQuickStorePrefix, static_cast<int64_t>(firstSector_)));
   if (result != kOk) return result;
   // A volume whose boot sector cannot be used has no tree to walk; the scan
   // finds nothing rather than failing, so that a deep scan that runs this

@@ -43,7 +43,8 @@ int CProfessionalFatRecovery::Scan(const char*) { return kOk; }
 int CProfessionalFatRecovery::OpenResults(const char* savedNameOrNull) {
   sweep_->Clear();
   if (savedNameOrNull && *savedNameOrNull) return OpenStoreNamed(savedNameOrNull);
-  return OpenStoreNamed(FormatStoreName(kDeepFatStorePrefix, static_cast<int64_t>(firstSector_)));
+  return OpenNewStoreNamed(
+      FormatStoreName(kDeepFatStorePrefix, static_cast<int64_t>(firstSector_)));
 }
 
 int CProfessionalFatRecovery::RegisterBootVolume() {

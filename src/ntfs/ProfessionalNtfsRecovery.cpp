@@ -78,11 +78,10 @@ int CProfessionalNtfsRecovery::OpenResults(const char* savedNameOrNull) {
   pending_.clear();
   pendingNumbers_.clear();
   emittedFolders_.clear();
-  std::string name =
-      savedNameOrNull && *savedNameOrNull
-          ? std::string(savedNameOrNull)
-          : FormatStoreName(kDeepNtfsStorePrefix, static_cast<int64_t>(firstSector_));
-  int result = OpenStoreNamed(name);
+  bool resumed = savedNameOrNull && *savedNameOrNull;
+  int result = resumed ? OpenStoreNamed(savedNameOrNull)
+                       : OpenNewStoreNamed(FormatStoreName(kDeepNtfsStorePrefix,
+                                                           static_cast<int64_t>(firstSector_)));
   if (result != kOk) return result;
   // A resumed scan already wrote some folders; they are not written twice.
   for (uint32_t n = 1; n <= store_.GetRecordCount(); ++n) {
