@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libblkid-dev libudev-dev
   # fixtures: file systems made by the real tools
   dosfstools mtools ntfs-3g fdisk util-linux e2fsprogs fuse3 kmod
+  # benchmark references
+  sleuthkit
   # fixtures: real files made by real encoders
   imagemagick ffmpeg zip p7zip-full gzip sqlite3 python3 xxd
   gcab abcmidi python3-fonttools fonts-dejavu-core

@@ -1,8 +1,10 @@
+#include "ntfs/FastNtfsRecovery.h"
 #include "storage/EngineFactories.h"
 
 namespace salvora {
 
-// Not built yet: selection reports that no engine can scan this volume.
-std::unique_ptr<IFileRecoveryParse> MakeQuickNtfsEngine() { return nullptr; }
+std::unique_ptr<IFileRecoveryParse> MakeQuickNtfsEngine() {
+  return std::make_unique<CFastNtfsRecovery>();
+}
 
 }  // namespace salvora

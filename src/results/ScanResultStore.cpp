@@ -273,7 +273,8 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
   std::unordered_set<uint32_t> visited{current};
   for (;;) {
     uint64_t key = 0;
-    if (!FindParentKey(current, key)) return kOk;
+    // A key at depth 0 lists the root itself, which has no folder record.
+    if (!FindParentKey(current, key) || (key >> 32) == 0) return kOk;
     uint32_t cluster = static_cast<uint32_t>(key);
     FoundRecord parent {};
     auto folder = folderIndex_.find(cluster);

@@ -1,5 +1,6 @@
 #include "storage/StoreEngine.h"
 
+#include <cstdio>
 #include <deque>
 #include <set>
 
@@ -22,8 +23,8 @@ std::string ParentFolder(const std::string& path) {
 
 }  // namespace
 
-int StoreEngine::SetCallbacks(ScanProgressFn onScan, TransferProgressFn onTransfer,
-                              void* userData, int32_t percentScale) {
+int StoreEngine::SetCallbacks(ScanProgressFn onScan, TransferProgressFn onTransfer, void* userData,
+                              int32_t percentScale) {
   onScan_ = onScan;
   onTransfer_ = onTransfer;
   userData_ = userData;
@@ -36,8 +37,8 @@ int StoreEngine::ListFolder(const FoundRecord* folder, int32_t depth,
   if (!folder && depth != 0) return kInvalidParameter;
   if (!store_.IsOpen()) return kOk;
   store_.Flush();
-  uint64_t key = folder ? FolderKey(folder->firstCluster, static_cast<uint32_t>(depth))
-                        : RootFolderKey();
+  uint64_t key =
+      folder ? FolderKey(folder->firstCluster, static_cast<uint32_t>(depth)) : RootFolderKey();
   return store_.ListChildren(key, out);
 }
 
@@ -46,8 +47,8 @@ int StoreEngine::CountFolderFiles(const FoundRecord* folder, int32_t depth, uint
   if (!folder && depth != 0) return kInvalidParameter;
   if (!store_.IsOpen()) return kOk;
   store_.Flush();
-  uint64_t key = folder ? FolderKey(folder->firstCluster, static_cast<uint32_t>(depth))
-                        : RootFolderKey();
+  uint64_t key =
+      folder ? FolderKey(folder->firstCluster, static_cast<uint32_t>(depth)) : RootFolderKey();
   return store_.CountFiles(key, count);
 }
 
@@ -102,6 +103,13 @@ int StoreEngine::OpenStoreNamed(const std::string& name) {
   int result = store_.OpenStore(ScanHistory::Instance().CurrentRunFolder(), name);
   if (result == kOk && onList_) store_.SetListCallback(onList_, listUserData_);
   return result;
+}
+
+int StoreEngine::OpenNewStoreNamed(const std::string& name) {
+  store_.CloseStore();
+  std::string base = ScanHistory::Instance().CurrentRunFolder() + "/" + name;
+  for (const char* suffix : {"", "_Relation", "_DirInfo"}) std::remove((base + suffix).c_str());
+  return OpenStoreNamed(name);
 }
 
 int StoreEngine::ReadVolumeSectors(uint64_t sector, uint32_t count, void* buffer,
@@ -180,10 +188,17 @@ int StoreEngine::ExtractForPreview(const FoundRecord* record, std::string& path,
   std::string folder = ScanLogFolder().string();
   std::string target;
   switch (RoutePreview(name)) {
-    case PreviewRoute::kDocument: target = folder + "/" + SafeFileName(name); break;
-    case PreviewRoute::kMedia: target = folder + "/tmp.avi"; break;
-    case PreviewRoute::kImage: target = folder + "/tmp.jpg"; break;
-    case PreviewRoute::kMemory: break;
+    case PreviewRoute::kDocument:
+      target = folder + "/" + SafeFileName(name);
+      break;
+    case PreviewRoute::kMedia:
+      target = folder + "/tmp.avi";
+      break;
+    case PreviewRoute::kImage:
+      target = folder + "/tmp.jpg";
+      break;
+    case PreviewRoute::kMemory:
+      break;
   }
   if (target.size() >= 260 + folder.size()) target.clear();
   PreviewSink sink(record->fileSize, target.empty(), memory, size, callback, userData);

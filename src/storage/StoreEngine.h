@@ -48,6 +48,10 @@ class StoreEngine : public IFileRecoveryParse {
   int OpenImageSource(const std::string& imagePath, uint16_t sourceTag);
   // Opens a store named `name` in the current run folder.
   int OpenStoreNamed(const std::string& name);
+  // The same for a new scan: what an earlier scan left under that name (the
+  // same volume scanned again within the minute) is removed first, so that
+  // the new records are not mixed into the old files.
+  int OpenNewStoreNamed(const std::string& name);
   // Reads volume-relative sectors.
   int ReadVolumeSectors(uint64_t sector, uint32_t count, void* buffer, uint32_t& sectorsRead);
   // Calls the scan callback when one is installed.
@@ -62,8 +66,8 @@ class StoreEngine : public IFileRecoveryParse {
   bool opened_ = false;
   uint16_t sourceTag_ = 0;
   uint32_t diskNumber_ = 0;
-  uint64_t firstSector_ = 0;   // absolute first sector of the volume
-  uint64_t sectorCount_ = 0;   // sectors of the volume
+  uint64_t firstSector_ = 0;  // absolute first sector of the volume
+  uint64_t sectorCount_ = 0;  // sectors of the volume
   int sectorSize_ = 512;
   ScanProgressFn onScan_ = nullptr;
   TransferProgressFn onTransfer_ = nullptr;
