@@ -9,8 +9,9 @@ volatile std::sig_atomic_t cancelRequested = 0;
 
 void OnInterrupt(int) {
   cancelRequested = 1;
-  // A second Ctrl-C ends the process at once.
+  // A second Ctrl-C (or kill) ends the process at once.
   std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
 }
 
 }  // namespace

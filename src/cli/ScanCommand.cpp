@@ -10,6 +10,7 @@
 #include "cli/DeepResume.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
+#include "cli/QuickVolumes.h"
 #include "cli/RecordOutput.h"
 #include "cli/SourceSpec.h"
 #include "cli/TypeFilter.h"
@@ -96,7 +97,8 @@ void PrintRecords(IFileRecoveryParse& engine, const std::vector<FoundRecord>& re
 }
 
 bool CheckDestination(const ScanOptions& options, const ScanSource& source) {
-  if (!source.deviceToProtect.empty() && PathLiesOnDevice(options.destination, source.deviceToProtect)) {
+  if (!source.deviceToProtect.empty() &&
+      PathLiesOnDevice(options.destination, source.deviceToProtect)) {
     std::fprintf(stderr,
                  "salvora: %s lies on the disk being recovered; choose a folder on another disk so "
                  "that nothing recoverable is overwritten\n",
@@ -108,6 +110,63 @@ bool CheckDestination(const ScanOptions& options, const ScanSource& source) {
     return false;
   }
   return true;
+}
+
+// What one volume's scan gave.
+struct VolumeOutcome {
+  int exitCode = kExitOk;
+  size_t filesListed = 0;
+  std::vector<FoundRecord> records;
+};
+
+VolumeOutcome ScanVolume(const ScanSource& volume, const std::string& label,
+                         const std::string& filter, const ScanOptions& options, bool recover) {
+  VolumeOutcome outcome;
+  SelectionResult selection = SelectEngine(volume, options.deep);
+  if (!selection.engine) {
+    std::fprintf(stderr, "salvora: cannot scan %s: %s\n", label.c_str(), selection.message.c_str());
+    outcome.exitCode = kExitUsage;
+    return outcome;
+  }
+  IFileRecoveryParse& engine = *selection.engine;
+  if (options.deep) PrepareDeepResume(engine, options.source, options.fresh);
+  int scanResult;
+  {
+    ProgressPrinter progress(options.deep ? "Deep scan" : "Quick scan");
+    engine.SetCallbacks(&ProgressPrinter::OnScan, nullptr, &progress, 100);
+    scanResult = engine.Scan(nullptr);
+  }
+  bool cancelled = scanResult == kCancelled;
+  if (scanResult != kOk && !cancelled) {
+    std::fprintf(stderr, "salvora: the scan of %s failed: %s\n", label.c_str(),
+                 ErrorMessage(scanResult).c_str());
+    outcome.exitCode = kExitUsage;
+    return outcome;
+  }
+  if (cancelled) std::fprintf(stderr, "scan cancelled; showing what was found so far\n");
+  engine.ListByType(filter, outcome.records);
+  if (recover && !cancelled) {
+    int64_t failed = RecoverAll(engine, outcome.records, options);
+    if (failed < 0) {
+      outcome.exitCode = kExitCancelled;
+      return outcome;
+    }
+    std::fprintf(stderr, "recovered %zu of %zu files from %s into %s\n",
+                 outcome.records.size() - static_cast<size_t>(failed), outcome.records.size(),
+                 label.c_str(), options.destination.c_str());
+    if (failed > 0) outcome.exitCode = kExitSomeFailed;
+  } else {
+    PrintRecords(engine, outcome.records, options.json);
+  }
+  if (cancelled) outcome.exitCode = kExitCancelled;
+  return outcome;
+}
+
+// The worst of two exit codes: cancel, then unusable, then partial failure.
+int WorseExit(int a, int b) {
+  for (int code : {kExitCancelled, kExitUsage, kExitSomeFailed})
+    if (a == code || b == code) return code;
+  return kExitOk;
 }
 
 }  // namespace
@@ -123,57 +182,45 @@ int RunScan(const ScanOptions& options, bool recover) {
   }
   if (recover && !CheckDestination(options, source)) return kExitUsage;
   QuickRunFolder runFolder(!options.deep, options.keepResults);
-  SelectionResult selection = SelectEngine(source, options.deep);
-  if (!selection.engine) {
-    std::fprintf(stderr, "salvora: cannot scan %s: %s\n", options.source.c_str(),
-                 selection.message.c_str());
-    return kExitUsage;
+  std::vector<ScanSource> volumes =
+      options.deep ? std::vector<ScanSource>{source} : QuickScanVolumes(source);
+  std::vector<FoundRecord> all;
+  int exitCode = kExitOk;
+  bool anyScanned = false;
+  for (const ScanSource& volume : volumes) {
+    ScanOptions volumeOptions = options;
+    std::string label = volumes.size() > 1 ? volume.path : options.source;
+    // Several volumes of one disk keep their trees apart.
+    if (volumes.size() > 1 && options.keepPaths)
+      volumeOptions.destination += "/partition" + std::to_string(volume.sourceTag);
+    VolumeOutcome outcome = ScanVolume(volume, label, filter, volumeOptions, recover);
+    all.insert(all.end(), outcome.records.begin(), outcome.records.end());
+    anyScanned = anyScanned || outcome.exitCode != kExitUsage;
+    // On a partitioned disk a volume no engine can read is reported and
+    // passed over; only a disk where nothing could be scanned fails.
+    if (outcome.exitCode != kExitUsage || volumes.size() == 1)
+      exitCode = WorseExit(exitCode, outcome.exitCode);
+    if (outcome.exitCode == kExitCancelled) break;
   }
-  IFileRecoveryParse& engine = *selection.engine;
-  if (options.deep) PrepareDeepResume(engine, options.source, options.fresh);
-  int scanResult;
-  {
-    ProgressPrinter progress(options.deep ? "Deep scan" : "Quick scan");
-    engine.SetCallbacks(&ProgressPrinter::OnScan, nullptr, &progress, 100);
-    scanResult = engine.Scan(nullptr);
-  }
-  bool cancelled = scanResult == kCancelled;
-  if (scanResult != kOk && !cancelled) {
-    std::fprintf(stderr, "salvora: the scan of %s failed: %s\n", options.source.c_str(),
-                 ErrorMessage(scanResult).c_str());
-    return kExitUsage;
-  }
-  if (cancelled) std::fprintf(stderr, "scan cancelled; showing what was found so far\n");
-  std::vector<FoundRecord> records;
-  engine.ListByType(filter, records);
-  int64_t failed = 0;
-  if (recover && !cancelled) {
-    failed = RecoverAll(engine, records, options);
-    if (failed < 0) return kExitCancelled;
-    std::fprintf(stderr, "recovered %zu of %zu files into %s\n",
-                 records.size() - static_cast<size_t>(failed), records.size(),
-                 options.destination.c_str());
-  } else {
-    PrintRecords(engine, records, options.json);
-  }
-  PrintGroupSummary(options.json || recover ? stderr : stdout, records);
-  if (cancelled) return kExitCancelled;
-  return failed > 0 ? kExitSomeFailed : kExitOk;
+  if (!anyScanned) return kExitUsage;
+  PrintGroupSummary(options.json || recover ? stderr : stdout, all);
+  return exitCode;
 }
 
 void AddScanCommands(CLI::App& app, int& exitCode) {
   static ScanOptions options;
   for (bool recover : {false, true}) {
-    CLI::App* command = app.add_subcommand(
-        recover ? "recover" : "scan",
-        recover ? "scan SOURCE and copy the files found into a folder"
-                : "scan SOURCE and list the deleted and lost files found");
+    CLI::App* command =
+        app.add_subcommand(recover ? "recover" : "scan",
+                           recover ? "scan SOURCE and copy the files found into a folder"
+                                   : "scan SOURCE and list the deleted and lost files found");
     auto* quick = command->add_flag("--quick", options.quick,
                                     "list deleted files from the file system (default)");
     command->add_flag("--deep", options.deep, "also rebuild formatted volumes and carve files")
         ->excludes(quick);
-    command->add_option("--types", options.types,
-                        "extensions (jpg,png) or groups (photo,audio,video,document,archive,other)");
+    command->add_option(
+        "--types", options.types,
+        "extensions (jpg,png) or groups (photo,audio,video,document,archive,other)");
     command->add_flag("--fresh", options.fresh,
                       "deep: discard a saved, interrupted scan of SOURCE instead of resuming it");
     command->add_flag("--keep-results", options.keepResults,
@@ -185,8 +232,7 @@ void AddScanCommands(CLI::App& app, int& exitCode) {
     } else {
       command->add_flag("--json", options.json, "one JSON object per found file on stdout");
     }
-    command->add_option("SOURCE", options.source, "image file, disk or partition node")
-        ->required();
+    command->add_option("SOURCE", options.source, "image file, disk or partition node")->required();
     command->callback([&exitCode, recover] { exitCode = RunScan(options, recover); });
   }
 }

@@ -10,8 +10,8 @@ using test::Quote;
 class Cli : public ::testing::Test {
  protected:
   int Salvora(const std::string& arguments, std::string* output = nullptr) {
-    return test::Run("SALVORA_DATA_DIR=" + Quote(data.path()) + " " +
-                         Quote(test::SalvoraBinary()) + " " + arguments,
+    return test::Run("SALVORA_DATA_DIR=" + Quote(data.path()) + " " + Quote(test::SalvoraBinary()) +
+                         " " + arguments,
                      output);
   }
   test::TempDir dir;
@@ -85,6 +85,55 @@ TEST_F(Cli, InfoOfALoopPartitionGivesItsDiskAndStart) {
   EXPECT_NE(output.find("class:        FAT"), std::string::npos) << output;
   EXPECT_NE(output.find("first sector: 4096"), std::string::npos) << output;
   EXPECT_NE(output.find("disk number:"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace salvora
+
+namespace salvora {
+namespace {
+
+// A whole disk with a partition table is scanned partition by partition.
+TEST(CliDisk, QuickScanOfAPartitionedDiskCoversEachPartition) {
+  if (!test::CanUseLoopDevices() || !test::HaveCommand("sfdisk") || !test::HaveCommand("mcopy"))
+    GTEST_SKIP() << "needs root, loop devices, sfdisk and mtools";
+  test::TempDir dir, data, out;
+  std::string image = dir / "disk.img";
+  test::MustRun("truncate -s 80M " + test::Quote(image));
+  test::MustRun(
+      "printf 'start=2048, size=61440, type=c\\nstart=65536, size=61440, type=6\\n' | "
+      "sfdisk -q " +
+      test::Quote(image));
+  test::WriteFile(dir / "one.bin", test::PseudoRandomBytes(30000, 1));
+  test::WriteFile(dir / "two.bin", test::PseudoRandomBytes(50000, 2));
+  struct Part {
+    long start;
+    const char* fat;
+    const char* file;
+  } parts[] = {{2048, "16", "one.bin"}, {65536, "12", "two.bin"}};
+  for (const Part& p : parts) {
+    std::string at = test::Quote(image + "@@" + std::to_string(p.start * 512));
+    test::MustRun("mkfs.fat -F " + std::string(p.fat) + " --offset " + std::to_string(p.start) +
+                  " " + test::Quote(image) + " 30720 >/dev/null 2>&1");
+    test::MustRun("MTOOLS_SKIP_CHECK=1 mcopy -i " + at + " " + test::Quote(dir / p.file) + " ::/");
+    test::MustRun("MTOOLS_SKIP_CHECK=1 mdel -i " + at + " ::/" + p.file);
+  }
+  test::LoopDevice loop(image);
+  ASSERT_TRUE(loop.ok());
+  loop.partition(1);
+  loop.partition(2);
+  std::string output;
+  std::string command =
+      "SALVORA_DATA_DIR=" + test::Quote(data.path()) + " " + test::Quote(test::SalvoraBinary());
+  ASSERT_EQ(test::Run(command + " recover --quick --keep-paths --to " + test::Quote(out.path()) +
+                          " " + test::Quote(loop.device()),
+                      &output),
+            0)
+      << output;
+  EXPECT_EQ(test::FileSha256(out / "partition1/!ne.bin"), test::FileSha256(dir / "one.bin"))
+      << output;
+  EXPECT_EQ(test::FileSha256(out / "partition2/!wo.bin"), test::FileSha256(dir / "two.bin"))
+      << output;
 }
 
 }  // namespace
