@@ -62,23 +62,23 @@ TEST(NtfsDeepGeometryTest, DefaultClusterSizeFollowsVolumeSize) {
 }
 
 TEST(NtfsDeepGeometryTest, InferenceTakesOnlyPlausibleClusterSizes) {
-  RecordSpec spec;
-  spec.number = 40;
-  spec.name = "a.bin";
-  spec.hasData = true;
-  spec.runList = {0x11, 0x02, 0x20, 0x00};  // 2 clusters at 0x20
-  spec.allocatedSize = 8192;
-  auto record = BuildFileRecord(spec);
+  RecordSpec layout;
+  layout.number = 40;
+  layout.name = "a.bin";
+  layout.hasData = true;
+  layout.runList = {0x11, 0x02, 0x20, 0x00};  // 2 clusters at 0x20
+  layout.allocatedSize = 8192;
+  auto record = BuildFileRecord(layout);
   ASSERT_EQ(ApplyFixup(record.data(), record.size()), kOk);
   EXPECT_EQ(InferSectorsPerCluster(record.data(), record.size(), 512), 8);
 
-  spec.allocatedSize = 3 * 512 * 2;  // 3 sectors per cluster: no volume has that
-  record = BuildFileRecord(spec);
+  layout.allocatedSize = 3 * 512 * 2;  // 3 sectors per cluster: no volume has that
+  record = BuildFileRecord(layout);
   ApplyFixup(record.data(), record.size());
   EXPECT_EQ(InferSectorsPerCluster(record.data(), record.size(), 512), 0);
 
-  spec.allocatedSize = uint64_t{1} << 50;  // hostile
-  record = BuildFileRecord(spec);
+  layout.allocatedSize = uint64_t{1} << 50;  // hostile
+  record = BuildFileRecord(layout);
   ApplyFixup(record.data(), record.size());
   EXPECT_EQ(InferSectorsPerCluster(record.data(), record.size(), 512), 0);
 }
@@ -109,30 +109,30 @@ TEST(NtfsDeepMftMapTest, EachRecordBelongsToTheMftThatPredictsItsSector) {
 
 TEST_F(DeepNtfsFixture, FilesInUseAndDeletedAreFoundWithNameSizeAndPlace) {
   OpenImage(4096);
-  RecordSpec spec;
-  spec.number = 30;
-  spec.name = "LONGNA~1.TXT";
-  spec.nameSpace = 2;
-  spec.secondName = "long name.txt";
-  spec.hasData = true;
-  spec.residentData = true;
-  spec.residentValue = "hello, deep scan";
-  spec.realSize = spec.residentValue.size();
-  EXPECT_EQ(Feed(BuildFileRecord(spec), 600), kOk);
-  spec.number = 31;
-  spec.flags = 1;
-  spec.name = "in use.txt";
-  spec.secondName.clear();
-  EXPECT_EQ(Feed(BuildFileRecord(spec), 602), kOk);
+  RecordSpec layout;
+  layout.number = 30;
+  layout.name = "LONGNA~1.TXT";
+  layout.nameSpace = 2;
+  layout.secondName = "long name.txt";
+  layout.hasData = true;
+  layout.residentData = true;
+  layout.residentValue = "hello, deep scan";
+  layout.realSize = layout.residentValue.size();
+  EXPECT_EQ(Feed(BuildFileRecord(layout), 600), kOk);
+  layout.number = 31;
+  layout.flags = 1;
+  layout.name = "in use.txt";
+  layout.secondName.clear();
+  EXPECT_EQ(Feed(BuildFileRecord(layout), 602), kOk);
   // A directory record is not a file; system records are never listed.
-  spec.number = 32;
-  spec.flags = 3;
-  spec.name = "folder";
-  EXPECT_EQ(Feed(BuildFileRecord(spec), 604), kOk);
-  spec.number = 3;
-  spec.flags = 1;
-  spec.name = "$Volume";
-  EXPECT_EQ(Feed(BuildFileRecord(spec), 606), kOk);
+  layout.number = 32;
+  layout.flags = 3;
+  layout.name = "folder";
+  EXPECT_EQ(Feed(BuildFileRecord(layout), 604), kOk);
+  layout.number = 3;
+  layout.flags = 1;
+  layout.name = "$Volume";
+  EXPECT_EQ(Feed(BuildFileRecord(layout), 606), kOk);
 
   engine_.EmitPendingFolders();
   auto root = Root();
@@ -142,7 +142,7 @@ TEST_F(DeepNtfsFixture, FilesInUseAndDeletedAreFoundWithNameSizeAndPlace) {
   EXPECT_EQ(+renamed->engineKind, static_cast<uint32_t>(kDeepNtfs));
   EXPECT_EQ(+renamed->entrySector, 600u);
   EXPECT_EQ(+renamed->firstCluster, 30u);
-  EXPECT_EQ(+renamed->fileSize, spec.residentValue.size());
+  EXPECT_EQ(+renamed->fileSize, layout.residentValue.size());
   EXPECT_NE(Named(root, "in use.txt"), nullptr);
 
   test::TempDir out;
@@ -255,10 +255,10 @@ TEST_F(DeepNtfsFixture, MftRecordZeroLocatesLaterRecordsAndInfersClusters) {
 
 TEST_F(DeepNtfsFixture, DamagedRecordsAreRefusedWithoutReadingOutside) {
   OpenImage(4096);
-  RecordSpec spec;
-  spec.number = 30;
-  spec.name = "x";
-  auto record = BuildFileRecord(spec);
+  RecordSpec layout;
+  layout.number = 30;
+  layout.name = "x";
+  auto record = BuildFileRecord(layout);
   auto bad = record;
   bad[0x18] = 0xFF;  // bytes in use beyond the record
   bad[0x19] = 0xFF;

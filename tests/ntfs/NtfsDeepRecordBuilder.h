@@ -26,7 +26,7 @@ struct RecordSpec {
 
 // A repaired-looking record of 1024 bytes whose two sector ends carry the
 // update sequence number.
-std::vector<uint8_t> BuildFileRecord(const RecordSpec& spec);
+std::vector<uint8_t> BuildFileRecord(const RecordSpec& layout);
 
 // Writes bytes at a 512-byte sector of a file, growing it as needed.
 void WriteAtSector(const std::string& path, uint64_t sector, const std::vector<uint8_t>& bytes);
