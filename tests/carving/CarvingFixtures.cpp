@@ -7,16 +7,6 @@
 
 namespace salvora::test {
 
-long long MemoryFile::ReadAt(void* buffer, size_t length, uint64_t offset) {
-  if (offset >= bytes_.size()) return 0;
-  uint64_t first = offset / kSector;
-  uint64_t last = (offset + length - 1) / kSector;
-  if (badSector >= first && badSector <= last) return -5;
-  size_t n = std::min<uint64_t>(length, bytes_.size() - offset);
-  std::memcpy(buffer, bytes_.data() + offset, n);
-  return static_cast<long long>(n);
-}
-
 MemoryFile& AttachBytes(SectorSource& source, std::string bytes) {
   bytes.resize((bytes.size() + kSector - 1) / kSector * kSector, '\0');
   uint64_t sectors = bytes.size() / kSector;

@@ -7,26 +7,12 @@
 
 #include "carving/CarveContext.h"
 #include "carving/FileTypeRecovery.h"
-#include "platform/RandomAccessFile.h"
+#include "platform/MemoryFile.h"
 #include "storage/SectorSource.h"
 
 namespace salvora::test {
 
 constexpr uint32_t kSector = 512;
-
-// A read-only "disk" in memory; reads of sectors listed as bad fail.
-class MemoryFile : public RandomAccessFile {
- public:
-  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
-  long long ReadAt(void* buffer, size_t length, uint64_t offset) override;
-  uint64_t Size() const override { return bytes_.size(); }
-  uint32_t LogicalSectorSize() const override { return kSector; }
-  bool IsBlockDevice() const override { return false; }
-  uint64_t badSector = UINT64_MAX;
-
- private:
-  std::string bytes_;
-};
 
 // Puts the bytes (padded to whole sectors) in place as the source; returns
 // the file so a test can mark a bad sector.

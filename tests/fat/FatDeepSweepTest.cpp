@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "fat/FatDeepFixture.h"
-#include "support/MemoryFile.h"
+#include "platform/MemoryFile.h"
 
 namespace salvora::test {
 namespace {

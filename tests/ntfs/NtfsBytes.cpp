@@ -1,27 +1,12 @@
 #include "NtfsBytes.h"
 
+#include "platform/MemoryFile.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace salvora::test {
 namespace {
-
-class MemoryFile final : public RandomAccessFile {
- public:
-  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
-  long long ReadAt(void* buffer, size_t length, uint64_t offset) override {
-    if (offset >= bytes_.size()) return 0;
-    size_t n = std::min<uint64_t>(length, bytes_.size() - offset);
-    std::memcpy(buffer, bytes_.data() + offset, n);
-    return static_cast<long long>(n);
-  }
-  uint64_t Size() const override { return bytes_.size(); }
-  uint32_t LogicalSectorSize() const override { return 512; }
-  bool IsBlockDevice() const override { return false; }
-
- private:
-  std::string bytes_;
-};
 
 size_t Align8(size_t n) { return (n + 7) & ~size_t{7}; }
 

@@ -4,14 +4,12 @@
 #include <vector>
 
 #include "platform/ErrorCodes.h"
+#include "platform/MemoryFile.h"
 #include "storage/SectorSource.h"
-#include "support/MemoryFile.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
 namespace {
-
-using test::MemoryFile;
 
 SectorSource MakeSource(std::string bytes, MemoryFile** file = nullptr) {
   auto memory = std::make_unique<MemoryFile>(std::move(bytes));

@@ -1,12 +1,13 @@
 #pragma once
-// A RandomAccessFile over bytes in memory that fails on chosen byte ranges,
-// the way a disk with bad sectors does.
+// A RandomAccessFile over bytes in memory. It can be told to fail on chosen
+// sectors and to deliver short reads, the way a dying disk does, so that
+// every reader can be tried against one.
 #include <set>
 #include <string>
 
 #include "platform/RandomAccessFile.h"
 
-namespace salvora::test {
+namespace salvora {
 
 class MemoryFile final : public RandomAccessFile {
  public:
@@ -29,4 +30,4 @@ class MemoryFile final : public RandomAccessFile {
   size_t maxRead_ = 0;
 };
 
-}  // namespace salvora::test
+}  // namespace salvora

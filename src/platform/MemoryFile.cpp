@@ -1,9 +1,10 @@
-#include "support/MemoryFile.h"
+#include "platform/MemoryFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-namespace salvora::test {
+namespace salvora {
 
 long long MemoryFile::ReadAt(void* buffer, size_t length, uint64_t offset) {
   if (offset >= bytes_.size()) return 0;
@@ -22,4 +23,4 @@ long long MemoryFile::ReadAt(void* buffer, size_t length, uint64_t offset) {
   return static_cast<long long>(n);
 }
 
-}  // namespace salvora::test
+}  // namespace salvora
