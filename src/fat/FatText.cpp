@@ -1,5 +1,7 @@
 #include "fat/FatText.h"
 
+#include "platform/Utf16.h"
+
 namespace salvora {
 namespace {
 
@@ -18,51 +20,13 @@ constexpr char16_t kCp437High[128] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
-void AppendCodePoint(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
 }  // namespace
 
 void AppendCp437(const uint8_t* bytes, size_t length, std::string& out) {
   for (size_t i = 0; i < length; ++i) {
     uint8_t b = bytes[i];
-    AppendCodePoint(b < 0x80 ? b : kCp437High[b - 0x80], out);
+    AppendUtf8(out, b < 0x80 ? b : kCp437High[b - 0x80]);
   }
-}
-
-std::string Utf16ToUtf8(const char16_t* units, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length && units[i] != 0; ++i) {
-    char16_t u = units[i];
-    if (IsHighSurrogate(u) && i + 1 < length && IsLowSurrogate(units[i + 1])) {
-      uint32_t cp = 0x10000 + ((static_cast<uint32_t>(u - 0xD800) << 10) | (units[i + 1] - 0xDC00));
-      AppendCodePoint(cp, out);
-      ++i;
-    } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-      AppendCodePoint(0xFFFD, out);
-    } else {
-      AppendCodePoint(u, out);
-    }
-  }
-  return out;
 }
 
 }  // namespace salvora

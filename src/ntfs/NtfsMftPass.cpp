@@ -160,7 +160,7 @@ bool CFastNtfsRecovery::FillFromRecord(const uint8_t* record, uint32_t recordNum
   found.fileSize = sized ? dataSize : first.realSize;
   found.entrySector = sector;
   found.volumeFirstSector = geometry_.partitionStart;
-  std::string utf8 = Utf16ToUtf8(chosen.name, chosen.nameUnits);
+  std::string utf8 = Utf16LeToUtf8(chosen.name, chosen.nameUnits);
   SetRecordName(found.name, utf8.data(), utf8.size());
   parent = first.parentRecord;
   return true;

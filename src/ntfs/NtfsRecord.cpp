@@ -47,24 +47,6 @@ bool ParseAttributeFields(Attribute& a) {
   return a.runListOffset >= kNonResidentHeaderBytes && a.runListOffset < a.length;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 bool HasFileSignature(const uint8_t* record, size_t size) {
@@ -152,25 +134,6 @@ bool ParseFileName(const Attribute& attribute, FileName& fileName) {
   fileName.nameSpace = v[0x41];
   fileName.name = v + kFileNameFixedBytes;
   return true;
-}
-
-std::string Utf16ToUtf8(const uint8_t* units, size_t count) {
-  std::string out;
-  out.reserve(count);
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t unit = Le16(units + 2 * i);
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count) {
-      uint32_t low = Le16(units + 2 * (i + 1));
-      if (low >= 0xDC00 && low < 0xE000) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
-    AppendUtf8(out, unit);
-  }
-  return out;
 }
 
 }  // namespace salvora

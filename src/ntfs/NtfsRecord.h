@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Utf16.h"
+
 namespace salvora {
 
 constexpr uint32_t kFileSignature = 0x454C4946;  // "FILE"
@@ -131,8 +133,5 @@ struct FileName {
 
 // False when the attribute is not a resident $FILE_NAME whose name fits.
 bool ParseFileName(const Attribute& attribute, FileName& fileName);
-
-// UTF-16LE to UTF-8; unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(const uint8_t* units, size_t count);
 
 }  // namespace salvora

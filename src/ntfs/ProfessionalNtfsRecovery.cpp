@@ -152,7 +152,7 @@ int CProfessionalNtfsRecovery::ProcessFile(uint8_t* record, uint64_t sector, uin
         if (!found) return kNotEnoughMemory;
         parent = fileName.parentRecord;
       } else if (fileName.nameSpace == kNameWin32) {
-        std::string name = Utf16ToUtf8(fileName.name, fileName.nameUnits);
+        std::string name = Utf16LeToUtf8(fileName.name, fileName.nameUnits);
         SetRecordName(found->name, name.c_str(), name.size());
       }
     } else if (found && attribute.IsUnnamedData()) {
@@ -231,7 +231,7 @@ FoundRecord* CProfessionalNtfsRecovery::AppendFound(const FileName& fileName, ui
   found->fileSize = fileName.realSize;
   found->entrySector = sector;
   found->volumeFirstSector = place.volumeStart;
-  std::string name = Utf16ToUtf8(fileName.name, fileName.nameUnits);
+  std::string name = Utf16LeToUtf8(fileName.name, fileName.nameUnits);
   SetRecordName(found->name, name.c_str(), name.size());
   return found;
 }

@@ -7,6 +7,7 @@
 
 #include "platform/DataFolders.h"
 #include "platform/ErrorCodes.h"
+#include "platform/Utf16.h"
 
 namespace salvora {
 namespace fs = std::filesystem;
@@ -14,31 +15,11 @@ namespace {
 
 uint64_t Join(uint32_t low, uint32_t high) { return low | static_cast<uint64_t>(high) << 32; }
 
-std::string Utf16ToUtf8(const uint16_t* units, size_t capacity) {
-  std::string out;
-  for (size_t i = 0; i < capacity && units[i]; ++i) {
-    uint32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < capacity && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | c >> 6);
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | c >> 12);
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | c >> 18);
-      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+// A text field of an entry, copied out first: the entry is packed, so its
+// fields may not be aligned for char16_t.
+std::string TextOf(const uint16_t (&field)[260]) {
+  std::u16string units(field, field + 260);
+  return Utf16ToUtf8(units.data(), units.size());
 }
 
 // Decodes one UTF-8 sequence at `i`; malformed bytes stand for themselves.
@@ -82,11 +63,11 @@ void SetPosition(ScanHistoryEntry& entry, const ScanPosition& position) {
 }
 
 std::string EntryImagePath(const ScanHistoryEntry& entry) {
-  return Utf16ToUtf8(entry.imagePath, 260);
+  return TextOf(entry.imagePath);
 }
 
 std::string EntryResultFolder(const ScanHistoryEntry& entry) {
-  return Utf16ToUtf8(entry.resultFolder, 260);
+  return TextOf(entry.resultFolder);
 }
 
 bool SetEntryText(uint16_t (&field)[260], const std::string& utf8) {

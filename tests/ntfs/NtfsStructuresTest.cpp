@@ -207,7 +207,7 @@ TEST(NtfsRecordTest, WalksStopAtBadLengthsAndNamesMustFit) {
   ASSERT_TRUE(FindAttribute(Bytes(record), record.size(), 0x30, nameAttribute));
   FileName name;
   ASSERT_TRUE(ParseFileName(nameAttribute, name));
-  EXPECT_EQ(Utf16ToUtf8(name.name, name.nameUnits), "a.txt");
+  EXPECT_EQ(Utf16LeToUtf8(name.name, name.nameUnits), "a.txt");
   std::string longName = record;
   longName[nameAttribute.offset + 0x18 + 0x40] = static_cast<char>(200);
   ASSERT_TRUE(FindAttribute(Bytes(longName), longName.size(), 0x30, nameAttribute));
@@ -216,7 +216,7 @@ TEST(NtfsRecordTest, WalksStopAtBadLengthsAndNamesMustFit) {
 
 TEST(NtfsRecordTest, Utf16NamesBecomeUtf8) {
   const uint8_t units[] = {0x41, 0x00, 0xE9, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8};
-  EXPECT_EQ(Utf16ToUtf8(units, 5), "A\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16LeToUtf8(units, 5), "A\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD");
 }
 
 TEST(Lznt1Test, DecodesLiteralsAndOverlappingBackReferences) {

@@ -71,7 +71,7 @@ std::string LongName(const uint8_t* record, size_t bytes) {
   FileName name;
   while (walk.Next(attribute))
     if (ParseFileName(attribute, name) && name.nameSpace != kNameDos)
-      return Utf16ToUtf8(name.name, name.nameUnits);
+      return Utf16LeToUtf8(name.name, name.nameUnits);
   return "";
 }
 
