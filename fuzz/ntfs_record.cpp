@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RunList runs;
   while (walk.Next(attribute)) {
     FileName name;
-    if (ParseFileName(attribute, name)) Utf16ToUtf8(name.name, name.nameUnits);
+    if (ParseFileName(attribute, name)) Utf16LeToUtf8(name.name, name.nameUnits);
     if (attribute.nonResident) DecodeRunList(attribute, runs);
   }
   RunCursor cursor(runs);
