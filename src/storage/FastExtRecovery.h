@@ -7,7 +7,7 @@
 
 namespace salvora {
 
-class CFastExtRecovery final : public IFileRecoveryParse {
+class CFastExtRecovery : public IFileRecoveryParse {
  public:
   int OpenImage(const std::string&, uint16_t) override { return 0; }
   int OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,

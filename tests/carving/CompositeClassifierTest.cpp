@@ -143,24 +143,8 @@ TEST(CompositeClassifierTest, RecordHeaderTestsSizesAndUpdateSequence) {
 }
 
 // A usage map that answers whatever it was told, to try the guards.
-class ScriptedMap final : public IFileRecoveryParse {
+class ScriptedMap final : public CFastExtRecovery {
  public:
-  int OpenImage(const std::string&, uint16_t) override { return 0; }
-  int OpenDisk(uint32_t, uint64_t, uint64_t, uint16_t) override { return 0; }
-  int SetCallbacks(ScanProgressFn, TransferProgressFn, void*, int32_t) override { return 0; }
-  int Scan(const char*) override { return 0; }
-  int ListFolder(const FoundRecord*, int32_t, std::vector<FoundRecord>&) override { return 0; }
-  int CountFolderFiles(const FoundRecord*, int32_t, uint32_t&) override { return 0; }
-  uint64_t GetRecordCount() override { return 0; }
-  int GetRecordPath(const FoundRecord&, std::string&) override { return 0; }
-  int RecoverItem(const FoundRecord*, const std::string&, int32_t) override { return 0; }
-  int SetListCallback(ListProgressFn, void*) override { return 0; }
-  int ListByType(const std::string&, std::vector<FoundRecord>&) override { return 0; }
-  int BuildUsageMap() override { return 0; }
-  int ExtractForPreview(const FoundRecord*, std::string&, uint8_t*, uint32_t&, ExtractProgressFn,
-                        void*) override {
-    return 0;
-  }
   int NextFreeRange(uint64_t& sector, uint64_t& count) override {
     ++calls;
     if (calls > 1000) return 0;  // the guard must have stopped long before
