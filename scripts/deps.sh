@@ -7,6 +7,16 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libblkid-dev libudev-dev
+  libsystemd-dev zlib1g-dev liblzma-dev libbz2-dev
+  # desktop application and preview helper
+  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-image-formats-plugins qt6-svg-dev
+  libpoppler-qt6-dev libarchive-dev
+  # preview players and legacy office converters; Xvfb for screenshots
+  mpv catdoc xvfb xauth
+  # raw devices for a normal user (udisks2 tests) and exFAT fixtures
+  udisks2 polkitd dbus exfatprogs exfat-fuse
+  # packaging checks
+  lintian desktop-file-utils appstream
   # fixtures: file systems made by the real tools
   dosfstools mtools ntfs-3g fdisk util-linux e2fsprogs fuse3 kmod
   # benchmark references
@@ -14,8 +24,6 @@ packages=(
   # fixtures: real files made by real encoders
   imagemagick ffmpeg zip p7zip-full gzip sqlite3 python3 xxd
   gcab abcmidi python3-fonttools fonts-dejavu-core
-  # benchmarks: an independent reader to compare with
-  sleuthkit
   # benchmarks: PhotoRec as the reference carver
   testdisk
 )
@@ -28,6 +36,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  $SUDO apt-get update -qq -o DPkg::Lock::Timeout=600
+  $SUDO apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"
 fi
