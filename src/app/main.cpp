@@ -1,0 +1,63 @@
+// salvora-gui: the desktop application.
+#include <QApplication>
+#include <QScreen>
+#include <QStyle>
+#include <filesystem>
+
+#include "app/LanguageStore.h"
+#include "app/MainWnd.h"
+#include "app/MessageBox.h"
+#include "app/SingleInstance.h"
+#include "platform/DataFolders.h"
+
+namespace {
+
+using salvora::CMainWnd;
+using salvora::CMessageBox;
+using salvora::LanguageStore;
+using salvora::SingleInstance;
+
+QString SectionText(const char* section, const char* key) {
+  for (const auto& [name, text] : LanguageStore::Instance().Section(section))
+    if (name == key) return QString::fromStdString(text);
+  return {};
+}
+
+// What the program leaves behind for nobody: the media preview's copy.
+void ShutDown() {
+  std::error_code ignored;
+  std::filesystem::remove(salvora::ScanLogFolder() / "tmp.avi", ignored);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("salvora-gui");
+  QApplication::setDesktopFileName("salvora-gui");
+
+  QStringList arguments = QApplication::arguments().mid(1);
+  SingleInstance instance;
+  switch (instance.Start(arguments)) {
+    case SingleInstance::Outcome::kHandedOver:
+      return 0;
+    case SingleInstance::Outcome::kNoAnswer:
+      CMessageBox::Show(nullptr, CMessageBox::kInformation,
+                        SectionText("MainWnd", "AlreadyRunning"), 350, 150);
+      return 0;
+    case SingleInstance::Outcome::kFirst:
+      break;
+  }
+
+  CMainWnd window;
+  QObject::connect(&instance, &SingleInstance::ArgumentsReceived, &window,
+                   &CMainWnd::TakeArguments);
+  window.resize(800, 500);
+  window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
+                                         window.screen()->availableGeometry()));
+  window.show();
+  window.TakeArguments(arguments);
+  int code = QApplication::exec();
+  ShutDown();
+  return code;
+}
