@@ -1,0 +1,119 @@
+// Renders every window of the desktop application, as a user sees it at
+// work on a real volume, into PNG files: salvora-screenshots OUTPUT_FOLDER.
+// scripts/screenshots.sh runs it under Xvfb for the README's pictures.
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "app/LanguageStore.h"
+#include "app/MainWnd.h"
+#include "app/MessageBox.h"
+#include "app/RecoverProcessWnd.h"
+#include "app/ScanProcessWnd.h"
+#include "app/SearchProcessWnd.h"
+#include "app/support/AppTestSupport.h"
+#include "results/TypeGroups.h"
+
+using namespace salvora;
+using namespace salvora::test;
+
+namespace {
+
+QString output;
+
+void Save(QWidget* window, const QString& name) {
+  window->grab().save(output + "/" + name + ".png");
+}
+
+// Saves `window` once `ready` holds (checked every 20 ms while it runs), or
+// as it closes when it was too quick for that.
+void SaveWhen(QDialog* window, const QString& name, std::function<bool()> ready) {
+  auto* poll = new QTimer(window);
+  QObject::connect(poll, &QTimer::timeout, window, [=] {
+    if (!window->isVisible() || !ready()) return;
+    poll->stop();
+    Save(window, name);
+  });
+  QObject::connect(window, &QDialog::finished, window, [=] {
+    if (poll->isActive()) Save(window, name);
+    poll->stop();
+  });
+  poll->start(20);
+}
+
+int ProgressOf(QWidget* window) { return window->findChild<QProgressBar*>("progress")->value(); }
+
+// Clicks a box's first button after saving it.
+void SaveBoxesAs(const QString& name) {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, [=] {
+    auto* box = qobject_cast<CMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    poll->deleteLater();
+    Save(box, name);
+    box->findChild<QPushButton*>("cancelbtn")->click();
+  });
+  poll->start(50);
+}
+
+std::vector<FoundRecord> ScanAndCollect(DiskListItem& item, int mode) {
+  CScanProcessWnd scan({&item}, mode, nullptr);
+  SaveWhen(&scan, mode == CScanProcessWnd::kDeepScan ? "scan-deep" : "scan-quick",
+           [&] { return ProgressOf(&scan) >= 40; });
+  scan.Run();
+  std::vector<FoundRecord> results;
+  CSearchProcessWnd collect({&item}, KnownExtensions() + "|.other", results, nullptr);
+  SaveWhen(&collect, "collect", [] { return true; });
+  collect.Run();
+  return results;
+}
+
+void Recover(DiskListItem& item, const std::vector<FoundRecord>& results, const TempDir& dir) {
+  CRecoverProcessWnd recovery({dir / "recovered", results, {&item}}, nullptr);
+  auto* finish = recovery.findChild<QPushButton*>("FinishBtn");
+  SaveWhen(&recovery, "recover-finished", [&] { return finish->isVisible(); });
+  SaveWhen(&recovery, "recover-details", [&, shown = false]() mutable {
+    if (!finish->isVisible()) return false;
+    if (!shown) recovery.findChild<QPushButton*>("DetailBtn")->click();
+    shown = true;
+    return true;
+  });
+  QTimer::singleShot(4000, finish, &QPushButton::click);
+  recovery.Run();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("docs/screenshots");
+  QDir().mkpath(output);
+  AppEnvironment environment;
+  TempDir dir;
+  DeletedFilesImage card = MakeSampleCard(dir);
+
+  CMainWnd main;
+  main.resize(800, 500);
+  main.show();
+  Save(&main, "main-window");
+
+  DiskListItem item;
+  item.imagePath = card.image;
+  item.key = 1;
+  ScanAndCollect(item, CScanProcessWnd::kQuickScan);
+  std::vector<FoundRecord> results = ScanAndCollect(item, CScanProcessWnd::kDeepScan);
+  Recover(item, results, dir);
+
+  SaveBoxesAs("question");
+  CMessageBox::Show(&main, CMessageBox::kQuestion, Msg("MSG0709"), 350, 160);
+  SaveBoxesAs("warning");
+  CMessageBox::Show(&main, CMessageBox::kWarning, Msg("MSG0504"), 300, 160);
+  LanguageStore::Instance().SetLanguage("German");
+  SaveBoxesAs("question-german");
+  CMessageBox::Show(&main, CMessageBox::kQuestion, Msg("MSG1103"), 350, 160);
+  return 0;
+}
