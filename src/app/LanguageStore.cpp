@@ -17,7 +17,10 @@ std::string ReadText(const QString& path) {
   return file.readAll().toStdString();
 }
 
-QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+// Texts are one line each in their file; "\n" stands for a line break.
+QString FromUtf8(const std::string& text) {
+  return QString::fromStdString(text).replace(QLatin1String("\\n"), QLatin1String("\n"));
+}
 
 // A value of the user's config.ini, or of the built-in defaults when the
 // user's file does not have it.
@@ -86,11 +89,20 @@ QString LanguageStore::Message(const char* key) const {
 }
 
 QString LanguageStore::Format(const char* key, const std::vector<MessageArg>& args) const {
-  std::string translated = texts_.Value("Messages", key);
+  return FormatIn("Messages", key, args);
+}
+
+QString LanguageStore::FormatIn(const char* section, const char* key,
+                                const std::vector<MessageArg>& args) const {
+  std::string translated = texts_.Value(section, key);
   if (auto text = FormatChecked(translated, args)) return FromUtf8(*text);
-  std::string english = english_.Value("Messages", key);
+  std::string english = english_.Value(section, key);
   if (auto text = FormatChecked(english, args)) return FromUtf8(*text);
   return AppendArguments(FromUtf8(translated.empty() ? english : translated), args);
+}
+
+QString LanguageStore::Text(const QString& section, const char* key) const {
+  return FromUtf8(texts_.Value(section.toStdString(), key));
 }
 
 const IniPairs& LanguageStore::Section(const QString& name) const {

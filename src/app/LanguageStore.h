@@ -38,8 +38,12 @@ class LanguageStore : public QObject {
   // match falls back to the English text, and that failing, to the text
   // followed by the arguments, so a bad translation never garbles output.
   QString Format(const char* key, const std::vector<MessageArg>& args) const;
+  // The same for a text of a window's section.
+  QString FormatIn(const char* section, const char* key, const std::vector<MessageArg>& args) const;
   // The key/text pairs of a window's section.
   const IniPairs& Section(const QString& name) const;
+  // One text of a window's section; empty when missing.
+  QString Text(const QString& section, const char* key) const;
 
  signals:
   // The language changed: every window re-texts its controls.

@@ -18,12 +18,6 @@ namespace {
 constexpr int kDetailGrowWidth = 150;
 constexpr int kDetailGrowHeight = 300;
 
-QString SectionText(const char* key) {
-  for (const auto& [name, text] : LanguageStore::Instance().Section("RecoverProcessWnd"))
-    if (name == key) return QString::fromStdString(text);
-  return {};
-}
-
 }  // namespace
 
 CRecoverProcessWnd::CRecoverProcessWnd(RecoveryJob job, QWidget* owner)
@@ -70,7 +64,7 @@ int CRecoverProcessWnd::OnTransfer(void* window, int32_t percent, int32_t scale,
 }
 
 void CRecoverProcessWnd::NoteFile(const std::string& path, int errorCode) {
-  QString status = errorCode == kOk ? SectionText("DetailSuccess")
+  QString status = errorCode == kOk ? LanguageStore::Instance().Text("RecoverProcessWnd", "DetailSuccess")
                                     : QString::fromStdString(ErrorMessage(errorCode));
   pendingRows_.push_back({QString::fromStdString(path), status, errorCode != kOk});
   ++completed_;
@@ -147,7 +141,7 @@ void CRecoverProcessWnd::ToggleDetails() {
 }
 
 void CRecoverProcessWnd::Retext() {
-  details_.SetHeaders(SectionText("DetailPath"), SectionText("DetailStatus"));
+  details_.SetHeaders(LanguageStore::Instance().Text("RecoverProcessWnd", "DetailPath"), LanguageStore::Instance().Text("RecoverProcessWnd", "DetailStatus"));
   ProgressWnd::Retext();
 }
 

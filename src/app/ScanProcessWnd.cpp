@@ -7,7 +7,7 @@
 
 #include "app/LanguageStore.h"
 #include "app/MessageBox.h"
-#include "carving/ProfessionalRecovery.h"
+#include "deep/ProfessionalRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "results/ScanHistory.h"
 #include "storage/EngineSelection.h"

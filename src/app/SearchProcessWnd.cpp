@@ -11,11 +11,13 @@
 namespace salvora {
 
 CSearchProcessWnd::CSearchProcessWnd(std::vector<DiskListItem*> sources, std::string filter,
-                                     std::vector<FoundRecord>& results, QWidget* owner)
+                                     std::vector<FoundRecord>& results, QWidget* owner,
+                                     std::vector<std::string>* paths)
     : ProgressWnd("SearchProcessWnd", QSize(370, 220), owner),
       sources_(std::move(sources)),
       filter_(std::move(filter)),
       results_(results),
+      paths_(paths),
       stage_(Control<QLabel>("stage")),
       percentText_(Control<QLabel>("percent")),
       progress_(Control<QProgressBar>("progress")) {
@@ -54,8 +56,21 @@ void CSearchProcessWnd::Work() {
     // them; the recovery finds their engine by this session's tag.
     for (size_t i = first; i < results_.size(); ++i) results_[i].sourceTag = source.key;
     if (result == kCancelled) break;
+    if (paths_ && !ListPaths(*source.engine, first)) break;
   }
+  if (paths_) paths_->resize(results_.size());
   EndWork(kClosedNormally);
+}
+
+bool CSearchProcessWnd::ListPaths(IFileRecoveryParse& engine, size_t first) {
+  paths_->resize(first);
+  for (size_t i = first; i < results_.size(); ++i) {
+    std::string path;
+    engine.GetRecordPath(results_[i], path);
+    paths_->push_back(std::move(path));
+    if ((i & 0xFFF) == 0 && CancelRequested()) return false;
+  }
+  return true;
 }
 
 QString CSearchProcessWnd::StageText(const DiskListItem& source) const {

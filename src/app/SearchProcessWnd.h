@@ -17,9 +17,13 @@ class CSearchProcessWnd : public ProgressWnd {
   Q_OBJECT
 
  public:
-  // Appends the files that `filter` takes to `results`.
+  // Appends the files that `filter` takes to `results`, and, when `paths`
+  // is given, each one's folder path to it: the results page sorts and
+  // shows paths, and asking the engines for them here keeps that work off
+  // the window thread.
   CSearchProcessWnd(std::vector<DiskListItem*> sources, std::string filter,
-                    std::vector<FoundRecord>& results, QWidget* owner);
+                    std::vector<FoundRecord>& results, QWidget* owner,
+                    std::vector<std::string>* paths = nullptr);
 
   static int OnList(void* window, int32_t percent, int32_t reserved);
 
@@ -28,10 +32,13 @@ class CSearchProcessWnd : public ProgressWnd {
   void ShowFigures() override;
   const char* CancelQuestionKey() const override { return "MSG1205"; }
   QString StageText(const DiskListItem& source) const;
+  // The folder paths of the results from `first` on; false on a cancel.
+  bool ListPaths(IFileRecoveryParse& engine, size_t first);
 
   std::vector<DiskListItem*> sources_;
   std::string filter_;
   std::vector<FoundRecord>& results_;
+  std::vector<std::string>* paths_;
   size_t current_ = 0;  // under lock_
   int32_t percent_ = 0;  // under lock_
 

@@ -17,12 +17,6 @@ using salvora::CMessageBox;
 using salvora::LanguageStore;
 using salvora::SingleInstance;
 
-QString SectionText(const char* section, const char* key) {
-  for (const auto& [name, text] : LanguageStore::Instance().Section(section))
-    if (name == key) return QString::fromStdString(text);
-  return {};
-}
-
 // What the program leaves behind for nobody: the media preview's copy.
 void ShutDown() {
   std::error_code ignored;
@@ -43,7 +37,7 @@ int main(int argc, char** argv) {
       return 0;
     case SingleInstance::Outcome::kNoAnswer:
       CMessageBox::Show(nullptr, CMessageBox::kInformation,
-                        SectionText("MainWnd", "AlreadyRunning"), 350, 150);
+                        LanguageStore::Instance().Text("MainWnd", "AlreadyRunning"), 350, 150);
       return 0;
     case SingleInstance::Outcome::kFirst:
       break;

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QEvent>
+#include <QTreeView>
+#include <QTreeWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -86,6 +89,35 @@ void Recover(DiskListItem& item, const std::vector<FoundRecord>& results, const 
   recovery.Run();
 }
 
+void Settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+// Every page of the main window on the way from the mode choice to the
+// found files of the sample card.
+void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
+  auto* deep = main.findChild<QWidget*>("BtnDeepRecovery");
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(deep, &enter);
+  Settle();
+  Save(&main, "main-mode");
+  main.TakeArguments({QString::fromStdString(image)});
+  Settle();
+  Save(&main, "main-disks");
+  main.findChild<QPushButton*>("BtnAdvanceScan")->click();
+  Settle();
+  Save(&main, "main-types");
+  main.findChild<QPushButton*>("BtnScan")->click();
+  Settle();
+  auto* tree = main.findChild<QTreeWidget*>("TypeTree");
+  tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+  auto* list = main.findChild<QTreeView*>("FileList");
+  list->model()->setData(list->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+  list->setCurrentIndex(list->model()->index(0, 0));
+  Settle();
+  Save(&main, "main-results");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,14 +131,17 @@ int main(int argc, char** argv) {
   CMainWnd main;
   main.resize(800, 500);
   main.show();
-  Save(&main, "main-window");
+  SaveMainWindowPages(main, card.image);
 
+  // Earlier scans of the card are not resumed: each window starts afresh.
+  BoxAnswerer fresh([](int, const QString&) { return CMessageBox::kCancel; });
   DiskListItem item;
   item.imagePath = card.image;
   item.key = 1;
   ScanAndCollect(item, CScanProcessWnd::kQuickScan);
   std::vector<FoundRecord> results = ScanAndCollect(item, CScanProcessWnd::kDeepScan);
   Recover(item, results, dir);
+  fresh.deleteLater();
 
   SaveBoxesAs("question");
   CMessageBox::Show(&main, CMessageBox::kQuestion, Msg("MSG0709"), 350, 160);

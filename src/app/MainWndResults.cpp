@@ -1,0 +1,129 @@
+// The main window's results page: the type tree, the folder view, the file
+// list with its checks, the selection summary, and the recovery.
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include "app/DiskListModel.h"
+#include "app/FileListModel.h"
+#include "app/FileTypeChoice.h"
+#include "app/FolderTreeModel.h"
+#include "app/LanguageStore.h"
+#include "app/MainWnd.h"
+#include "app/MessageBox.h"
+#include "app/RecoverProcessWnd.h"
+#include "app/TypeTreePanel.h"
+#include "platform/BlockDevices.h"
+#include "storage/FormatSize.h"
+
+namespace salvora {
+
+void CMainWnd::BindResults() {
+  choice_ = new FileTypeChoice(form_);
+  typeTree_ = new TypeTreePanel(typeTreeWidget_, results_, *choice_);
+  files_ = std::make_unique<FileListModel>(results_);
+  fileList_->setModel(files_.get());
+  fileList_->header()->setSectionsClickable(true);
+  fileList_->header()->setSortIndicatorShown(true);
+  fileList_->header()->setSectionResizeMode(FileListModel::kName, QHeaderView::Interactive);
+  fileList_->header()->resizeSection(FileListModel::kName, 220);
+  folders_ = std::make_unique<FolderTreeModel>(results_);
+  diskTree_->setModel(folders_.get());
+
+  connect(typeTreeWidget_, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current) { OnTypeNodeSelected(current); });
+  connect(diskTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { OnFolderSelected(current); });
+  connect(fileList_->header(), &QHeaderView::sectionClicked, this, &CMainWnd::OnHeaderClicked);
+  connect(selectAll_, &QCheckBox::stateChanged, this, &CMainWnd::OnSelectAll);
+  connect(files_.get(), &FileListModel::ChecksChanged, this, &CMainWnd::OnChecksChanged);
+  connect(typeTree_, &TypeTreePanel::ChecksChanged, this, &CMainWnd::OnChecksChanged);
+  connect(folders_.get(), &FolderTreeModel::ChecksChanged, this, &CMainWnd::OnChecksChanged);
+}
+
+void CMainWnd::OnTypeNodeSelected(QTreeWidgetItem* node) {
+  files_->ShowResults(typeTree_->FilesOf(node));
+  UpdateSelectAll();
+}
+
+void CMainWnd::OnFolderSelected(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  std::vector<FoundRecord> children = folders_->ChildrenOf(index);
+  std::vector<FoundRecord> files;
+  for (const FoundRecord& child : children)
+    if (!child.isFolder) files.push_back(child);
+  files_->ShowRecords(std::move(files), folders_->PathOf(index));
+  UpdateSelectAll();
+}
+
+void CMainWnd::OnHeaderClicked(int column) {
+  FileListModel::Direction direction = files_->ClickHeader(column);
+  fileList_->header()->setSortIndicator(
+      column, direction == FileListModel::Direction::kAscending ? Qt::AscendingOrder
+                                                                : Qt::DescendingOrder);
+}
+
+void CMainWnd::OnSelectAll(int state) {
+  if (updatingSelectAll_) return;
+  // A click on a partly checked box checks every row.
+  files_->CheckAll(state != Qt::Unchecked);
+}
+
+void CMainWnd::OnChecksChanged() {
+  files_->RefreshChecks();
+  typeTree_->RefreshChecks();
+  UpdateSelectAll();
+  UpdateSummary();
+}
+
+void CMainWnd::UpdateSelectAll() {
+  updatingSelectAll_ = true;
+  int checked = files_->CheckedRows();
+  int rows = files_->rowCount();
+  selectAll_->setCheckState(checked == 0       ? Qt::Unchecked
+                            : checked == rows ? Qt::Checked
+                                              : Qt::PartiallyChecked);
+  // The user's click on a half-checked box goes to "all", never to "half".
+  selectAll_->setTristate(checked != 0 && checked != rows);
+  updatingSelectAll_ = false;
+}
+
+void CMainWnd::UpdateSummary() {
+  uint64_t count = results_.CheckedCount();
+  btnRecover_->setEnabled(count > 0);
+  if (count == 0) {
+    selectedFileInfo_->setText(Msg("MSG0803"));
+    return;
+  }
+  selectedFileInfo_->setText(MsgFormat(
+      "MSG0804", {FormatSize(static_cast<int64_t>(results_.CheckedBytes())), count}));
+}
+
+void CMainWnd::Recover() {
+  QString chosen = QFileDialog::getExistingDirectory(
+      this, LanguageStore::Instance().Text("MainWnd", "RecoverFolderTitle"));
+  if (chosen.isEmpty()) return;
+  while (chosen.size() > 1 && (chosen.endsWith('/') || chosen.endsWith('\\'))) chosen.chop(1);
+  RecoverInto(chosen.toStdString());
+}
+
+int CMainWnd::RecoverInto(const std::string& destination) {
+  bool onSource = false;
+  for (DiskListItem* item : ScannedSources()) {
+    if (item->record && PathLiesOnDevice(destination, item->record->devicePath)) onSource = true;
+  }
+  if (onSource &&
+      CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != CMessageBox::kOk)
+    return 0;
+  RecoveryJob job{destination, results_.CheckedRecords(), disks_->AllItems()};
+  CRecoverProcessWnd window(std::move(job), this);
+  return window.Run();
+}
+
+}  // namespace salvora
