@@ -13,7 +13,7 @@ out=${SALVORA_PACKAGE_OUT:-build-package}
 if [ -z "$tree" ]; then
   tree=build-package
   # Debian's hardening flags (stack protector, fortify, relro, bindnow).
-  eval "$(dpkg-buildflags --export=sh)"
+  eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
   export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
   cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSALVORA_TESTS=OFF >/dev/null
   cmake --build "$tree" -j"$(nproc)"
