@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "carving/CompositeHistory.h"
-#include "carving/CompositeRanges.h"
 #include "carving/FileTypeRecovery.h"
+#include "deep/CompositeHistory.h"
+#include "deep/CompositeRanges.h"
 #include "fat/ProfessionalFatRecovery.h"
 #include "ntfs/ProfessionalNtfsRecovery.h"
 #include "results/ScanHistory.h"
@@ -24,7 +24,7 @@ namespace salvora {
 
 class CProfessionalRecovery final : public IFileRecoveryParse {
  public:
-  CProfessionalRecovery() = default;
+  CProfessionalRecovery();
   ~CProfessionalRecovery() override;
   CProfessionalRecovery(const CProfessionalRecovery&) = delete;
   CProfessionalRecovery& operator=(const CProfessionalRecovery&) = delete;
@@ -71,6 +71,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse {
   int RunQuickScan(const std::string& folder, bool& useFreeMap);
   int PrepareEngines(const std::string& folder);
   int WalkVolume(WalkRanges& ranges);
+  int FirstReadFailure(int quickFailure);
   int WalkOneRange(const WalkRange& range, Owners& owners, std::vector<uint8_t>& buffer);
   int ReportWalk();
   // Sectors of a carved file still ahead of the walk's position.
