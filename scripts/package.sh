@@ -7,10 +7,10 @@
 # SALVORA_PACKAGE_OUT=DIR puts the package elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
 tree=${SALVORA_PACKAGE_TREE:-}
 out=${SALVORA_PACKAGE_OUT:-build-package}
 if [ -z "$tree" ]; then
+  bash scripts/deps.sh
   tree=build-package
   # Debian's hardening flags (stack protector, fortify, relro, bindnow).
   eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"

@@ -12,15 +12,7 @@ source_dir=$(realpath "$1")
 build_dir=$(realpath "$2")
 version=$3
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-
-fail() {
-  echo "FAILED: $*"
-  exit 1
-}
+source "$(dirname "$0")/../support/ScriptTest.sh"
 
 [ "$(id -u)" -eq 0 ] || skip "dpkg --root installs need root"
 for tool in cpack dpkg-deb dpkg-shlibdeps lintian desktop-file-validate appstreamcli man; do
@@ -80,7 +72,8 @@ fi
 
 installed="$root/usr/bin/salvora"
 [ "$("$installed" --version)" = "salvora $version" ] || fail "salvora --version prints $("$installed" --version)"
-bash "$source_dir/scripts/make-sample.sh" "$work/sample.img"
+bash "$source_dir/scripts/make-sample.sh" "$work/sample.img" >"$work/sample.log" 2>&1 ||
+  fail "scripts/make-sample.sh: $(cat "$work/sample.log")"
 SALVORA_DATA_DIR="$work/data" "$installed" scan --quick --json "$work/sample.img" \
   >"$work/scan.json" 2>"$work/scan.err" || fail "the installed salvora cannot scan: $(cat "$work/scan.err")"
 # A deleted FAT entry has lost its first letter.

@@ -10,15 +10,7 @@
 #   UdisksAccessTest.sh SALVORA MAKE_SAMPLE BUS_CONFIG
 set -euo pipefail
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-
-fail() {
-  echo "FAILED: $*"
-  exit 1
-}
+source "$(dirname "$0")/../support/ScriptTest.sh"
 
 udevd=/lib/systemd/systemd-udevd
 polkitd=/usr/lib/polkit-1/polkitd
@@ -154,12 +146,14 @@ outside() {
   mkdir -m 777 "$work/home"
   # A copy, so the user can run it wherever the build tree lies.
   install -m 755 "$salvora" "$work/salvora"
-  bash "$make_sample" "$work/sample.img"
+  bash "$make_sample" "$work/sample.img" >"$work/sample.log" 2>&1 ||
+    fail "$make_sample: $(cat "$work/sample.log")"
   loop=$(losetup --find --show --read-only "$work/sample.img")
   [ "$(stat -c %a "$loop")" = 600 ] || skip "$loop can be opened by others here"
   for mode in quick deep; do
     SALVORA_DATA_DIR="$work/root-data" "$work/salvora" scan "--$mode" --json "$loop" \
-      >"$work/root-$mode.json" 2>"$work/root-$mode.err"
+      >"$work/root-$mode.json" 2>"$work/root-$mode.err" ||
+      fail "root's $mode scan: $(cat "$work/root-$mode.err")"
   done
 
   test_uid=$(awk -F: 'BEGIN { uid = 61000 } { used[$3] = 1 } END { while (uid in used) uid++; print uid }' /etc/passwd)
