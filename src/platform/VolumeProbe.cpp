@@ -1,7 +1,10 @@
 #include "platform/VolumeProbe.h"
 
 #include <blkid/blkid.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "platform/UdevVolumeTags.h"
@@ -18,20 +21,25 @@ std::string LookUp(blkid_probe probe, const char* name) {
   return text;
 }
 
-// False when the device cannot be opened (no permission, medium gone).
-bool ProbeTags(const std::string& devicePath, VolumeTags& out) {
-  blkid_probe probe = blkid_new_probe_from_filename(devicePath.c_str());
-  if (!probe) return false;
+// Type, label and version of the file system the probe sees.
+void ReadFileSystemTags(blkid_probe probe, VolumeTags& out) {
   blkid_probe_enable_superblocks(probe, 1);
   blkid_probe_set_superblocks_flags(probe,
                                     BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_VERSION);
-  blkid_probe_enable_partitions(probe, 1);
-  blkid_probe_set_partitions_flags(probe, BLKID_PARTS_ENTRY_DETAILS);
   if (blkid_do_safeprobe(probe) == 0) {
     out.type = LookUp(probe, "TYPE");
     out.version = LookUp(probe, "VERSION");
     out.label = LookUp(probe, "LABEL");
   }
+}
+
+// False when the device cannot be opened (no permission, medium gone).
+bool ProbeTags(const std::string& devicePath, VolumeTags& out) {
+  blkid_probe probe = blkid_new_probe_from_filename(devicePath.c_str());
+  if (!probe) return false;
+  blkid_probe_enable_partitions(probe, 1);
+  blkid_probe_set_partitions_flags(probe, BLKID_PARTS_ENTRY_DETAILS);
+  ReadFileSystemTags(probe, out);
   out.partitionScheme = LookUp(probe, "PART_ENTRY_SCHEME");
   out.partitionType = LookUp(probe, "PART_ENTRY_TYPE");
   blkid_free_probe(probe);
@@ -68,6 +76,23 @@ bool ProbeVolume(const std::string& devicePath, VolumeFacts& out) {
   if (!ProbeTags(devicePath, tags) && !ReadUdevVolumeTags(devicePath, tags)) return false;
   out = FactsOf(tags);
   return true;
+}
+
+bool ProbeVolumeAt(const std::string& path, uint64_t offsetBytes, uint64_t lengthBytes,
+                   VolumeFacts& out) {
+  out = VolumeFacts();
+  if (offsetBytes > INT64_MAX || lengthBytes > INT64_MAX) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  blkid_probe probe = blkid_new_probe();
+  bool placed = probe && blkid_probe_set_device(probe, fd, static_cast<blkid_loff_t>(offsetBytes),
+                                                static_cast<blkid_loff_t>(lengthBytes)) == 0;
+  VolumeTags tags;
+  if (placed) ReadFileSystemTags(probe, tags);
+  out = FactsOf(tags);
+  if (probe) blkid_free_probe(probe);
+  ::close(fd);
+  return placed;
 }
 
 }  // namespace salvora

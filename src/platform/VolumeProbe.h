@@ -17,5 +17,9 @@ struct VolumeFacts {
 // when neither source knows the device (no permission and no udev, medium
 // gone).
 bool ProbeVolume(const std::string& devicePath, VolumeFacts& out);
+// The same for the `lengthBytes` bytes at `offsetBytes` of a file: a
+// partition inside an image of a whole disk. Table facts stay empty.
+bool ProbeVolumeAt(const std::string& path, uint64_t offsetBytes, uint64_t lengthBytes,
+                   VolumeFacts& out);
 
 }  // namespace salvora
