@@ -133,15 +133,16 @@ int main(int argc, char** argv) {
   main.show();
   SaveMainWindowPages(main, card.image);
 
-  // Earlier scans of the card are not resumed: each window starts afresh.
-  BoxAnswerer fresh([](int, const QString&) { return CMessageBox::kCancel; });
-  DiskListItem item;
-  item.imagePath = card.image;
-  item.key = 1;
-  ScanAndCollect(item, CScanProcessWnd::kQuickScan);
-  std::vector<FoundRecord> results = ScanAndCollect(item, CScanProcessWnd::kDeepScan);
-  Recover(item, results, dir);
-  fresh.deleteLater();
+  {
+    // Earlier scans of the card are not resumed: each window starts afresh.
+    BoxAnswerer fresh([](int, const QString&) { return CMessageBox::kCancel; });
+    DiskListItem item;
+    item.imagePath = card.image;
+    item.key = 1;
+    ScanAndCollect(item, CScanProcessWnd::kQuickScan);
+    std::vector<FoundRecord> results = ScanAndCollect(item, CScanProcessWnd::kDeepScan);
+    Recover(item, results, dir);
+  }
 
   SaveBoxesAs("question");
   CMessageBox::Show(&main, CMessageBox::kQuestion, Msg("MSG0709"), 350, 160);
