@@ -5,6 +5,7 @@
 
 #include "app/LanguageStore.h"
 #include "storage/FormatSize.h"
+#include "storage/ImageEntries.h"
 
 namespace salvora {
 namespace {
@@ -41,7 +42,7 @@ void DiskListModel::Retext() {
 
 std::unique_ptr<DiskListItem> DiskListModel::TakeItemFor(const PartitionRecord& record) {
   for (Group& group : groups_) {
-    if (group.isImages) continue;
+    if (group.isImages || !group.imageDisk.empty()) continue;
     for (auto& item : group.items) {
       if (item && SameEntry(*item->record, record)) {
         item->record = record;  // the ordinal and the disk number may have moved
@@ -69,7 +70,7 @@ void DiskListModel::Fill(const std::vector<PartitionRecord>& records,
     disks.back().items.push_back(TakeItemFor(record));
   }
   for (Group& group : groups_) {
-    if (group.isImages) {
+    if (group.isImages || !group.imageDisk.empty()) {
       disks.push_back(std::move(group));
       continue;
     }
@@ -81,16 +82,40 @@ void DiskListModel::Fill(const std::vector<PartitionRecord>& records,
 }
 
 QModelIndex DiskListModel::AddImage(const std::string& path) {
-  if (groups_.empty() || !groups_.back().isImages) {
+  std::vector<PartitionRecord> entries;
+  if (ListImageEntries(path, entries) && !entries.empty()) return AddImageDisk(path, entries);
+  return AddPlainImage(path);
+}
+
+QModelIndex DiskListModel::AddImageDisk(const std::string& path,
+                                        const std::vector<PartitionRecord>& entries) {
+  int groupRow = rowCount();
+  beginInsertRows({}, groupRow, groupRow);
+  Group disk;
+  disk.imageDisk = path;
+  disk.diskNumber = entries.front().diskNumber;
+  for (const PartitionRecord& entry : entries) {
+    auto item = std::make_unique<DiskListItem>();
+    item->record = entry;
+    item->key = nextKey_++;
+    disk.items.push_back(std::move(item));
+  }
+  groups_.push_back(std::move(disk));
+  endInsertRows();
+  return index(0, 0, index(groupRow, 0));
+}
+
+QModelIndex DiskListModel::AddPlainImage(const std::string& path) {
+  QModelIndex header = ImageHeader();
+  if (!header.isValid()) {
     beginInsertRows({}, rowCount(), rowCount());
     Group images;
     images.isImages = true;
     groups_.push_back(std::move(images));
     endInsertRows();
+    header = ImageHeader();
   }
-  int groupRow = static_cast<int>(groups_.size()) - 1;
-  Group& images = groups_.back();
-  QModelIndex header = index(groupRow, 0);
+  Group& images = groups_[static_cast<size_t>(header.row())];
   int row = static_cast<int>(images.items.size());
   beginInsertRows(header, row, row);
   auto item = std::make_unique<DiskListItem>();
@@ -170,7 +195,7 @@ std::vector<PartitionRecord> DiskListModel::Records() const {
   std::vector<PartitionRecord> records;
   for (const Group& group : groups_)
     for (const auto& item : group.items)
-      if (item->record) records.push_back(*item->record);
+      if (item->record && group.imageDisk.empty()) records.push_back(*item->record);
   return records;
 }
 
@@ -202,6 +227,8 @@ int DiskListModel::columnCount(const QModelIndex&) const { return kColumns; }
 
 QString DiskListModel::HeaderText(const Group& group) const {
   if (group.isImages) return LanguageStore::Instance().Text("MainWnd", "ImageFileHeader");
+  if (!group.imageDisk.empty())
+    return QString::fromStdString(std::filesystem::path(group.imageDisk).filename().string());
   return QStringLiteral("%1 %2").arg(Msg(group.removable ? "MSG0202" : "MSG0201"))
       .arg(group.diskNumber + 1);
 }
@@ -210,6 +237,7 @@ QString DiskListModel::NameText(const Group& group, const DiskListItem& item) co
   if (group.isImages) return Text(std::filesystem::path(item.imagePath).filename().string());
   const PartitionRecord& r = *item.record;
   QString device = Text(std::filesystem::path(r.devicePath).filename().string());
+  if (!group.imageDisk.empty()) device = Text(r.fileSystemName.empty() ? "" : r.fileSystemName);
   QString name = QStringLiteral("%1: ").arg(r.ordinal);
   if (r.kind == EntryKind::kUnallocated) return name + LanguageStore::Instance().Text("MainWnd", "Unallocated");
   name += device;
@@ -225,7 +253,7 @@ QVariant DiskListModel::data(const QModelIndex& index, int role) const {
     if (index.column() != kName) return {};
     if (role == Qt::DisplayRole) return HeaderText(*group);
     if (role == Qt::DecorationRole)
-      return QIcon(group->isImages ? ":/skin/icons/image-file.svg"
+      return QIcon(group->isImages || !group->imageDisk.empty() ? ":/skin/icons/image-file.svg"
                                    : group->removable ? ":/skin/icons/removable-disk.svg"
                                                       : ":/skin/icons/fixed-disk.svg");
     return {};

@@ -29,7 +29,9 @@ class DiskListModel : public QAbstractItemModel {
   // Shows `records` (in the enumerator's order), one header per disk.
   void Fill(const std::vector<PartitionRecord>& records,
             const std::function<bool(int32_t diskNumber)>& isRemovable);
-  // Adds an image file under the "Image File" header.
+  // Adds an image file: an image of a whole disk (its first sector holds a
+  // partition table) as a disk of its own with its entries, any other
+  // under the "Image File" header. Returns its first row.
   QModelIndex AddImage(const std::string& path);
 
   DiskListItem* ItemAt(const QModelIndex& index) const;
@@ -58,13 +60,16 @@ class DiskListModel : public QAbstractItemModel {
 
  private:
   struct Group {
-    bool isImages = false;
+    bool isImages = false;   // the "Image File" group
+    std::string imageDisk;   // an image of a whole disk: its path
     int32_t diskNumber = -1;
     bool removable = false;
     std::vector<std::unique_ptr<DiskListItem>> items;
   };
 
   std::unique_ptr<DiskListItem> TakeItemFor(const PartitionRecord& record);
+  QModelIndex AddImageDisk(const std::string& path, const std::vector<PartitionRecord>& entries);
+  QModelIndex AddPlainImage(const std::string& path);
   QString NameText(const Group& group, const DiskListItem& item) const;
   QString HeaderText(const Group& group) const;
   const Group* GroupOf(const QModelIndex& index) const;

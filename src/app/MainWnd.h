@@ -33,6 +33,7 @@ class DiskListModel;
 class FileListModel;
 class FileTypeChoice;
 class FolderTreeModel;
+class PreviewSession;
 class TypeTreePanel;
 
 class CMainWnd : public QMainWindow {
@@ -66,6 +67,13 @@ class CMainWnd : public QMainWindow {
   // first when it lies on a scanned source; returns the recovery's close
   // code, or 0 when it did not start.
   int RecoverInto(const std::string& destination);
+  // The same for the given records (the preview window's one file).
+  int RecoverRecords(const std::string& destination, std::vector<FoundRecord> records);
+  // The engine that found records of this source tag; null when none.
+  IFileRecoveryParse* EngineOf(uint16_t sourceTag) const;
+  PreviewSession& Previews() { return *previews_; }
+  // Opens the larger preview window on a row of the file list.
+  void OpenPreviewWindow(int row);
 
  private:
   // Building the window.
@@ -101,6 +109,8 @@ class CMainWnd : public QMainWindow {
   void CollectTypes();
   void ShowResults(std::vector<FoundRecord> records, std::vector<std::string> paths);
   void OnTypeNodeSelected(QTreeWidgetItem* node);
+  void OnFileRowSelected(const QModelIndex& index);
+  void ShowFileMenu(const QPoint& at);
   void OnFolderSelected(const QModelIndex& index);
   void OnSelectAll(int state);
   void OnHeaderClicked(int column);
@@ -138,6 +148,7 @@ class CMainWnd : public QMainWindow {
   std::unique_ptr<FolderTreeModel> folders_;
   FileTypeChoice* choice_ = nullptr;
   TypeTreePanel* typeTree_ = nullptr;
+  PreviewSession* previews_ = nullptr;
 
   int workMode_ = kRecovery;
   int scanMode_ = 1;

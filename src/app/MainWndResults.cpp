@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTreeView>
@@ -17,6 +18,8 @@
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
+#include "app/PreviewSession.h"
+#include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"
 #include "app/TypeTreePanel.h"
 #include "platform/BlockDevices.h"
@@ -36,6 +39,13 @@ void CMainWnd::BindResults() {
   folders_ = std::make_unique<FolderTreeModel>(results_);
   diskTree_->setModel(folders_.get());
 
+  previews_ = new PreviewSession(this);
+  connect(fileList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { OnFileRowSelected(current); });
+  connect(fileList_, &QTreeView::activated, this,
+          [this](const QModelIndex& index) { OpenPreviewWindow(index.row()); });
+  fileList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(fileList_, &QTreeView::customContextMenuRequested, this, &CMainWnd::ShowFileMenu);
   connect(typeTreeWidget_, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current) { OnTypeNodeSelected(current); });
   connect(diskTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -52,13 +62,44 @@ void CMainWnd::OnTypeNodeSelected(QTreeWidgetItem* node) {
   UpdateSelectAll();
 }
 
+void CMainWnd::OnFileRowSelected(const QModelIndex& index) {
+  previewEdit_->clear();
+  if (!index.isValid()) return;
+  const FoundRecord& record = files_->RecordAt(index.row());
+  previews_->ShowIn(previewEdit_, record, EngineOf(record.sourceTag), Msg("MSG0905"));
+}
+
+void CMainWnd::OpenPreviewWindow(int row) {
+  if (row < 0 || row >= files_->rowCount()) return;
+  CPreviewWnd window(*this, *previews_, row);
+  window.exec();
+}
+
+void CMainWnd::ShowFileMenu(const QPoint& at) {
+  QModelIndex index = fileList_->indexAt(at);
+  if (!index.isValid()) return;
+  LanguageStore& texts = LanguageStore::Instance();
+  QMenu menu(this);
+  menu.addAction(texts.Text("MainWnd", "PreviewAction"), this,
+                 [this, row = index.row()] { OpenPreviewWindow(row); });
+  bool checked = results_.IsRecordChecked(files_->RecordAt(index.row()));
+  menu.addAction(texts.Text("MainWnd", checked ? "UncheckAction" : "CheckAction"), this,
+                 [this, index, checked] {
+                   files_->setData(index.sibling(index.row(), 0), checked ? Qt::Unchecked : Qt::Checked,
+                                   Qt::CheckStateRole);
+                 });
+  menu.exec(fileList_->viewport()->mapToGlobal(at));
+}
+
+IFileRecoveryParse* CMainWnd::EngineOf(uint16_t sourceTag) const {
+  for (DiskListItem* item : disks_->AllItems())
+    if (item->key == sourceTag) return item->engine.get();
+  return nullptr;
+}
+
 void CMainWnd::OnFolderSelected(const QModelIndex& index) {
   if (!index.isValid()) return;
-  std::vector<FoundRecord> children = folders_->ChildrenOf(index);
-  std::vector<FoundRecord> files;
-  for (const FoundRecord& child : children)
-    if (!child.isFolder) files.push_back(child);
-  files_->ShowRecords(std::move(files), folders_->PathOf(index));
+  files_->ShowRecords(folders_->ChildrenOf(index), folders_->PathOf(index));
   UpdateSelectAll();
 }
 
@@ -114,6 +155,10 @@ void CMainWnd::Recover() {
 }
 
 int CMainWnd::RecoverInto(const std::string& destination) {
+  return RecoverRecords(destination, results_.CheckedRecords());
+}
+
+int CMainWnd::RecoverRecords(const std::string& destination, std::vector<FoundRecord> records) {
   bool onSource = false;
   for (DiskListItem* item : ScannedSources()) {
     if (item->record && PathLiesOnDevice(destination, item->record->devicePath)) onSource = true;
@@ -121,7 +166,7 @@ int CMainWnd::RecoverInto(const std::string& destination) {
   if (onSource &&
       CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != CMessageBox::kOk)
     return 0;
-  RecoveryJob job{destination, results_.CheckedRecords(), disks_->AllItems()};
+  RecoveryJob job{destination, std::move(records), disks_->AllItems()};
   CRecoverProcessWnd window(std::move(job), this);
   return window.Run();
 }

@@ -34,9 +34,19 @@ int ProgressWnd::Run() {
   // Our own loop rather than exec(): a dialog hidden during exec() ends it,
   // and this window hides while it asks its questions.
   QEventLoop loop;
-  connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-  show();
-  loop.exec(QEventLoop::DialogExec);
+  bool closed = false;
+  connect(this, &QDialog::finished, &loop, [&] {
+    closed = true;
+    loop.quit();
+  });
+  if (showDelayMs_ > 0) {
+    QTimer::singleShot(showDelayMs_, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  if (!closed) {
+    show();
+    loop.exec(QEventLoop::DialogExec);
+  }
   refresh_.stop();
   if (worker_.joinable()) worker_.join();
   return result();
@@ -91,6 +101,7 @@ void ProgressWnd::AskToCancel() {
   if (answer == CMessageBox::kOk) {
     cancelFlag_ = true;
     cancelConfirmed_ = true;
+    OnCancelConfirmed();
   } else {
     show();
   }

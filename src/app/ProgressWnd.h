@@ -60,6 +60,12 @@ class ProgressWnd : public QDialog {
   virtual int CodeAfterCancel(int workerCode) const;
   // Static texts again after a change of language.
   virtual void Retext();
+  // The user confirmed the cancel (window thread, lock held): work that no
+  // callback reaches, such as a helper process, is stopped here.
+  virtual void OnCancelConfirmed() {}
+  // Work that is usually quick shows the window only after this long, and
+  // takes no user input meanwhile.
+  void SetShowDelay(int milliseconds) { showDelayMs_ = milliseconds; }
 
   // Worker side: the figures changed (caller holds lock_).
   void MarkChanged() { changed_ = true; }
@@ -96,6 +102,7 @@ class ProgressWnd : public QDialog {
   bool workerQuestionOpen_ = false;
   bool cancelConfirmed_ = false;
   int endedCode_ = -1;
+  int showDelayMs_ = 0;
 };
 
 }  // namespace salvora

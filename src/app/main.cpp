@@ -2,7 +2,11 @@
 #include <QApplication>
 #include <QScreen>
 #include <QStyle>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+
+#include "SalvoraVersion.h"
 
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
@@ -26,9 +30,17 @@ void ShutDown() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before any window system is needed.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("salvora-gui %s\n", SALVORA_VERSION);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("salvora-gui");
-  QApplication::setDesktopFileName("salvora-gui");
+  QApplication::setApplicationVersion(SALVORA_VERSION);
+  QApplication::setDesktopFileName("org.salvora.Salvora");
 
   QStringList arguments = QApplication::arguments().mid(1);
   SingleInstance instance;

@@ -1,6 +1,7 @@
 #include "app/support/AppTestSupport.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QPushButton>
 #include <unistd.h>
 
@@ -41,6 +42,33 @@ void BoxAnswerer::Poll() {
   texts_ << text;
   int answer = answer_(box->Kind(), text);
   box->findChild<QPushButton*>(answer == CMessageBox::kOk ? "okbtn" : "cancelbtn")->click();
+}
+
+FileDialogAnswerer::FileDialogAnswerer(QStringList paths) : paths_(std::move(paths)) {
+  connect(&timer_, &QTimer::timeout, this, &FileDialogAnswerer::Poll);
+  timer_.start(20);
+}
+
+void FileDialogAnswerer::Poll() {
+  auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+  if (!dialog || !dialog->isVisible() || paths_.isEmpty()) return;
+  QString path = paths_.takeFirst();
+  ++answered_;
+  if (path.isEmpty()) {
+    dialog->reject();
+    return;
+  }
+  dialog->selectFile(path);
+  dialog->accept();
+}
+
+RecoveryFinisher::RecoveryFinisher() {
+  connect(&timer_, &QTimer::timeout, this, [] {
+    QWidget* window = QApplication::activeModalWidget();
+    auto* finish = window ? window->findChild<QPushButton*>("FinishBtn") : nullptr;
+    if (finish && finish->isVisible()) finish->click();
+  });
+  timer_.start(20);
 }
 
 DeletedFilesImage MakeFatImageWithDeletedFiles(const TempDir& dir, const std::string& name,

@@ -82,3 +82,39 @@ DeletedFilesImage MakeSampleCard(const TempDir& dir, const std::string& name = "
 std::map<std::string, std::string> FilesUnder(const std::string& folder);
 
 }  // namespace salvora::test
+
+namespace salvora::test {
+
+// Answers the next file dialog that opens with `path` (or cancels it when
+// `path` is empty).
+class FileDialogAnswerer : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit FileDialogAnswerer(QStringList paths);
+  int Answered() const { return answered_; }
+
+ private:
+  void Poll();
+
+  QStringList paths_;
+  QTimer timer_;
+  int answered_ = 0;
+};
+
+}  // namespace salvora::test
+
+namespace salvora::test {
+
+// Presses Finish in every recovery window that ends while it lives.
+class RecoveryFinisher : public QObject {
+  Q_OBJECT
+
+ public:
+  RecoveryFinisher();
+
+ private:
+  QTimer timer_;
+};
+
+}  // namespace salvora::test
