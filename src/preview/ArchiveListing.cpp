@@ -101,7 +101,7 @@ class Lister {
       text_ += MemberLine(entry);
       ++members_;
       if (!WithinSkipBudget(entry))
-        return Stopped("listing stopped: the remaining members lie inside compressed data");
+        return Stopped("listing stopped: going on would mean decompressing too much data");
     }
     if (members_ == 0) return HelperResult::Failure("the archive holds no members");
     return HelperResult::Success(std::move(text_));

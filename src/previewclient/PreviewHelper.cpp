@@ -66,7 +66,7 @@ PreviewOutcome RunPreviewHelper(const PreviewRequest& request) {
     std::filesystem::remove(request.pictureOut, ignored);
     run.args.push_back(request.pictureOut.string());
   }
-  run.timeLimit = kPreviewHelperTimeLimit;
+  run.timeLimit = request.timeLimit;
   run.addressSpaceBytes = kAddressSpaceLimitUsable ? kPreviewHelperAddressSpace : 0;
   run.outputLimit = kHelperOutputLimit;
   run.cancel = request.cancel;

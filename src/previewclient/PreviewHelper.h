@@ -32,6 +32,7 @@ struct PreviewRequest {
   const std::atomic<bool>* cancel = nullptr;
   // The helper to run; empty finds it with PreviewHelperPath().
   std::filesystem::path helper;
+  std::chrono::milliseconds timeLimit = kPreviewHelperTimeLimit;
 };
 
 struct PreviewOutcome {
