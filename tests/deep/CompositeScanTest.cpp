@@ -7,6 +7,7 @@
 
 #include "deep/CompositeFixture.h"
 #include "platform/ErrorCodes.h"
+#include "support/NtfsRecordProbe.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {
@@ -74,6 +75,8 @@ TEST_F(CompositeScanTest, ReformattedNtfsGivesBackFilesWithFoldersByteExact) {
     EXPECT_EQ(found->path, name);
     EXPECT_EQ(found->kind, static_cast<uint32_t>(kDeepNtfs)) << name;
     EXPECT_EQ(RecoveredSha256(*engine, *found, work_.path()), hash) << name;
+    // The size comes from $DATA: ntfs-3g leaves the one in $FILE_NAME at 0.
+    EXPECT_EQ(FileNameSizeOfRecord(image_, found->sector), std::optional<uint64_t>(0)) << name;
   }
   // The merged listing holds the picture once: the carved copy is left out.
   size_t pictures = 0;
