@@ -15,7 +15,6 @@ HelperResult ConvertPictureToPng(const std::string& picture, const std::string& 
     reader.setScaledSize(size.scaled(kMaxPreviewSide, kMaxPreviewSide, Qt::KeepAspectRatio));
   QImage image;
   if (!reader.read(&image)) return HelperResult::Failure("cannot read the picture: " + reader.errorString().toStdString());
-  if (image.width() <= 2 && image.height() <= 2) return HelperResult::Failure("the picture has no visible size");
   return SavePng(image, png);
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "platform/ExecutableSearch.h"
 #include "support/TestSupport.h"
@@ -72,6 +73,18 @@ TEST(MediaPlayerTest, PercentSignAfterAPauseOrAcrossTwoWritesMeansPlaying) {
   test::TempDir dir;
   PlayerCommand late{FakePlayer(dir, "sleep 0.3; printf 'AV: 00:01 (1'; sleep 0.1; echo '0%)'; sleep 60"), {}, "%)"};
   EXPECT_EQ(Play(late), PlaybackState::kPlaying);
+}
+
+TEST(MediaPlayerTest, PlayerThatGoesOnTalkingAfterItStartedIsNotBlockedByAFullPipe) {
+  test::TempDir dir;
+  // Far more than a pipe holds; without draining, the player would block.
+  PlayerCommand chatty{FakePlayer(dir, "echo '0%'; head -c 4000000 /dev/zero; exit 7"), {}, "%"};
+  ChildProcess player;
+  ASSERT_EQ(player.Start(chatty.program, chatty.args), 0);
+  ASSERT_EQ(AwaitPlayback(player, chatty.playingMarker), PlaybackState::kPlaying);
+  DrainPlayerOutput(player);
+  while (player.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(player.exitCode(), 7);
 }
 
 TEST(MediaPlayerTest, StopFlagEndsTheWaitForAPlayerThatSaysNothing) {
