@@ -10,7 +10,7 @@
 
 namespace salvora::preview {
 
-constexpr int kMaxPreviewSide = 2048;
+constexpr int kMaxPreviewSide = 1600;
 constexpr int kPictureAllocationMiB = 256;
 
 HelperResult ConvertPictureToPng(const std::string& picture, const std::string& png);

@@ -32,7 +32,7 @@ TEST(PicturePreviewTest, EveryPictureFormatBecomesAPngOfTheSameSize) {
 
 TEST(PicturePreviewTest, LargePictureIsScaledDownKeepingItsShape) {
   TempDir dir;
-  EXPECT_EQ(Convert("picture", PreviewFixture("large.jpg"), dir).size(), QSize(2048, 1365));
+  EXPECT_EQ(Convert("picture", PreviewFixture("large.jpg"), dir).size(), QSize(1600, 1066));
 }
 
 TEST(PicturePreviewTest, AbsurdDimensionsAreRefusedInsteadOfAllocated) {
