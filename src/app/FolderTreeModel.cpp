@@ -55,6 +55,8 @@ void FolderTreeModel::Reset(const std::vector<DiskListItem*>& sources,
     roots_.push_back(std::move(root));
   }
   endResetModel();
+  // The first level shows at once; deeper ones load as they are opened.
+  for (int row = 0; row < static_cast<int>(roots_.size()); ++row) fetchMore(index(row, 0));
 }
 
 FolderTreeModel::Node* FolderTreeModel::NodeAt(const QModelIndex& index) const {

@@ -28,7 +28,7 @@ void MediaPlayback::Stop() {
 
 void MediaPlayback::Play(const std::string& file, bool audio) {
   Stop();
-  std::filesystem::path program = program_.empty() ? FindMediaPlayer() : program_;
+  std::filesystem::path program = program_.empty() ? FindMediaPlayer() : std::filesystem::path(program_);
   if (program.empty()) {
     CMessageBox::Show(owner_, CMessageBox::kInformation,
                       LanguageStore::Instance().FormatIn("MainWnd", "NoPlayer",

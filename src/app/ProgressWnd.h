@@ -39,6 +39,10 @@ class ProgressWnd : public QDialog {
   // The window's own close button and Escape ask to cancel, like cancelbtn.
   void reject() override;
 
+  // Work that is usually quick shows the window only after this long, and
+  // takes no user input meanwhile.
+  void SetShowDelay(int milliseconds) { showDelayMs_ = milliseconds; }
+
  protected:
   ProgressWnd(const QString& skin, QSize startSize, QWidget* owner);
 
@@ -63,9 +67,7 @@ class ProgressWnd : public QDialog {
   // The user confirmed the cancel (window thread, lock held): work that no
   // callback reaches, such as a helper process, is stopped here.
   virtual void OnCancelConfirmed() {}
-  // Work that is usually quick shows the window only after this long, and
-  // takes no user input meanwhile.
-  void SetShowDelay(int milliseconds) { showDelayMs_ = milliseconds; }
+
 
   // Worker side: the figures changed (caller holds lock_).
   void MarkChanged() { changed_ = true; }

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QtTest>
 #include <memory>
 
@@ -59,7 +60,11 @@ QString ShownText(QWidget* form, const QString& key) {
   if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
   if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->text();
   if (auto* group = qobject_cast<QGroupBox*>(control)) return group->title();
-  if (auto* widget = qobject_cast<QWidget*>(control)) return widget->accessibleName();
+  auto* widget = qobject_cast<QWidget*>(control);
+  QWidget* stack = widget ? widget->parentWidget() : nullptr;
+  if (auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr)
+    return tabs->tabText(tabs->indexOf(widget));
+  if (widget) return widget->accessibleName();
   return "<no control " + key + ">";
 }
 

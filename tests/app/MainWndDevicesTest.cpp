@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/DiskListModel.h"
+#include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
 #include "app/support/AppTestSupport.h"
@@ -120,9 +121,9 @@ class MainWndDevicesTest : public QObject {
     FileDialogAnswerer files({QString::fromStdString(mount + "/inside.img"),
                               QString::fromStdString(target)});
     QStringList asked;
-    BoxAnswerer boxes([&](int kind, const QString& text) {
+    BoxAnswerer boxes([&](int, const QString& text) -> int {
       asked << text;
-      return kind == CMessageBox::kQuestion ? CMessageBox::kOk : CMessageBox::kOk;
+      return CMessageBox::kOk;
     });
     Click(window, "BtnCreateImage");
     QCOMPARE(files.Answered(), 2);
@@ -158,7 +159,7 @@ class MainWndDevicesTest : public QObject {
     std::string target = dir / "partial.img";
     FileDialogAnswerer files({QString::fromStdString(target)});
     QStringList asked;
-    BoxAnswerer boxes([&](int, const QString& text) {
+    BoxAnswerer boxes([&](int, const QString& text) -> int {
       asked << text;
       return text == Msg("MSG0306") ? CMessageBox::kOk : CMessageBox::kCancel;
     });

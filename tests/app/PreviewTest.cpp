@@ -12,23 +12,19 @@
 #include <filesystem>
 
 #include "app/FileListModel.h"
+#include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MediaPlayback.h"
 #include "app/MessageBox.h"
 #include "app/PreviewSession.h"
 #include "app/PreviewWnd.h"
 #include "app/support/AppTestSupport.h"
+#include "preview/PreviewFixtures.h"
 
 using namespace salvora;
 using namespace salvora::test;
 
 namespace {
-
-std::string MakeWith(const TempDir& dir, const std::string& name, const std::string& command) {
-  std::string path = dir / name;
-  Run(command + " " + Quote(path) + " >/dev/null 2>&1");
-  return ReadFile(path);
-}
 
 // A zip made by zip(1) holding members with known names.
 std::string MakeZip(const TempDir& dir) {
@@ -75,7 +71,8 @@ class PreviewTest : public QObject {
     std::map<std::string, std::string> files = {
         {"Camera/Harbour view.jpg", jpeg},
         {"Camera/Broken shot.jpg", jpeg.substr(0, 20) + std::string(3000, '\0') + "tail"},
-        {"Papers/Two pages.pdf", MakeWith(dir, "doc.pdf", "convert -size 400x300 xc:white -fill black -pointsize 40 -draw \"text 40,150 'Salvora'\"")},
+        {"Papers/Two pages.pdf", ReadFile(PreviewFixture("letter.pdf"))},
+        {"Papers/Letter text.docx", ReadFile(PreviewFixture("letter.docx"))},
         {"Papers/Bundle of notes.zip", MakeZip(dir)},
         {"Papers/Plain words.txt", "quite plain words in a text file\n"},
         {"Papers/Raw blob.dat", std::string("AB\0CD", 5) + std::string(100, 'x')},
@@ -84,8 +81,7 @@ class PreviewTest : public QObject {
     for (const auto& [path, bytes] : files) all.push_back(path);
     DeletedFilesImage card = MakeFatImageWithDeletedFiles(dir, "card.img", files, all);
     CMainWnd window;
-    window.show();
-    window.TakeArguments({QString::fromStdString(card.image)});
+    OpenOn(window, card.image, "BtnDeletedRecovery");
     window.findChild<QPushButton*>("BtnScan")->click();
     auto* folders = window.findChild<QTreeView*>("DiskTree");
     Found found{&window, window.findChild<QTreeView*>("FileList"),
@@ -118,6 +114,9 @@ class PreviewTest : public QObject {
     for (int y = 0; y < page.height(); ++y)
       for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
     QVERIFY(dark > 0 && dark < page.width() * page.height() / 2);  // the word, on white
+    found.Select("Letter text.docx");
+    QVERIFY2(found.preview->toPlainText().contains("Salvora letter alpha"),
+             qPrintable(found.preview->toPlainText().left(80)));
     found.Select("Bundle of notes.zip");
     QString listing = found.preview->toPlainText();
     QVERIFY2(listing.startsWith("-------------------"), qPrintable(listing));
@@ -139,15 +138,14 @@ class PreviewTest : public QObject {
   void thePreviewWindowStepsThroughPhotosAndRecoversTheShownOne() {
     TempDir dir;
     std::map<std::string, std::string> files = {
-        {"a-first.jpg", MakeJpeg(dir, 300, 200, "41")},
-        {"b-between.txt", "not a photo"},
-        {"c-second.jpg", MakeJpeg(dir, 200, 300, "42")},
+        {"A first photo.jpg", MakeJpeg(dir, 300, 200, "41")},
+        {"B between them.txt", "not a photo"},
+        {"C second photo.jpg", MakeJpeg(dir, 200, 300, "42")},
     };
-    DeletedFilesImage card =
-        MakeFatImageWithDeletedFiles(dir, "card.img", files, {"a-first.jpg", "b-between.txt", "c-second.jpg"});
+    DeletedFilesImage card = MakeFatImageWithDeletedFiles(
+        dir, "card.img", files, {"A first photo.jpg", "B between them.txt", "C second photo.jpg"});
     CMainWnd window;
-    window.show();
-    window.TakeArguments({QString::fromStdString(card.image)});
+    OpenOn(window, card.image, "BtnDeletedRecovery");
     window.findChild<QPushButton*>("BtnScan")->click();
     auto* folders = window.findChild<QTreeView*>("DiskTree");
     folders->setCurrentIndex(folders->model()->index(0, 0));
@@ -168,7 +166,7 @@ class PreviewTest : public QObject {
     std::filesystem::create_directories(dir / "out");
     preview.findChild<QPushButton*>("RecoveryBtn")->click();
     QCOMPARE(FilesUnder(dir / "out"), (std::map<std::string, std::string>{
-                                          {"photo/a-first.jpg", files["a-first.jpg"]}}));
+                                          {"photo/A first photo.jpg", files["A first photo.jpg"]}}));
   }
 
   void playersFollowThePercentRuleAndEndByTheirPid() {

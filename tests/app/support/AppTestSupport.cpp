@@ -1,13 +1,17 @@
 #include "app/support/AppTestSupport.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QTreeView>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "app/DiskListModel.h"
 #include "app/LanguageStore.h"
+#include "app/MainWnd.h"
 #include "app/MessageBox.h"
 
 namespace salvora::test {
@@ -59,7 +63,7 @@ void FileDialogAnswerer::Poll() {
     return;
   }
   dialog->selectFile(path);
-  dialog->accept();
+  QMetaObject::invokeMethod(dialog, "accept");
 }
 
 RecoveryFinisher::RecoveryFinisher() {
@@ -147,6 +151,14 @@ DeletedFilesImage MakeNtfsImageWithDeletedFiles(const TempDir& dir,
   }
   Run("umount " + Quote(mount));
   return made;
+}
+
+void OpenOn(CMainWnd& window, const std::string& image, const char* mode) {
+  window.show();
+  window.TakeArguments({QString::fromStdString(image)});
+  window.findChild<QAbstractButton*>(mode)->click();
+  QModelIndex header = window.Disks().ImageHeader();
+  window.findChild<QTreeView*>("DiskList")->setCurrentIndex(window.Disks().index(0, 0, header));
 }
 
 std::map<std::string, std::string> FilesUnder(const std::string& folder) {

@@ -118,3 +118,15 @@ class RecoveryFinisher : public QObject {
 };
 
 }  // namespace salvora::test
+
+namespace salvora {
+class CMainWnd;
+}
+
+namespace salvora::test {
+
+// The main window on the disk page with `image` (the first image added)
+// selected, after a click on the mode button `mode`.
+void OpenOn(CMainWnd& window, const std::string& image, const char* mode);
+
+}  // namespace salvora::test
