@@ -42,6 +42,7 @@ const char* EngineKindName(uint32_t engineKind) {
     case kDeepNtfs: return "deep-ntfs";
     case kDeepFat: return "deep-fat";
     case kCarved: return "carved";
+    case kQuickExfat: return "quick-exfat";
     default: return "unknown";
   }
 }

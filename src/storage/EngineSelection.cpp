@@ -15,6 +15,7 @@ std::unique_ptr<IFileRecoveryParse> BuildEngine(VolumeClass volumeClass, bool de
   if (deepMode) return MakeDeepEngine();
   switch (volumeClass) {
     case VolumeClass::kFat: return MakeQuickFatEngine();
+    case VolumeClass::kExfat: return MakeQuickExfatEngine();
     case VolumeClass::kNtfs: return MakeQuickNtfsEngine();
     case VolumeClass::kExt: return std::make_unique<CFastExtRecovery>();
     case VolumeClass::kOther: return nullptr;
@@ -39,7 +40,7 @@ bool ReadProbe(RandomAccessFile& file, uint64_t offset, std::vector<uint8_t>& pr
 void ExplainMissingEngine(SelectionResult& result, bool deepMode) {
   if (result.engine) return;
   if (result.volumeClass == VolumeClass::kOther && !deepMode)
-    result.message = "no FAT, NTFS or ext file system was found; a deep scan can still look for files";
+    result.message = "no FAT, exFAT, NTFS or ext file system was found; a deep scan can still look for files";
   else
     result.message = std::string("scanning ") + VolumeClassName(result.volumeClass) +
                      " volumes in this mode is not available in this build";
