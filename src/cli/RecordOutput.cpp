@@ -43,6 +43,7 @@ const char* EngineKindName(uint32_t engineKind) {
     case kDeepFat: return "deep-fat";
     case kCarved: return "carved";
     case kQuickExfat: return "quick-exfat";
+    case kDeepExfat: return "deep-exfat";
     default: return "unknown";
   }
 }

@@ -5,12 +5,9 @@
 // them out along their runs or FAT chains; and hands a deep scan the
 // allocation bitmap as its map of free clusters.
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "fat/FatTable.h"
-#include "fat/FatVolumeReader.h"
-#include "ntfs/ClusterUsageMap.h"
+#include "exfat/ExfatVolume.h"
 #include "storage/StoreEngine.h"
 
 namespace salvora {
@@ -29,23 +26,11 @@ class CFastExfatRecovery : public StoreEngine {
   uint64_t RootFolderKey() const override;
 
  private:
-  // Finds a whole boot region (the backup when the main one is damaged) and
-  // takes the volume's own sector size.
-  int ReadBootRegion();
-  // Reads the allocation bitmap once; false when the volume has none that
-  // can be read.
-  bool LoadBitmap();
+  // Opens the volume and from then on counts in its own sectors.
+  int OpenVolume();
   int WalkTree();
 
-  FatVolumeReader volume_;
-  std::unique_ptr<FatTable> fat_;
-  // The allocation bitmap, placed in the sectors the engine's caller counts
-  // in (those it was opened with), since free ranges are answered in them.
-  ClusterUsageMap bitmap_;
-  bool bitmapTried_ = false;
-  bool freeRangesUsable_ = false;
-  uint32_t callerSectorBytes_ = 512;
-  uint64_t callerSectorCount_ = 0;
+  ExfatVolume volume_;
 };
 
 }  // namespace salvora

@@ -16,6 +16,7 @@ enum EngineKind : uint32_t {
   kDeepFat = 3,
   kCarved = 4,
   kQuickExfat = 5,
+  kDeepExfat = 6,
 };
 
 #pragma pack(push, 1)

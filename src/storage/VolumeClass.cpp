@@ -48,18 +48,6 @@ bool IsExtSuperblock(const uint8_t* sb) {
   return firstData == (smallBlocks ? 1u : 0u);
 }
 
-// The boot region's checksum: sectors 0 to 10, leaving out the volume
-// flags and the percent in use, which change without the checksum being
-// written again.
-uint32_t ExfatBootChecksum(const uint8_t* region, size_t bytesPerSector) {
-  uint32_t sum = 0;
-  for (size_t i = 0; i < 11 * bytesPerSector; ++i) {
-    if (i == 106 || i == 107 || i == 112) continue;
-    sum = ((sum & 1) ? 0x80000000u : 0u) + (sum >> 1) + region[i];
-  }
-  return sum;
-}
-
 bool ExfatBootFieldsPlausible(const uint8_t* s) {
   if (std::memcmp(s + 3, "EXFAT   ", 8) != 0 || !HasBootSignature(s)) return false;
   // The BIOS parameter block of FAT lies here and must be zero, so that no
@@ -72,6 +60,17 @@ bool ExfatBootFieldsPlausible(const uint8_t* s) {
 }
 
 }  // namespace
+
+// The volume flags and the percent in use change without the checksum
+// being written again, so they are left out.
+uint32_t ExfatBootChecksum(const uint8_t* region, size_t bytesPerSector) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < 11 * bytesPerSector; ++i) {
+    if (i == 106 || i == 107 || i == 112) continue;
+    sum = ((sum & 1) ? 0x80000000u : 0u) + (sum >> 1) + region[i];
+  }
+  return sum;
+}
 
 bool IsExfatBootRegion(const uint8_t* region, size_t length) {
   if (!region || length < 512 || !ExfatBootFieldsPlausible(region)) return false;

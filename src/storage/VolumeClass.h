@@ -14,6 +14,9 @@ enum class VolumeClass { kNtfs, kFat, kExfat, kExt, kOther };
 VolumeClass ClassifyVolume(const uint8_t* probe, size_t length);
 bool IsNtfsBootSector(const uint8_t* sector, size_t length);
 bool IsFatBootSector(const uint8_t* sector, size_t length);
+// The checksum of an exFAT boot region over its sectors 0 to 10; sector 11
+// repeats it.
+uint32_t ExfatBootChecksum(const uint8_t* region, size_t bytesPerSector);
 // An exFAT boot region (boot sector, extended boot sectors, parameters and
 // checksum sector) starting at `region`. The checksum is verified whenever
 // all twelve sectors lie within `length`; a shorter buffer (4 KiB sectors

@@ -7,24 +7,24 @@
 #include <utility>
 
 namespace salvora::test {
+std::string WhyNoExfatFuse() {
+  if (!HaveCommand("mkfs.exfat") || !HaveCommand("mount.exfat-fuse"))
+    return "mkfs.exfat and exfat-fuse are not installed";
+  if (!CanUseLoopDevices()) return "exfat-fuse needs a block device: loop devices need root";
+  if (::access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
+  return "";
+}
+
 namespace {
 
 std::string FixtureScript() {
   return (std::filesystem::path(__FILE__).parent_path() / "make_exfat_fixture.py").string();
 }
 
-std::string WhyNotHere() {
-  if (!HaveCommand("mkfs.exfat") || !HaveCommand("mount.exfat-fuse"))
-    return "mkfs.exfat and exfat-fuse are not installed";
-  if (!CanUseLoopDevices()) return "exfat-fuse needs a block device: loop devices need root";
-  if (::access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
-  if (!HaveCommand("python3")) return "python3 is not installed";
-  return "";
-}
-
 ExfatCard Build(uint32_t clusterBytes, bool reformatted) {
   ExfatCard card;
-  card.skipReason = WhyNotHere();
+  card.skipReason = WhyNoExfatFuse();
+  if (card.skipReason.empty() && !HaveCommand("python3")) card.skipReason = "python3 is missing";
   if (!card.skipReason.empty()) return card;
   card.dir = std::make_unique<TempDir>();
   std::string output;

@@ -12,6 +12,9 @@
 
 namespace salvora::test {
 
+// Why exfat-fuse cannot write a card here; empty when it can.
+std::string WhyNoExfatFuse();
+
 struct ExfatCard {
   // Built once per cluster size and state; `skipReason` is set when this
   // machine cannot build it.
