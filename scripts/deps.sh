@@ -10,6 +10,7 @@ packages=(
   libsystemd-dev zlib1g-dev liblzma-dev libbz2-dev
   # desktop application and preview helper
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-image-formats-plugins qt6-svg-dev
+  libqt6opengl6-dev libxkbcommon-dev libgl-dev libvulkan-dev
   libpoppler-qt6-dev libarchive-dev
   # preview players and legacy office converters; Xvfb for screenshots
   mpv catdoc xvfb xauth

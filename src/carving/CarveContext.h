@@ -22,6 +22,10 @@ struct SectorRange {
   uint64_t last;
 };
 
+// Whether a sector holds the structures of a file system, which end a carved
+// file although no known file starts there.
+using MetadataSectorTest = bool (*)(const uint8_t* sector, uint32_t sectorBytes);
+
 struct CarveContext {
   int sectorSize = 512;
   SectorSource* source = nullptr;
@@ -43,6 +47,10 @@ struct CarveContext {
   void* userData = nullptr;
   int32_t percentScale = 100;
   int lastCallbackResult = 0;
+
+  // Carving knows no file system: the scan that drives it installs the
+  // test of the file systems it knows. Without one only signatures stop.
+  MetadataSectorTest endsCarvedFile = nullptr;
 
   int tsFollowFlag = 0;
   int mtsFollowFlag = 0;

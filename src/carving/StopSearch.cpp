@@ -1,24 +1,10 @@
 #include "carving/StopSearch.h"
 
-#include "carving/ByteOrder.h"
-#include "carving/FatDirectorySector.h"
 #include "carving/FileTypeCode.h"
-#include "carving/PatternSearch.h"
 #include "carving/SignatureTable.h"
 
 namespace salvora {
 namespace {
-
-const uint8_t kNtfsUtf16[] = {'N', 0, 'T', 0, 'F', 0, 'S', 0};
-const uint8_t kStaUtf16[] = {'$', 0, 'S', 0, 'T', 0, 'A', 0};
-const char* const kBootOemNames[] = {"MSDOS5.0", "MSWIN4.0", "MSWIN4.1", "NTFS    ", "EXFAT   "};
-
-bool IsBootSector(const uint8_t* sector) {
-  if (sector[0] != 0xEB || sector[2] != 0x90) return false;
-  for (const char* name : kBootOemNames)
-    if (std::memcmp(sector + 3, name, 8) == 0) return true;
-  return false;
-}
 
 bool FindStop(CarveContext& context, uint32_t chunkBytes, const uint8_t* chunk, uint64_t& size,
               bool passOverMpeg) {
@@ -29,7 +15,9 @@ bool FindStop(CarveContext& context, uint32_t chunkBytes, const uint8_t* chunk, 
     const uint8_t* sector = chunk + at;
     int answer = IdentifySector(context, sector, sectorBytes);
     bool stops = answer != kTypeNone && !(passOverMpeg && answer == kTypeMpegStream);
-    if (stops || (answer == kTypeNone && IsFileSystemMetadataSector(sector, sectorBytes))) {
+    bool metadata = answer == kTypeNone && context.endsCarvedFile &&
+                    context.endsCarvedFile(sector, sectorBytes);
+    if (stops || metadata) {
       size += at;
       return true;
     }
@@ -47,16 +35,6 @@ bool FindStopSector(CarveContext& context, uint32_t chunkBytes, const uint8_t* c
 bool FindStopSectorMpeg(CarveContext& context, uint32_t chunkBytes, const uint8_t* chunk,
                         uint64_t& size) {
   return FindStop(context, chunkBytes, chunk, size, true);
-}
-
-bool IsFileSystemMetadataSector(const uint8_t* sector, uint32_t sectorBytes) {
-  if (!sector || sectorBytes < 32) return false;
-  if (HasText(sector, "FILE") || HasText(sector, "INDX")) return true;
-  if (HasText(sector, "RSTR") &&
-      FindForward(sector, sectorBytes, kNtfsUtf16, sizeof(kNtfsUtf16)) != kNoMatch)
-    return true;
-  if (HasBytes(sector, kStaUtf16) || IsBootSector(sector)) return true;
-  return IsFatDirectorySector(sector, sectorBytes);
 }
 
 }  // namespace salvora

@@ -1,7 +1,7 @@
 #pragma once
 // Where a file found by its first sector ends when its format does not say:
-// at the first later sector that starts another known file or holds
-// file-system metadata.
+// at the first later sector that starts another known file or that the
+// context's metadata test claims.
 #include <cstdint>
 
 #include "carving/CarveContext.h"
@@ -18,9 +18,5 @@ bool FindStopSector(CarveContext& context, uint32_t chunkBytes, const uint8_t* c
 // inside them and must not end them.
 bool FindStopSectorMpeg(CarveContext& context, uint32_t chunkBytes, const uint8_t* chunk,
                         uint64_t& size);
-
-// NTFS records, index blocks and log pages, boot sectors and FAT directory
-// sectors.
-bool IsFileSystemMetadataSector(const uint8_t* sector, uint32_t sectorBytes);
 
 }  // namespace salvora

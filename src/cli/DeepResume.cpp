@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "carving/ProfessionalRecovery.h"
+#include "deep/ProfessionalRecovery.h"
 
 namespace salvora {
 

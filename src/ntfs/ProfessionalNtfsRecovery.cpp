@@ -145,6 +145,8 @@ int CProfessionalNtfsRecovery::ProcessFile(uint8_t* record, uint64_t sector, uin
   AttributeWalk walk(record, recordBytes_);
   Attribute attribute;
   FileName fileName;
+  bool sized = false;
+  bool listed = false;
   while (walk.Next(attribute)) {
     if (attribute.type == kAttrFileName && ParseFileName(attribute, fileName)) {
       if (!found) {
@@ -155,11 +157,23 @@ int CProfessionalNtfsRecovery::ProcessFile(uint8_t* record, uint64_t sector, uin
         std::string name = Utf16LeToUtf8(fileName.name, fileName.nameUnits);
         SetRecordName(found->name, name.c_str(), name.size());
       }
-    } else if (found && attribute.IsUnnamedData()) {
-      found->fileSize = attribute.nonResident ? attribute.realSize : attribute.valueLength;
+    } else if (found && attribute.IsUnnamedData() && !sized) {
+      // Only the first piece of a split $DATA states the size.
+      if (!attribute.nonResident || attribute.lowestVcn == 0) {
+        found->fileSize = attribute.nonResident ? attribute.realSize : attribute.valueLength;
+        sized = true;
+      }
+    } else if (attribute.type == kAttrAttributeList) {
+      listed = true;
     }
   }
   if (!found) return kOk;
+  // The size in $FILE_NAME is stale; a $DATA kept in extension records
+  // states the real one in its first piece.
+  uint64_t listedSize = 0;
+  if (!sized && listed &&
+      NtfsReader(source_, GeometryOf(*found)).ReadDataSize(sector, listedSize) == kOk)
+    found->fileSize = listedSize;
   found->contentOk = ContentCheck(record, *found);
   uint32_t recordNo = found->recordNo;
   uint64_t key = WalkParents(parent, place, sectorsPerCluster_);

@@ -2,9 +2,9 @@
 // advance rule, cancellation, listings, recovery and previews.
 #include <gtest/gtest.h>
 
-#include "carving/CarvingFixtures.h"
 #include "carving/FileTypeRecovery.h"
 #include "platform/DataFolders.h"
+#include "support/CarvingFixtures.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "carving/CarveSweep.h"
-#include "carving/CarvingFixtures.h"
 #include "carving/FileTypeRecovery.h"
+#include "support/CarvingFixtures.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {

@@ -5,11 +5,11 @@
 #include <set>
 #include <vector>
 
-#include "carving/CarvingFixtures.h"
 #include "carving/ContentCheck.h"
 #include "carving/FileTypeCode.h"
 #include "carving/PatternSearch.h"
 #include "carving/SignatureTable.h"
+#include "support/CarvingFixtures.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {

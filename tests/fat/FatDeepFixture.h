@@ -15,8 +15,8 @@
 #include "fat/ProfessionalFatRecovery.h"
 #include "support/TestSupport.h"
 
-#if __has_include("carving/FatDirectorySector.h")
-#include "carving/FatDirectorySector.h"
+#if __has_include("deep/FatDirectorySector.h")
+#include "deep/FatDirectorySector.h"
 #define SALVORA_HAVE_DIRECTORY_SECTOR_TEST 1
 #endif
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "NtfsBytes.h"
 #include "ntfs/NtfsDeepGeometry.h"
 #include "ntfs/NtfsDeepMftMap.h"
 #include "ntfs/NtfsDeepRecordBuilder.h"
@@ -251,6 +252,41 @@ TEST_F(DeepNtfsFixture, MftRecordZeroLocatesLaterRecordsAndInfersClusters) {
   test::TempDir out;
   ASSERT_EQ(engine_.RecoverItem(&root[0], out / "p.dat", 0), kOk);
   EXPECT_EQ(test::ReadFile(out / "p.dat"), "zzzzz");
+}
+
+// The size in $FILE_NAME is 0 as volumes leave it; the $DATA lives only in
+// an extension record that the attribute list names.
+TEST_F(DeepNtfsFixture, SizeOfDataInAnExtensionRecordComesFromItsFirstPiece) {
+  OpenImage(300 * 2048);  // one sector per cluster
+  RecordSpec mft;         // volume at 2048, MFT at cluster 128
+  mft.number = 0;
+  mft.flags = 1;
+  mft.name = "$MFT";
+  mft.hasData = true;
+  mft.runList = {0x21, 0x40, 0x80, 0x00, 0x00};
+  mft.allocatedSize = 64 * 512;
+  const uint64_t mftSector = 2048 + 128;
+  EXPECT_EQ(Feed(BuildFileRecord(mft), mftSector), kOk);
+
+  std::string list = test::ListEntry(0x30, 0, 20) + test::ListEntry(0x80, 0, 21);
+  std::string base =
+      test::RecordBuilder(20).Resident(0x20, list).FileName(5, u"split.bin", 1, 0).Finish();
+  std::string extension =
+      test::RecordBuilder(21).BaseRecord(20).NonResident(0x80, "\x11\x10\x64", 5000).Finish();
+  WriteAtSector(image_, mftSector + 42, std::vector<uint8_t>(extension.begin(), extension.end()));
+  std::vector<uint8_t> content(8192);
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<uint8_t>(i * 7);
+  WriteAtSector(image_, 2048 + 100, content);
+  EXPECT_EQ(Feed(std::vector<uint8_t>(base.begin(), base.end()), mftSector + 40), kOk);
+
+  engine_.EmitPendingFolders();
+  auto root = Root();
+  ASSERT_EQ(root.size(), 1u);
+  EXPECT_EQ(+root[0].volumeFirstSector, 2048u);
+  EXPECT_EQ(+root[0].fileSize, 5000u);
+  test::TempDir out;
+  ASSERT_EQ(engine_.RecoverItem(&root[0], out / "s.bin", 0), kOk);
+  EXPECT_EQ(test::ReadFile(out / "s.bin"), std::string(content.begin(), content.begin() + 5000));
 }
 
 TEST_F(DeepNtfsFixture, DamagedRecordsAreRefusedWithoutReadingOutside) {

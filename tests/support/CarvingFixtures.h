@@ -1,5 +1,5 @@
 #pragma once
-// Hand-made disks for the carving tests: images held in memory, built from
+// Hand-made disks for the carving and deep-scan tests: images held in memory, built from
 // pieces laid at sector boundaries.
 #include <cstdint>
 #include <memory>
@@ -40,8 +40,10 @@ void PointContext(CarveContext& context, SectorSource& source, uint64_t start);
 
 // The size the first sector of `image` at `start` measures to, through the
 // table's rule for what the sector is; kNoSize when nothing carvable starts.
+// `endsCarvedFile` is the metadata test the driving scan would install.
 constexpr uint64_t kNoSize = UINT64_MAX;
-uint64_t MeasureAt(const std::string& image, uint64_t start, std::string* name = nullptr);
+uint64_t MeasureAt(const std::string& image, uint64_t start, std::string* name = nullptr,
+                   MetadataSectorTest endsCarvedFile = nullptr);
 
 std::string Bytes(std::initializer_list<int> values);
 inline std::string Filler(size_t length, char byte) { return std::string(length, byte); }

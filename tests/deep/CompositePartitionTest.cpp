@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "carving/CompositeFixture.h"
+#include "deep/CompositeFixture.h"
 #include "platform/BlockDevices.h"
 #include "platform/ErrorCodes.h"
 #include "storage/EngineSelection.h"

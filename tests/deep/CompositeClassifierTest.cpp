@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "carving/CompositeClassifier.h"
-#include "carving/CompositeRanges.h"
+#include "deep/CompositeClassifier.h"
+#include "deep/CompositeRanges.h"
 #include "platform/ErrorCodes.h"
 #include "storage/FastExtRecovery.h"
 

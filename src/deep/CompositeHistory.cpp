@@ -1,4 +1,4 @@
-#include "carving/CompositeHistory.h"
+#include "deep/CompositeHistory.h"
 
 #include <cstring>
 #include <filesystem>

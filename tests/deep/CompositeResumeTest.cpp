@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "carving/CompositeFixture.h"
+#include "deep/CompositeFixture.h"
 #include "platform/ErrorCodes.h"
 #include "results/ScanHistory.h"
 #include "support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "carving/ProfessionalRecovery.h"
+#include "deep/ProfessionalRecovery.h"
 #include "storage/EngineFactories.h"
 
 namespace salvora {

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <map>
 
-#include "carving/ProfessionalRecovery.h"
+#include "deep/ProfessionalRecovery.h"
 #include "ntfs/NtfsRunList.h"
 #include "results/ScanResultStore.h"
 

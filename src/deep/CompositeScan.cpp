@@ -3,8 +3,8 @@
 // deep engines, and at the end the position in the saved-scan index.
 #include <algorithm>
 
-#include "carving/CompositeClassifier.h"
-#include "carving/ProfessionalRecovery.h"
+#include "deep/CompositeClassifier.h"
+#include "deep/ProfessionalRecovery.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"

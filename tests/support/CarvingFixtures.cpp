@@ -1,4 +1,4 @@
-#include "carving/CarvingFixtures.h"
+#include "support/CarvingFixtures.h"
 
 #include <cstring>
 
@@ -36,11 +36,13 @@ void PointContext(CarveContext& context, SectorSource& source, uint64_t start) {
   context.cursorSector = start;
 }
 
-uint64_t MeasureAt(const std::string& image, uint64_t start, std::string* name) {
+uint64_t MeasureAt(const std::string& image, uint64_t start, std::string* name,
+                   MetadataSectorTest endsCarvedFile) {
   SectorSource source;
   AttachBytes(source, image);
   CarveContext context;
   PointContext(context, source, start);
+  context.endsCarvedFile = endsCarvedFile;
   std::string sector = image.substr(start * kSector, kSector);
   sector.resize(kSector, '\0');
   CarvedFile found;

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "carving/ProfessionalRecovery.h"
+#include "deep/ProfessionalRecovery.h"
 
 namespace salvora::test {
 

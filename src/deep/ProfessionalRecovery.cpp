@@ -1,10 +1,16 @@
-#include "carving/ProfessionalRecovery.h"
+#include "deep/ProfessionalRecovery.h"
 
+#include "deep/FileSystemMetadata.h"
 #include "platform/ErrorCodes.h"
 #include "results/ScanResultStore.h"
 #include "storage/EngineSelection.h"
 
 namespace salvora {
+
+CProfessionalRecovery::CProfessionalRecovery() {
+  // A carved file ends where the structures of a file system begin.
+  carving_.Context().endsCarvedFile = IsFileSystemMetadataSector;
+}
 
 CProfessionalRecovery::~CProfessionalRecovery() { quick_.reset(); }
 

@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <map>
 
-#include "carving/CompositeFixture.h"
+#include "deep/CompositeFixture.h"
 #include "platform/ErrorCodes.h"
+#include "support/NtfsRecordProbe.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {
@@ -74,6 +75,8 @@ TEST_F(CompositeScanTest, ReformattedNtfsGivesBackFilesWithFoldersByteExact) {
     EXPECT_EQ(found->path, name);
     EXPECT_EQ(found->kind, static_cast<uint32_t>(kDeepNtfs)) << name;
     EXPECT_EQ(RecoveredSha256(*engine, *found, work_.path()), hash) << name;
+    // The size comes from $DATA: ntfs-3g leaves the one in $FILE_NAME at 0.
+    EXPECT_EQ(FileNameSizeOfRecord(image_, found->sector), std::optional<uint64_t>(0)) << name;
   }
   // The merged listing holds the picture once: the carved copy is left out.
   size_t pictures = 0;
@@ -142,6 +145,23 @@ TEST_F(CompositeScanTest, RawImageFilesAreCarvedByteExact) {
     EXPECT_EQ(found->kind, static_cast<uint32_t>(kCarved));
     EXPECT_EQ(RecoveredSha256(*engine, *found, work_.path()), hash) << found->path;
   }
+}
+
+// Carving alone knows no file system; the deep scan makes a carved file end
+// where a file system's structures begin.
+TEST_F(CompositeScanTest, CarvedFileEndsBeforeABootSector) {
+  std::string disk = PseudoRandomBytes(32 * 512, 21);
+  std::string tiff = std::string("II*") + '\0' + std::string(4 * 512 - 4, 'U');
+  std::string boot = std::string("\xEB\x58\x90MSWIN4.1") + std::string(501, '\0');
+  WriteFile(image_, disk + tiff + boot + PseudoRandomBytes(32 * 512, 22));
+
+  auto engine = OpenDeep(image_);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_EQ(RunDeepScan(*engine), kOk);
+  auto files = ListFiles(*engine);
+  const FoundFile* tif = FindBySuffix(files, "32.tif");
+  ASSERT_NE(tif, nullptr);
+  EXPECT_EQ(tif->size, 4u * 512);
 }
 
 // A volume whose quick engine has no usage map (ext) is walked in full.

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "carving/CompositeHistory.h"
-#include "carving/CompositeRanges.h"
 #include "carving/FileTypeRecovery.h"
+#include "deep/CompositeHistory.h"
+#include "deep/CompositeRanges.h"
 #include "fat/ProfessionalFatRecovery.h"
 #include "ntfs/ProfessionalNtfsRecovery.h"
 #include "results/ScanHistory.h"
@@ -24,7 +24,7 @@ namespace salvora {
 
 class CProfessionalRecovery final : public IFileRecoveryParse {
  public:
-  CProfessionalRecovery() = default;
+  CProfessionalRecovery();
   ~CProfessionalRecovery() override;
   CProfessionalRecovery(const CProfessionalRecovery&) = delete;
   CProfessionalRecovery& operator=(const CProfessionalRecovery&) = delete;

@@ -1,4 +1,4 @@
-#include "carving/FatDirectorySector.h"
+#include "deep/FatDirectorySector.h"
 
 #include <cstring>
 

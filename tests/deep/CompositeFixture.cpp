@@ -1,4 +1,4 @@
-#include "carving/CompositeFixture.h"
+#include "deep/CompositeFixture.h"
 
 #include <gtest/gtest.h>
 

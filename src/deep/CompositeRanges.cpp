@@ -1,4 +1,4 @@
-#include "carving/CompositeRanges.h"
+#include "deep/CompositeRanges.h"
 
 namespace salvora {
 

@@ -1,10 +1,10 @@
-// Telling FAT directory sectors from file data, on a volume made by the real
-// tools.
+// Telling file-system structures from file data: FAT directory sectors on a
+// volume made by the real tools, NTFS structures and boot sectors.
 #include <gtest/gtest.h>
 
-#include "carving/CarvingFixtures.h"
-#include "carving/FatDirectorySector.h"
-#include "carving/StopSearch.h"
+#include "deep/FatDirectorySector.h"
+#include "deep/FileSystemMetadata.h"
+#include "support/CarvingFixtures.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {
@@ -62,7 +62,18 @@ TEST_F(FatDirectorySector, EndsACarvedFileBeforeIt) {
   image.Place("II" + Bytes({0x2A, 0x00}) + Filler(5 * 512 - 4, 0x55));
   image.Place(SectorAt(19));
   image.RandomSectors(2, 1);
-  EXPECT_EQ(MeasureAt(image.bytes(), 0), 5u * 512);
+  EXPECT_EQ(MeasureAt(image.bytes(), 0, nullptr, IsFileSystemMetadataSector), 5u * 512);
+}
+
+TEST(MetadataSectors, EndACarvedFileBeforeThem) {
+  for (const std::string& metadata :
+       {"FILE0" + Filler(600, 0x01), Bytes({0xEB, 0x58, 0x90}) + "MSWIN4.1" + Filler(500, 0)}) {
+    ImageBuilder image;
+    image.Place("II" + Bytes({0x2A, 0x00}) + Filler(2 * 512 - 4, 0x55));
+    image.Place(metadata);
+    image.RandomSectors(2, 3);
+    EXPECT_EQ(MeasureAt(image.bytes(), 0, nullptr, IsFileSystemMetadataSector), 2u * 512);
+  }
 }
 
 TEST(MetadataSectors, NtfsStructuresAndBootSectorsAreRecognised) {

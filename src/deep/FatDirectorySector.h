@@ -1,7 +1,7 @@
 #pragma once
 // Does a sector look like a block of FAT directory entries? The deep scan
-// uses it to hand such sectors to the FAT engine, and the stop search to end
-// a carved file before one.
+// uses it to hand such sectors to the FAT engine, and to end a carved file
+// before one.
 #include <cstdint>
 
 namespace salvora {

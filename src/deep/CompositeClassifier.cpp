@@ -1,9 +1,9 @@
-#include "carving/CompositeClassifier.h"
+#include "deep/CompositeClassifier.h"
 
 #include <cstring>
 #include <vector>
 
-#include "carving/FatDirectorySector.h"
+#include "deep/FatDirectorySector.h"
 #include "platform/ErrorCodes.h"
 #include "storage/LittleEndian.h"
 
