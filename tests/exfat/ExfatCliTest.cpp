@@ -46,6 +46,41 @@ TEST_F(ExfatCli, ScansACardAndRebuildsItsDeletedTree) {
     EXPECT_FALSE(std::filesystem::exists(out + "/" + path)) << path;
 }
 
+// In deep mode the quick engine's finds are recovered through the deep
+// scan, under the paths the quick scan gave them.
+TEST_F(ExfatCli, DeepRecoveryKeepsTheQuickFindsAndTheirPaths) {
+  const test::ExfatCard& card = test::ExfatCard::Get(4096);
+  if (!card.skipReason.empty()) GTEST_SKIP() << card.skipReason;
+  std::string out = dir_ / "out", output;
+  EXPECT_NE(Salvora("recover --deep --keep-paths --to " + Quote(out) + " " + Quote(card.image),
+                    &output),
+            kExitUsage)
+      << output;
+  for (const auto& [path, intact] : card.deleted)
+    if (intact) EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
+}
+
+// A camera's format leaves the old folders in free clusters; the deep scan
+// gives the photos back by name below the folders whose sets survive (the
+// old root, and with it DCIM's own set, lies under the new root).
+TEST_F(ExfatCli, DeepRecoveryGivesBackAReformattedCardByName) {
+  const test::ExfatCard& card = test::ExfatCard::Get(32768, true);
+  if (!card.skipReason.empty()) GTEST_SKIP() << card.skipReason;
+  std::string out = dir_ / "out", output;
+  EXPECT_NE(Salvora("recover --deep --keep-paths --to " + Quote(out) + " " + Quote(card.image),
+                    &output),
+            kExitUsage)
+      << output;
+  for (const std::string& path : card.live) {
+    std::string below = path.substr(path.find('/') + 1);
+    if (below.find("IMG_0007") != std::string::npos) continue;  // fragmented: its chain is gone
+    EXPECT_EQ(test::ReadFile(out + "/" + below), card.Original(path)) << below;
+  }
+  EXPECT_EQ(test::ReadFile(out + "/101TRIP/IMG_0101.JPG"),
+            card.Original("DCIM/101TRIP/IMG_0101.JPG"))
+      << "a folder deleted before the format comes back too";
+}
+
 TEST_F(ExfatCli, NamesAndScansAnExfatPartition) {
   std::string missing = test::WhyNoExfatFuse();
   if (!missing.empty()) GTEST_SKIP() << missing;
