@@ -137,13 +137,19 @@ VolumeOutcome ScanVolume(const ScanSource& volume, const std::string& label,
     scanResult = engine.Scan(nullptr);
   }
   bool cancelled = scanResult == kCancelled;
-  if (scanResult != kOk && !cancelled) {
+  // Sectors the disk would not give cost only what they held: the rest of
+  // what the scan found is still listed and recovered.
+  bool unreadable = scanResult == kReadFault;
+  if (scanResult != kOk && !cancelled && !unreadable) {
     std::fprintf(stderr, "salvora: the scan of %s failed: %s\n", label.c_str(),
                  ErrorMessage(scanResult).c_str());
     outcome.exitCode = kExitUsage;
     return outcome;
   }
   if (cancelled) std::fprintf(stderr, "scan cancelled; showing what was found so far\n");
+  if (unreadable)
+    std::fprintf(stderr, "salvora: parts of %s could not be read (%s); showing what was found\n",
+                 label.c_str(), ErrorMessage(scanResult).c_str());
   engine.ListByType(filter, outcome.records);
   if (recover && !cancelled) {
     int64_t failed = RecoverAll(engine, outcome.records, options);
@@ -158,6 +164,7 @@ VolumeOutcome ScanVolume(const ScanSource& volume, const std::string& label,
   } else {
     PrintRecords(engine, outcome.records, options.json);
   }
+  if (unreadable && outcome.exitCode == kExitOk) outcome.exitCode = kExitSomeFailed;
   if (cancelled) outcome.exitCode = kExitCancelled;
   return outcome;
 }

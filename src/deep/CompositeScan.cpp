@@ -63,12 +63,21 @@ int CProfessionalRecovery::Scan(const char*) {
   std::string folder = resumed ? EntryResultFolder(saved_) : history.NewRunFolder();
   bool useFreeMap = false;
   int result = RunQuickScan(resumed ? folder : std::string(), useFreeMap);
+  // A quick scan that met sectors the disk would not give kept what it
+  // found; the walk goes on, and the failure is told at the end.
+  int quickFailure = result == kReadFault ? result : kOk;
+  if (result == kReadFault) result = kOk;
   if (result == kOk) result = PrepareEngines(resumed ? folder : std::string());
   if (result != kOk) {
     if (!resumed) history.UndoNewRunFolder();
     return result;
   }
-  WalkRanges ranges(useFreeMap ? quick_.get() : nullptr, identity_.sectorCount);
+  // A volume is walked as far as the source holds it, however large it
+  // claims to be.
+  uint64_t held = source_.SectorCount() > identity_.firstSector
+                      ? source_.SectorCount() - identity_.firstSector
+                      : 0;
+  WalkRanges ranges(useFreeMap ? quick_.get() : nullptr, std::min(identity_.sectorCount, held));
   walkedFreeSpace_ = useFreeMap;
   result = WalkVolume(ranges);
   // What the walk met is placed even when it was cancelled.
@@ -83,7 +92,16 @@ int CProfessionalRecovery::Scan(const char*) {
   SaveScanPosition(identity_, position_, CarveSkipAtPosition(), folder);
   history.ClearResume();
   resume_ = false;
-  return result;
+  return result != kOk ? result : FirstReadFailure(quickFailure);
+}
+
+// Sectors the disk would not give are passed over by every part of the
+// scan; the first such failure is the scan's result once all is kept.
+int CProfessionalRecovery::FirstReadFailure(int quickFailure) {
+  for (int failure : {quickFailure, source_.FirstFailure(), fat_.Source().FirstFailure(),
+                      ntfs_.Source().FirstFailure()})
+    if (failure != kOk) return failure;
+  return kOk;
 }
 
 // The quick engine runs first; on a resumed scan it reopens its saved store.

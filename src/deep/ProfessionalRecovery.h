@@ -72,6 +72,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse {
   int RunQuickScan(const std::string& folder, bool& useFreeMap);
   int PrepareEngines(const std::string& folder);
   int WalkVolume(WalkRanges& ranges);
+  int FirstReadFailure(int quickFailure);
   int WalkOneRange(const WalkRange& range, Owners& owners, std::vector<uint8_t>& buffer);
   int ReportWalk();
   // Sectors of a carved file still ahead of the walk's position.

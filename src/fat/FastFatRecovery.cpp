@@ -43,6 +43,7 @@ int CFastFatRecovery::ReadBootBlock() {
   sectorCount_ = sectorCount_ * static_cast<uint64_t>(sectorSize_) / layout.bytesPerSector;
   firstSector_ = startByte / layout.bytesPerSector;
   sectorSize_ = static_cast<int>(layout.bytesPerSector);
+  layout.LimitTo(sectorCount_);
   volume_.source = &source_;
   volume_.firstSector = firstSector_;
   volume_.layout = layout;
@@ -62,12 +63,18 @@ int CFastFatRecovery::Scan(const char* savedStoreName) {
   // A volume whose boot sector cannot be used has no tree to walk; the scan
   // finds nothing rather than failing, so that a deep scan that runs this
   // engine first still goes on to look at the sectors themselves.
-  if (!fat_) return ReportScan(100, 0, 0, 0, 0);
+  if (!fat_) {
+    // Unless the disk would not even give the boot sector: that is told.
+    result = ReportScan(100, 0, 0, 0, 0);
+    return result != kOk ? result : source_.FirstFailure();
+  }
   return WalkTree();
 }
 
 // A cancel stops the walk, but the folders above what was found are still
-// written, so that a cancelled scan shows a consistent tree.
+// written, so that a cancelled scan shows a consistent tree. A directory the
+// disk would not give is passed over; the scan keeps what it found and ends
+// with the read's error.
 int CFastFatRecovery::WalkTree() {
   FatDirectoryWalk walk(volume_, *fat_, store_, sourceTag_);
   auto found = [this] { return static_cast<uint64_t>(store_.GetRecordCount()); };
@@ -80,7 +87,8 @@ int CFastFatRecovery::WalkTree() {
   walk.WriteAncestorFolders();
   int flushed = store_.Flush();
   if (result == kOk) result = ReportScan(100, 0, 0, 0, found());
-  return result != kOk ? result : flushed;
+  if (result == kOk) result = flushed;
+  return result != kOk ? result : source_.FirstFailure();
 }
 
 int CFastFatRecovery::BuildUsageMap() {

@@ -84,6 +84,16 @@ uint32_t FatLayout::FatEntryCount() const {
   return static_cast<uint32_t>(std::min<uint64_t>(bits / FatEntryBits(), UINT32_MAX));
 }
 
+void FatLayout::LimitTo(uint64_t readableSectors) {
+  totalSectors = std::min(totalSectors, readableSectors);
+  uint64_t readableFat = readableSectors > fatStart ? readableSectors - fatStart : 0;
+  fatSectors = static_cast<uint32_t>(std::min<uint64_t>(fatSectors, readableFat));
+  // A cluster counts while its first sector is there: its start still reads.
+  uint64_t dataSectors = readableSectors > firstDataSector ? readableSectors - firstDataSector : 0;
+  uint64_t clusters = (dataSectors + sectorsPerCluster - 1) / sectorsPerCluster;
+  clusterCount = static_cast<uint32_t>(std::min<uint64_t>(clusterCount, clusters));
+}
+
 int DeriveFatLayout(const FatBootFields& f, FatLayout& out) {
   if (f.bytesPerSector < 512 || f.bytesPerSector > 4096 ||
       !IsPowerOfTwoUpTo(f.bytesPerSector, 4096) || !IsPowerOfTwoUpTo(f.sectorsPerCluster, 128) ||

@@ -59,6 +59,11 @@ struct FatLayout {
   uint32_t FatEntryBits() const;
   // Number of entries the first FAT can hold (and the engines may read).
   uint32_t FatEntryCount() const;
+  // Keeps the layout to the first `readableSectors` sectors of the volume:
+  // an image cut short, or a boot sector claiming more than the disk has,
+  // then offers no FAT sector and no cluster past the source's end, so that
+  // no walk pays a failed read for every entry the source does not hold.
+  void LimitTo(uint64_t readableSectors);
 };
 
 // 0, or 87 when the fields do not describe a volume that can be walked:

@@ -37,6 +37,7 @@ int FatTable::LoadWindowAt(uint64_t byteOffset) {
   uint32_t sectorSize = Layout().bytesPerSector;
   uint64_t fatSector = byteOffset / sectorSize;
   if (fatSector >= Layout().fatSectors) return kInvalidParameter;
+  if (fatSector == failedSector_) return failedResult_;
   uint32_t capacitySectors = kFatWindowBytes / sectorSize;
   uint64_t sectors = std::min<uint64_t>(capacitySectors, Layout().fatSectors - fatSector);
   window_.resize(sectors * sectorSize);
@@ -44,7 +45,12 @@ int FatTable::LoadWindowAt(uint64_t byteOffset) {
   uint32_t got = 0;
   int result = volume_.Read(Layout().fatStart + fatSector, static_cast<uint32_t>(sectors),
                             window_.data(), got);
-  if (got == 0) return result != kOk ? result : kReadFault;
+  if (got == 0) {
+    failedSector_ = fatSector;
+    failedResult_ = result != kOk ? result : kReadFault;
+    return failedResult_;
+  }
+  failedSector_ = UINT64_MAX;
   windowStartByte_ = fatSector * sectorSize;
   windowBytes_ = static_cast<uint64_t>(got) * sectorSize;
   return kOk;

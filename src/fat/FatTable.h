@@ -44,6 +44,11 @@ class FatTable {
   std::vector<uint8_t> window_;
   uint64_t windowStartByte_ = 0;  // FAT byte offset of window_[0]
   uint64_t windowBytes_ = 0;      // valid bytes in window_
+  // The FAT sector whose read failed last, and how, until another read
+  // succeeds: every entry it holds would ask for it again, and on a dying
+  // disk each attempt can take seconds.
+  uint64_t failedSector_ = UINT64_MAX;
+  int failedResult_ = 0;
 };
 
 }  // namespace salvora

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ErrorCodes.h"
+
 namespace salvora {
 
 void FatUsageMap::Build(FatTable& fat) {
@@ -14,7 +16,9 @@ void FatUsageMap::Build(FatTable& fat) {
   for (uint32_t index = clusterCount_; index < bits_.size() * 8; ++index) MarkUsed(index);
   for (uint32_t cluster = 2; cluster <= layout.MaxCluster(); ++cluster) {
     uint32_t value = 0;
-    if (fat.Entry(cluster, value) != 0 || value == 0) continue;
+    int result = fat.Entry(cluster, value);
+    if (result == kInvalidParameter) break;  // the FAT holds no more entries
+    if (result != kOk || value == 0) continue;
     MarkUsed(cluster - 2);
     if (fat.IsChainPointer(value)) MarkUsed(value - 2);
   }

@@ -52,7 +52,10 @@ int CFastNtfsRecovery::Scan(const char* savedStoreName) {
   if (result == kOk) result = flushed;
   parentCache_.clear();
   if (result != kOk) return result;
-  return ReportScan(100, 0, 0, 0, 0);
+  // What the disk would not give (since the volume was opened) was passed
+  // over; the rest is kept, and the failure told.
+  result = ReportScan(100, 0, 0, 0, 0);
+  return result != kOk ? result : source_.FirstFailure();
 }
 
 int CFastNtfsRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {

@@ -63,15 +63,26 @@ int CFastNtfsRecovery::ScanMftRun(const PlacedRun& run, uint64_t& done, uint64_t
   // a record begins with the next whole one.
   const uint64_t virtualStart = run.vcn * perCluster;
   uint64_t offset = (perRecord - virtualStart % perRecord) % perRecord;
+  // Records passed over after a failed read; it doubles while reads keep
+  // failing, so that a dead stretch of disk costs few reads, not one per
+  // record.
+  uint64_t skip = perRecord;
   while (offset < runSectors) {
     uint64_t sectors = std::min(runSectors - offset, chunkSectors);
     uint32_t got = 0;
     int result = source_.ReadSectors(static_cast<int32_t>(sectors), chunk_.data(),
                                      position + offset, geometry_.bytesPerSector, got);
-    if (result != kOk) return result;
     for (uint64_t i = 0; i + perRecord <= got; i += perRecord) {
       uint64_t recordNumber = (virtualStart + offset + i) / perRecord;
       TakeCandidate(chunk_.data() + i * sectorBytes, recordNumber, position + offset + i);
+    }
+    if (result != kOk) {
+      // The records the disk gave are kept; the pass goes on after the one
+      // it would not give.
+      sectors = std::min<uint64_t>(sectors, got / perRecord * perRecord + skip);
+      skip = std::min<uint64_t>(skip * 2, chunkSectors);
+    } else {
+      skip = perRecord;
     }
     offset += sectors;
     done += sectors;

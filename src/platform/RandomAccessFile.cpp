@@ -38,6 +38,11 @@ class PosixFile final : public RandomAccessFile {
   bool blockDevice_;
 };
 
+OpenedFileWrapper& Wrapper() {
+  static OpenedFileWrapper wrapper;
+  return wrapper;
+}
+
 std::string OpenFailureText(const std::string& path, int err, bool blockDevice) {
   std::string text = "cannot open " + path + ": " + std::strerror(err);
   if ((err == EACCES || err == EPERM) && blockDevice)
@@ -79,7 +84,10 @@ int OpenRandomAccessFile(const std::string& path, std::unique_ptr<RandomAccessFi
     return kInvalidParameter;
   }
   out = std::make_unique<PosixFile>(fd, size, sectorSize, blockDevice);
+  if (Wrapper()) out = Wrapper()(std::move(out));
   return kOk;
 }
+
+void SetOpenedFileWrapper(OpenedFileWrapper wrapper) { Wrapper() = std::move(wrapper); }
 
 }  // namespace salvora

@@ -4,6 +4,7 @@
 // sectors, exactly as a dying disk would.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,5 +28,13 @@ class RandomAccessFile {
 // device and what is missing (for example the permission to read it).
 int OpenRandomAccessFile(const std::string& path, std::unique_ptr<RandomAccessFile>& out,
                          std::string* message = nullptr);
+
+// Wraps every file that OpenRandomAccessFile opens from now on; an empty
+// wrapper stops it. Tests put in place of every source an engine opens a
+// file that fails reads the way a dying disk does, as SQLite's test file
+// system does.
+using OpenedFileWrapper =
+    std::function<std::unique_ptr<RandomAccessFile>(std::unique_ptr<RandomAccessFile>)>;
+void SetOpenedFileWrapper(OpenedFileWrapper wrapper);
 
 }  // namespace salvora

@@ -24,16 +24,20 @@ std::unique_ptr<IFileRecoveryParse> BuildEngine(VolumeClass volumeClass, bool de
 }
 
 // Reads the 16 KiB probe at a byte offset. False (with a reason) when the
-// source is shorter or unreadable.
-bool ReadProbe(RandomAccessFile& file, uint64_t offset, std::vector<uint8_t>& probe,
-               SelectionResult& result) {
+// source is shorter or unreadable. A deep scan needs no probe: a disk whose
+// first sectors fail can still be searched sector by sector, so in deep
+// mode only a source too short to hold a probe ends the selection.
+bool ReadProbe(RandomAccessFile& file, uint64_t offset, bool deepMode,
+               std::vector<uint8_t>& probe, SelectionResult& result) {
   probe.assign(kProbeBytes, 0);
   uint64_t got = 0;
-  if (ReadChunked(file, probe.data(), offset, kProbeBytes, got) != kOk || got < kProbeBytes) {
-    result.error = kReadFault;
-    result.message = "the first 16 KiB of the volume cannot be read";
-    return false;
-  }
+  if (ReadChunked(file, probe.data(), offset, kProbeBytes, got) == kOk && got == kProbeBytes)
+    return true;
+  result.error = kReadFault;
+  result.message = "the first 16 KiB of the volume cannot be read";
+  bool tooShort = file.Size() < offset || file.Size() - offset < kProbeBytes;
+  if (!deepMode || tooShort) return false;
+  probe.assign(kProbeBytes, 0);
   return true;
 }
 
@@ -61,7 +65,8 @@ SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint
   result.error = OpenRandomAccessFile(path, file, &result.message);
   if (result.error != kOk) return result;
   std::vector<uint8_t> probe;
-  if (!ReadProbe(*file, firstSector * file->LogicalSectorSize(), probe, result)) return result;
+  if (!ReadProbe(*file, firstSector * file->LogicalSectorSize(), deepMode, probe, result))
+    return result;
   result.volumeClass = ClassifyVolume(probe.data(), probe.size());
   result.engine = BuildEngine(result.volumeClass, deepMode);
   if (result.engine) result.engine->OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
@@ -75,7 +80,7 @@ SelectionResult CreateImageEngine(const std::string& imagePath, uint16_t sourceT
   result.error = OpenRandomAccessFile(imagePath, file, &result.message);
   if (result.error != kOk) return result;
   std::vector<uint8_t> probe;
-  if (!ReadProbe(*file, 0, probe, result)) return result;
+  if (!ReadProbe(*file, 0, deepMode, probe, result)) return result;
   result.volumeClass = ClassifyVolume(probe.data(), probe.size());
   result.engine = BuildEngine(result.volumeClass, deepMode);
   if (result.engine) result.engine->OpenImage(imagePath, sourceTag);

@@ -56,6 +56,7 @@ int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector,
   uint64_t got = 0;
   int result = ReadChunked(*file_, buffer, offset, wanted, got);
   sectorsRead = static_cast<uint32_t>(got / static_cast<uint64_t>(sectorSize));
+  if (result != kOk && firstFailure_ == kOk) firstFailure_ = result;
   return result;
 }
 

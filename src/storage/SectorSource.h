@@ -33,6 +33,11 @@ class SectorSource {
   int ReadSectors(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
                   uint32_t& sectorsRead);
 
+  // The first read the device failed (30), 0 when none did. Scans go on
+  // past sectors the disk will not give and end with this, so that what
+  // they found is kept and the failure still told.
+  int FirstFailure() const { return firstFailure_; }
+
   bool IsOpen() const { return file_ != nullptr; }
   uint64_t SectorCount() const { return sectorCount_; }
   // Logical sector size of the device (512 for image files).
@@ -42,6 +47,7 @@ class SectorSource {
  private:
   std::unique_ptr<RandomAccessFile> file_;
   uint64_t sectorCount_ = 0;
+  int firstFailure_ = 0;
 };
 
 // Largest single read or write: callers may ask for long runs while each

@@ -1,5 +1,6 @@
 #include "storage/StoreEngine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <set>
@@ -85,8 +86,13 @@ int StoreEngine::OpenDiskSource(uint32_t diskNumber, uint64_t firstSector, uint6
   sectorCount_ = sectorCount;
   sourceTag_ = sourceTag;
   int result = source_.OpenDisk(diskNumber);
-  if (result == kOk) sectorSize_ = static_cast<int>(source_.DeviceSectorSize());
-  return result;
+  if (result != kOk) return result;
+  sectorSize_ = static_cast<int>(source_.DeviceSectorSize());
+  // A partition entry may claim more than the disk holds; the volume ends
+  // where the disk does.
+  uint64_t onDisk = source_.SectorCount() > firstSector ? source_.SectorCount() - firstSector : 0;
+  sectorCount_ = std::min(sectorCount, onDisk);
+  return kOk;
 }
 
 int StoreEngine::OpenImageSource(const std::string& imagePath, uint16_t sourceTag) {

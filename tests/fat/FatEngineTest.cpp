@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "fat/FatFileCopy.h"
 #include "fat/FatScanProgress.h"
 #include "fat/FatTable.h"
 #include "fat/FatTestImage.h"
 #include "platform/ErrorCodes.h"
+#include "support/ReadFaults.h"
 
 namespace salvora {
 namespace {
@@ -346,6 +348,32 @@ TEST_F(HostileFat, AbsurdBootValuesAreRefusedWithoutReadingAnything) {
     uint64_t sector = 5, count = 9;
     EXPECT_EQ(engine->NextFreeRange(sector, count), 0);
     EXPECT_EQ(sector, 5u);
+  }
+}
+
+// Imaging that stopped early leaves an image of a large volume that ends
+// inside its data: the engine finds and copies what is there, its free space
+// ends with the image, and the FAT costs one read however large the volume.
+TEST_F(HostileFat, ATruncatedImageIsReadAsFarAsItGoes) {
+  auto live = test::ClusterRuns(image, "A/LIVE.BIN");
+  uint64_t endSector = layout.ClusterSector(live.back().second + 1);
+  ASSERT_EQ(::truncate(image.c_str(), static_cast<off_t>(endSector * layout.bytesPerSector)), 0);
+  test::ReadFaults counted;
+  test::EngineOnImage engine(image);
+  ASSERT_EQ(engine->Scan(nullptr), 0);
+  auto found = engine.FoundFiles();
+  ASSERT_TRUE(found.count("a/b/!one.bin"));
+  ASSERT_EQ(engine->RecoverItem(&found["a/b/!one.bin"], dir / "gone", 0), 0);
+  EXPECT_TRUE(test::ReadFile(dir / "gone") == content);
+  uint64_t before = counted.Reads();
+  ASSERT_EQ(engine->BuildUsageMap(), 0);
+  uint64_t fatBytes = uint64_t{layout.fatSectors} * layout.bytesPerSector;
+  EXPECT_LE(counted.Reads() - before, fatBytes / kTransferChunkBytes + 1) << "one FAT window";
+  uint64_t sector = 0, count = 0;
+  for (int ranges = 0; engine->NextFreeRange(sector, count) == 1 && count > 0; ++ranges) {
+    ASSERT_LT(ranges, 1000);
+    EXPECT_LE(sector + count, endSector);
+    sector += count;
   }
 }
 

@@ -114,6 +114,33 @@ TEST(FatBootSector, ClusterCountIsBoundByWhatTheFatCanHold) {
   EXPECT_FALSE(layout.IsDataCluster(128));
 }
 
+// The boot sector of the fuzzer's timeout: 4 billion sectors and a FAT of
+// millions of sectors, on an image of 512 sectors.
+TEST(FatBootSector, LayoutIsKeptToWhatTheSourceHolds) {
+  std::vector<uint8_t> s = Fat32BootSector();
+  Put32(&s[32], 0xFFFFFFFF);
+  Put32(&s[36], 2900000);
+  FatLayout layout;
+  ASSERT_TRUE(RecognizeFatBootSector(s.data(), s.size(), layout));
+  ASSERT_GT(layout.clusterCount, 100000000u);
+  FatLayout claimed = layout;
+
+  layout.LimitTo(512);
+  EXPECT_EQ(layout.fatSectors, 512 - layout.fatStart) << "the FAT as far as the image goes";
+  EXPECT_EQ(layout.clusterCount, 0u) << "no data cluster is on the image";
+  EXPECT_EQ(layout.totalSectors, 512u);
+
+  FatLayout partial = claimed;
+  partial.LimitTo(partial.firstDataSector + 8 * partial.sectorsPerCluster + 1);
+  EXPECT_EQ(partial.fatSectors, claimed.fatSectors);
+  EXPECT_EQ(partial.clusterCount, 9u) << "a cluster counts while its start is there";
+
+  FatLayout whole = claimed;
+  whole.LimitTo(UINT64_MAX);
+  EXPECT_EQ(whole.clusterCount, claimed.clusterCount);
+  EXPECT_EQ(whole.fatSectors, claimed.fatSectors);
+}
+
 // A 32-byte entry built field by field.
 struct EntryBuilder {
   uint8_t bytes[32] = {};
