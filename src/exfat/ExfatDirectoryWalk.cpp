@@ -109,9 +109,10 @@ void ExfatDirectoryWalk::AddFolder(const Folder& parent, uint32_t parentCluster,
   if (!volume_.layout.IsDataCluster(cluster) || folders_.count(cluster)) return;
   Folder folder;
   folder.deleted = set.deleted || parent.deleted;
-  // A deleted folder whose cluster is taken again must not keep the live
-  // folder that took it from being walked.
-  if (folder.deleted && ClusterTaken(bitmap_, cluster)) return;
+  // A deleted folder whose cluster is taken again holds other entries now,
+  // and must not keep the live folder that took it from being walked.
+  // Without the bitmap nothing tells, so no deleted folder is trusted.
+  if (folder.deleted && (!bitmap_ || ClusterTaken(bitmap_, cluster))) return;
   folder.record = BaseRecord(set);
   folder.record.isFolder = 1;
   folder.record.isDeleted = folder.deleted ? 1 : 0;

@@ -5,7 +5,8 @@
 // folders on the way to them. exFAT folders carry no "." entry that would
 // say whether a cluster still holds them, so a deleted folder is walked
 // only while the allocation bitmap shows its first cluster free: once
-// something else took it, its entries are gone. Each folder is walked once,
+// something else took it, its entries are gone (and on a volume whose
+// bitmap cannot be read, deleted folders are not walked at all). Each folder is walked once,
 // so loops between folders end.
 #include <cstdint>
 #include <deque>
@@ -30,7 +31,7 @@ constexpr uint64_t kMaxExfatDirectoryBytes = 256ull << 20;
 
 class ExfatDirectoryWalk {
  public:
-  // `bitmap` may be null or empty when the volume's bitmap is unreadable.
+  // `bitmap` is null when the volume's bitmap cannot be read.
   ExfatDirectoryWalk(const FatVolumeReader& volume, FatTable& fat, const ClusterUsageMap* bitmap,
                      ScanResultStore& store, uint16_t sourceTag);
 

@@ -5,6 +5,7 @@
 
 #include "exfat/ExfatBitmap.h"
 #include "exfat/ExfatBootSector.h"
+#include "exfat/ExfatFileCopy.h"
 #include "platform/ErrorCodes.h"
 #include "storage/VolumeClass.h"
 
@@ -15,6 +16,7 @@ int ExfatVolume::Open(SectorSource& source, uint64_t firstSector, uint64_t secto
   fat_.reset();
   bitmap_ = ClusterUsageMap();
   bitmapTried_ = false;
+  bitmapResult_ = kOk;
   callerSectorBytes_ = callerSectorBytes;
   callerSectorCount_ = sectorCount;
   std::vector<uint8_t> area(kExfatBootAreaBytes);
@@ -49,7 +51,8 @@ const ClusterUsageMap* ExfatVolume::Bitmap() {
   if (!bitmapTried_ && fat_) {
     bitmapTried_ = true;
     std::vector<uint8_t> bits;
-    if (ReadExfatBitmap(reader_, *fat_, bits) == kOk) {
+    bitmapResult_ = ReadExfatBitmap(reader_, *fat_, bits);
+    if (bitmapResult_ == kOk) {
       const FatLayout& layout = Layout();
       uint64_t heapBytes = layout.firstDataSector * layout.bytesPerSector;
       uint32_t clusterSectors = std::max(1u, layout.ClusterBytes() / callerSectorBytes_);
@@ -58,6 +61,14 @@ const ClusterUsageMap* ExfatVolume::Bitmap() {
     }
   }
   return bitmap_.Empty() ? nullptr : &bitmap_;
+}
+
+int ExfatVolume::CopyFile(const FoundRecord& record, DataSink& sink) {
+  if (!fat_) return kInvalidParameter;
+  const ClusterUsageMap* bitmap = Bitmap();
+  int result = CopyExfatFile(reader_, *fat_, bitmap, record, sink);
+  if (result != kOk || bitmap) return result;
+  return bitmapResult_ == kInvalidParameter ? kFileCorrupt : bitmapResult_;
 }
 
 bool ExfatVolume::FreeRangesUsable() {

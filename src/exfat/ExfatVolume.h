@@ -9,6 +9,8 @@
 #include "fat/FatTable.h"
 #include "fat/FatVolumeReader.h"
 #include "ntfs/ClusterUsageMap.h"
+#include "results/FoundRecord.h"
+#include "storage/DataSink.h"
 #include "storage/SectorSource.h"
 
 namespace salvora {
@@ -36,6 +38,12 @@ class ExfatVolume {
   // Whether those free ranges can be expressed in the caller's sectors.
   bool FreeRangesUsable();
 
+  // Copies a found file out of the volume. Without the bitmap nothing tells
+  // which clusters other data took since, so such a copy is made but ends
+  // with the reason the bitmap is missing (30 when the disk would not give
+  // it): a file that may hold foreign bytes is never passed as whole.
+  int CopyFile(const FoundRecord& record, DataSink& sink);
+
  private:
   FatVolumeReader reader_;
   std::unique_ptr<FatTable> fat_;
@@ -44,6 +52,7 @@ class ExfatVolume {
   uint64_t callerSectorCount_ = 0;
   ClusterUsageMap bitmap_;
   bool bitmapTried_ = false;
+  int bitmapResult_ = 0;
 };
 
 }  // namespace salvora

@@ -1,7 +1,6 @@
 #include "exfat/FastExfatRecovery.h"
 
 #include "exfat/ExfatDirectoryWalk.h"
-#include "exfat/ExfatFileCopy.h"
 #include "fat/FatScanProgress.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -47,12 +46,18 @@ int CFastExfatRecovery::Scan(const char* savedStoreName) {
   // A volume whose boot region cannot be used has no tree to walk; the scan
   // finds nothing rather than failing, so that a deep scan that runs this
   // engine first still goes on to look at the sectors themselves.
-  if (!volume_.IsOpen()) return ReportScan(100, 0, 0, 0, 0);
+  if (!volume_.IsOpen()) {
+    // Unless the disk would not even give the boot region: that is told.
+    result = ReportScan(100, 0, 0, 0, 0);
+    return result != kOk ? result : source_.FirstFailure();
+  }
   return WalkTree();
 }
 
 // A cancel stops the walk, but the folders above what was found are still
-// written, so that a cancelled scan shows a consistent tree.
+// written, so that a cancelled scan shows a consistent tree. A folder the
+// disk would not give is passed over; the scan keeps what it found and ends
+// with the read's error.
 int CFastExfatRecovery::WalkTree() {
   ExfatDirectoryWalk walk(volume_.Reader(), volume_.Fat(), volume_.Bitmap(), store_, sourceTag_);
   auto found = [this] { return static_cast<uint64_t>(store_.GetRecordCount()); };
@@ -65,7 +70,8 @@ int CFastExfatRecovery::WalkTree() {
   walk.WriteAncestorFolders();
   int flushed = store_.Flush();
   if (result == kOk) result = ReportScan(100, 0, 0, 0, found());
-  return result != kOk ? result : flushed;
+  if (result == kOk) result = flushed;
+  return result != kOk ? result : source_.FirstFailure();
 }
 
 int CFastExfatRecovery::BuildUsageMap() {
@@ -79,8 +85,7 @@ int CFastExfatRecovery::NextFreeRange(uint64_t& sector, uint64_t& count) {
 }
 
 int CFastExfatRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
-  if (!volume_.IsOpen()) return kInvalidParameter;
-  return CopyExfatFile(volume_.Reader(), volume_.Fat(), volume_.Bitmap(), record, sink);
+  return volume_.CopyFile(record, sink);
 }
 
 }  // namespace salvora

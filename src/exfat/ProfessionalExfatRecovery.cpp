@@ -1,6 +1,5 @@
 #include "exfat/ProfessionalExfatRecovery.h"
 
-#include "exfat/ExfatFileCopy.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
 
@@ -74,7 +73,7 @@ int CProfessionalExfatRecovery::CopyFileData(const FoundRecord& record, DataSink
   if (!volume_.IsOpen() &&
       volume_.Open(source_, firstSector_, sectorCount_, static_cast<uint32_t>(sectorSize_)) != kOk)
     return kInvalidParameter;
-  return CopyExfatFile(volume_.Reader(), volume_.Fat(), volume_.Bitmap(), record, sink);
+  return volume_.CopyFile(record, sink);
 }
 
 }  // namespace salvora
