@@ -1,7 +1,10 @@
 #include "platform/VolumeProbe.h"
 
 #include <blkid/blkid.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace salvora {
@@ -26,21 +29,26 @@ std::string FileSystemName(const std::string& type, const std::string& version) 
 
 bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
 
+// Type, label and version of the file system the probe sees.
+void ReadFileSystem(blkid_probe probe, VolumeFacts& out) {
+  blkid_probe_enable_superblocks(probe, 1);
+  blkid_probe_set_superblocks_flags(probe,
+                                    BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_VERSION);
+  if (blkid_do_safeprobe(probe) == 0) {
+    out.fileSystemName = FileSystemName(LookUp(probe, "TYPE"), LookUp(probe, "VERSION"));
+    out.label = LookUp(probe, "LABEL");
+  }
+}
+
 }  // namespace
 
 bool ProbeVolume(const std::string& devicePath, VolumeFacts& out) {
   out = VolumeFacts();
   blkid_probe probe = blkid_new_probe_from_filename(devicePath.c_str());
   if (!probe) return false;
-  blkid_probe_enable_superblocks(probe, 1);
-  blkid_probe_set_superblocks_flags(probe,
-                                    BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_VERSION);
   blkid_probe_enable_partitions(probe, 1);
   blkid_probe_set_partitions_flags(probe, BLKID_PARTS_ENTRY_DETAILS);
-  if (blkid_do_safeprobe(probe) == 0) {
-    out.fileSystemName = FileSystemName(LookUp(probe, "TYPE"), LookUp(probe, "VERSION"));
-    out.label = LookUp(probe, "LABEL");
-  }
+  ReadFileSystem(probe, out);
   std::string scheme = LookUp(probe, "PART_ENTRY_SCHEME");
   if (scheme == "dos") {
     unsigned long type = std::strtoul(LookUp(probe, "PART_ENTRY_TYPE").c_str(), nullptr, 16);
@@ -49,6 +57,21 @@ bool ProbeVolume(const std::string& devicePath, VolumeFacts& out) {
   }
   blkid_free_probe(probe);
   return true;
+}
+
+bool ProbeVolumeAt(const std::string& path, uint64_t offsetBytes, uint64_t lengthBytes,
+                   VolumeFacts& out) {
+  out = VolumeFacts();
+  if (offsetBytes > INT64_MAX || lengthBytes > INT64_MAX) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  blkid_probe probe = blkid_new_probe();
+  bool placed = probe && blkid_probe_set_device(probe, fd, static_cast<blkid_loff_t>(offsetBytes),
+                                                static_cast<blkid_loff_t>(lengthBytes)) == 0;
+  if (placed) ReadFileSystem(probe, out);
+  if (probe) blkid_free_probe(probe);
+  ::close(fd);
+  return placed;
 }
 
 }  // namespace salvora

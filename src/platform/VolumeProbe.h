@@ -15,5 +15,9 @@ struct VolumeFacts {
 
 // False when the device cannot be opened (no permission, medium gone).
 bool ProbeVolume(const std::string& devicePath, VolumeFacts& out);
+// The same for the `lengthBytes` bytes at `offsetBytes` of a file: a
+// partition inside an image of a whole disk. Table facts stay empty.
+bool ProbeVolumeAt(const std::string& path, uint64_t offsetBytes, uint64_t lengthBytes,
+                   VolumeFacts& out);
 
 }  // namespace salvora

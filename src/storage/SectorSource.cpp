@@ -4,12 +4,13 @@
 
 #include "platform/BlockDevices.h"
 #include "platform/ErrorCodes.h"
+#include "storage/ImageDisks.h"
 
 namespace salvora {
 
 int SectorSource::OpenDisk(uint32_t diskNumber, std::string* message) {
   std::string path;
-  if (!DiskDevicePath(diskNumber, path)) {
+  if (!DiskNumberPath(diskNumber, path)) {
     if (message) *message = "there is no disk number " + std::to_string(diskNumber);
     return kFileNotFound;
   }
@@ -44,8 +45,8 @@ void SectorSource::Close() {
   sectorCount_ = 0;
 }
 
-int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector,
-                              int32_t sectorSize, uint32_t& sectorsRead) {
+int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
+                              uint32_t& sectorsRead) {
   if (!file_ || count < 0 || sectorSize <= 0 || firstSector > sectorCount_ ||
       static_cast<uint64_t>(count) > sectorCount_ - firstSector)
     return kInvalidParameter;
