@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "exfat/FastExfatRecovery.h"
 #include "QuickEngineRun.h"
+#include "exfat/FastExfatRecovery.h"
 #include "storage/VolumeClass.h"
 
 namespace {
@@ -26,7 +26,9 @@ size_t ClusterOffset(uint32_t cluster) { return (kHeapOffset + cluster - 2) * kS
 
 void WriteBootRegion(uint8_t* region) {
   uint8_t* s = region;
-  std::memcpy(s, "\xEB\x76\x90" "EXFAT   ", 11);
+  const uint8_t jump[] = {0xEB, 0x76, 0x90};
+  std::memcpy(s, jump, sizeof jump);
+  std::memcpy(s + 3, "EXFAT   ", 8);
   Put32(s + 72, kVolumeSectors);
   Put32(s + 80, kFatOffset);
   Put32(s + 84, kFatLength);

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "fat/FastFatRecovery.h"
 #include "QuickEngineRun.h"
+#include "fat/FastFatRecovery.h"
 
 namespace {
 

@@ -56,8 +56,8 @@ int ReadExfatBitmap(const FatVolumeReader& volume, FatTable& fat, std::vector<ui
     uint32_t sectors = static_cast<uint32_t>(std::min<uint64_t>(layout.sectorsPerCluster, left));
     uint32_t got = 0;
     result = volume.Read(layout.ClusterSector(cluster), sectors, unit.data(), got);
-    uint64_t bytes = std::min<uint64_t>(static_cast<uint64_t>(got) * layout.bytesPerSector,
-                                        wanted - done);
+    uint64_t bytes =
+        std::min<uint64_t>(static_cast<uint64_t>(got) * layout.bytesPerSector, wanted - done);
     // Bits past the last cluster stay set whatever the file says.
     for (uint64_t i = 0; i < bytes; ++i) bits[done + i] |= unit[i];
     done += bytes;

@@ -124,9 +124,10 @@ void ExfatDeepTree::Write(const FatVolumeReader& volume, ScanResultStore& store,
     slot->fileSize = file.set.stream.dataLength;
     slot->entrySector = file.streamSector;
     SetRecordName(slot->name, file.set.name.data(), file.set.name.size());
-    slot->contentOk = file.set.stream.dataLength == 0
-                          ? 1
-                          : static_cast<uint32_t>(probe.ContentCheck(file.set.name, slot->firstCluster));
+    slot->contentOk =
+        file.set.stream.dataLength == 0
+            ? 1
+            : static_cast<uint32_t>(probe.ContentCheck(file.set.name, slot->firstCluster));
     uint32_t parentCluster = parent >= 0 ? found_[parent].set.stream.firstCluster : 0;
     store.AddRelation(parentCluster, parentDepth, slot->recordNo, slot->firstCluster, nullptr);
     for (int up = parent; up >= 0 && !found_[up].aboveAFile; up = found_[up].parent) {

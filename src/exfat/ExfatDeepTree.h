@@ -33,7 +33,7 @@ class ExfatDeepTree {
   struct Found {
     ExfatEntrySet set;
     uint64_t streamSector = 0;
-    int parent = -1;  // index of the folder it lies in
+    int parent = -1;     // index of the folder it lies in
     uint32_t depth = 0;  // folders: levels below the top, once known
     bool aboveAFile = false;
   };

@@ -63,7 +63,8 @@ void ExfatDirectoryWalk::WalkFolder(uint32_t cluster) {
 bool ExfatDirectoryWalk::ReadPiece(uint32_t cluster, uint64_t bytes,
                                    const ExfatSlotWindow::SetHandler& onSet) {
   const FatLayout& layout = volume_.layout;
-  uint32_t sectors = static_cast<uint32_t>((bytes + layout.bytesPerSector - 1) / layout.bytesPerSector);
+  uint32_t sectors =
+      static_cast<uint32_t>((bytes + layout.bytesPerSector - 1) / layout.bytesPerSector);
   uint64_t sector = layout.ClusterSector(cluster);
   uint32_t got = 0;
   volume_.Read(sector, sectors, unit_.data(), got);
@@ -72,8 +73,8 @@ bool ExfatDirectoryWalk::ReadPiece(uint32_t cluster, uint64_t bytes,
   return window_.Drain(false, onSet) && got == sectors;
 }
 
-void ExfatDirectoryWalk::HandleSet(const Folder& folder, uint32_t cluster,
-                                   const ExfatEntrySet& set, uint64_t streamSector) {
+void ExfatDirectoryWalk::HandleSet(const Folder& folder, uint32_t cluster, const ExfatEntrySet& set,
+                                   uint64_t streamSector) {
   if (set.isDirectory) {
     AddFolder(folder, cluster, set);
   } else if ((set.deleted || folder.deleted) && PlausibleData(set.stream)) {
@@ -129,9 +130,10 @@ void ExfatDirectoryWalk::RecordFile(const Folder& parent, uint32_t parentCluster
   record.isDeleted = 1;
   record.fileSize = set.stream.dataLength;
   record.entrySector = streamSector;
-  record.contentOk = set.stream.dataLength == 0
-                         ? 1
-                         : static_cast<uint32_t>(probe_.ContentCheck(set.name, record.firstCluster));
+  record.contentOk =
+      set.stream.dataLength == 0
+          ? 1
+          : static_cast<uint32_t>(probe_.ContentCheck(set.name, record.firstCluster));
   FoundRecord* slot = store_.AppendRecord();
   if (!slot) return;
   record.recordNo = store_.GetRecordCount();

@@ -21,7 +21,8 @@ ExfatStream StreamOfRecord(const FatVolumeReader& volume, const FoundRecord& rec
   absolute.firstSector = 0;
   uint32_t got = 0;
   absolute.Read(record.entrySector, 1, sector.data(), got);
-  if (got == 1) FindStreamEntry(sector.data(), sector.size(), record.firstCluster, record.fileSize, stream);
+  if (got == 1)
+    FindStreamEntry(sector.data(), sector.size(), record.firstCluster, record.fileSize, stream);
   return stream;
 }
 
@@ -29,7 +30,10 @@ class ClusterCopy {
  public:
   ClusterCopy(const FatVolumeReader& volume, const FoundRecord& record, const ExfatStream& stream,
               DataSink& sink)
-      : volume_(volume), record_(record), stream_(stream), sink_(sink),
+      : volume_(volume),
+        record_(record),
+        stream_(stream),
+        sink_(sink),
         buffer_(record.clusterBytes) {
     volume_.firstSector = record.volumeFirstSector;
   }

@@ -35,7 +35,8 @@ bool ExfatSlotWindow::Drain(bool final, const SetHandler& onSet) {
     }
   }
   if (ended_ || final) slot = count;
-  bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(slot * kExfatSlotBytes));
+  bytes_.erase(bytes_.begin(),
+               bytes_.begin() + static_cast<std::ptrdiff_t>(slot * kExfatSlotBytes));
   sectors_.erase(sectors_.begin(), sectors_.begin() + static_cast<std::ptrdiff_t>(slot));
   return !ended_;
 }

@@ -62,7 +62,8 @@ HandCard::HandCard(const TempDir& dir, uint32_t clusterBytes, const std::string&
     ++rootSlots_;
   }
   std::string bits = ReadImage(image_, ClusterOffset(bitmapCluster_), 64);
-  for (firstFree_ = 2; static_cast<uint8_t>(bits[(firstFree_ - 2) / 8]) >> ((firstFree_ - 2) % 8) & 1;)
+  for (firstFree_ = 2;
+       static_cast<uint8_t>(bits[(firstFree_ - 2) / 8]) >> ((firstFree_ - 2) % 8) & 1;)
     ++firstFree_;
   ok_ = bitmapCluster_ != 0;
 }

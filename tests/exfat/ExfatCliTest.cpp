@@ -36,9 +36,9 @@ TEST_F(ExfatCli, ScansACardAndRebuildsItsDeletedTree) {
 
   std::string out = dir_ / "out";
   // The video whose start other data took is reported: not everything came.
-  EXPECT_EQ(Salvora("recover --quick --keep-paths --to " + Quote(out) + " " + Quote(card.image),
-                    &output),
-            kExitSomeFailed)
+  EXPECT_EQ(
+      Salvora("recover --quick --keep-paths --to " + Quote(out) + " " + Quote(card.image), &output),
+      kExitSomeFailed)
       << output;
   for (const auto& [path, intact] : card.deleted)
     if (intact) EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
@@ -52,9 +52,9 @@ TEST_F(ExfatCli, DeepRecoveryKeepsTheQuickFindsAndTheirPaths) {
   const test::ExfatCard& card = test::ExfatCard::Get(4096);
   if (!card.skipReason.empty()) GTEST_SKIP() << card.skipReason;
   std::string out = dir_ / "out", output;
-  EXPECT_NE(Salvora("recover --deep --keep-paths --to " + Quote(out) + " " + Quote(card.image),
-                    &output),
-            kExitUsage)
+  EXPECT_NE(
+      Salvora("recover --deep --keep-paths --to " + Quote(out) + " " + Quote(card.image), &output),
+      kExitUsage)
       << output;
   for (const auto& [path, intact] : card.deleted)
     if (intact) EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
@@ -67,9 +67,9 @@ TEST_F(ExfatCli, DeepRecoveryGivesBackAReformattedCardByName) {
   const test::ExfatCard& card = test::ExfatCard::Get(32768, true);
   if (!card.skipReason.empty()) GTEST_SKIP() << card.skipReason;
   std::string out = dir_ / "out", output;
-  EXPECT_NE(Salvora("recover --deep --keep-paths --to " + Quote(out) + " " + Quote(card.image),
-                    &output),
-            kExitUsage)
+  EXPECT_NE(
+      Salvora("recover --deep --keep-paths --to " + Quote(out) + " " + Quote(card.image), &output),
+      kExitUsage)
       << output;
   for (const std::string& path : card.live) {
     std::string below = path.substr(path.find('/') + 1);
@@ -109,9 +109,9 @@ TEST_F(ExfatCli, NamesAndScansAnExfatPartition) {
   EXPECT_NE(output.find("class:        exFAT"), std::string::npos) << output;
 
   std::string out = dir_ / "out";
-  ASSERT_EQ(Salvora("recover --quick --keep-paths --to " + Quote(out) + " " + Quote(partition),
-                    &output),
-            kExitOk)
+  ASSERT_EQ(
+      Salvora("recover --quick --keep-paths --to " + Quote(out) + " " + Quote(partition), &output),
+      kExitOk)
       << output;
   EXPECT_EQ(test::ReadFile(out + "/holiday.raw"), photo);
 }

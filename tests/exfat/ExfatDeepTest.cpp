@@ -21,7 +21,8 @@ void Sweep(CProfessionalExfatRecovery& engine, const std::string& image) {
   std::string card = test::ReadFile(image);
   for (size_t at = 0; at + 512 <= card.size(); at += 512) {
     auto* sector = reinterpret_cast<const uint8_t*>(card.data() + at);
-    if (LooksLikeExfatDirectorySector(sector, 512)) engine.ProcessDirectoryEntries(sector, at / 512);
+    if (LooksLikeExfatDirectorySector(sector, 512))
+      engine.ProcessDirectoryEntries(sector, at / 512);
   }
 }
 

@@ -102,8 +102,8 @@ TEST(ExfatEntrySet, FindsTheStreamEntryOfARecordAgain) {
 }
 
 // 2026-12-06 13:05:08.37 as exFAT stamps it.
-constexpr uint32_t kStamp = ((2026 - 1980) << 25) | (12 << 21) | (6 << 16) | (13 << 11) |
-                            (5 << 5) | (8 / 2);
+constexpr uint32_t kStamp =
+    ((2026 - 1980) << 25) | (12 << 21) | (6 << 16) | (13 << 11) | (5 << 5) | (8 / 2);
 
 TEST(ExfatEntrySet, TimesCarryHundredthsAndTheirUtcOffset) {
   uint64_t local = FileTimeFromCalendar(2026, 12, 6, 13, 5, 8, 3700000);
@@ -111,7 +111,8 @@ TEST(ExfatEntrySet, TimesCarryHundredthsAndTheirUtcOffset) {
   EXPECT_EQ(ExfatTimeToFileTime(kStamp, 37, 0x84), local - 36000000000ull) << "UTC+1";
   // UTC-5: -20 quarter hours in seven bits.
   EXPECT_EQ(ExfatTimeToFileTime(kStamp, 37, 0x80 | (0x80 - 20)), local + 5 * 36000000000ull);
-  EXPECT_EQ(ExfatTimeToFileTime(kStamp, 137, 0), FileTimeFromCalendar(2026, 12, 6, 13, 5, 9, 3700000));
+  EXPECT_EQ(ExfatTimeToFileTime(kStamp, 137, 0),
+            FileTimeFromCalendar(2026, 12, 6, 13, 5, 9, 3700000));
   EXPECT_EQ(ExfatTimeToFileTime(0, 0, 0x84), 0u) << "an impossible date stays 0";
 
   SetSpec spec;

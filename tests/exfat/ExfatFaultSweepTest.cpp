@@ -37,9 +37,10 @@ class ExfatFaultSweep : public ::testing::Test {
     card_->WriteCluster(a + 1, photo);
     card_->WriteCluster(a + 4, test::PseudoRandomBytes(3 * bytes, 2));
     card_->WriteCluster(a + 8, test::PseudoRandomBytes(bytes, 3));
-    std::string folder = EntrySetBytes(Set(u"IMG_0001.JPG", {true, a + 1, 3ull * bytes, 3ull * bytes}, true)) +
-                         EntrySetBytes(Set(u"fragmented.bin", {false, a + 4, 2ull * bytes, 2ull * bytes}, true)) +
-                         EntrySetBytes(Set(u"keep.bin", {true, a + 5, bytes, bytes}, false));
+    std::string folder =
+        EntrySetBytes(Set(u"IMG_0001.JPG", {true, a + 1, 3ull * bytes, 3ull * bytes}, true)) +
+        EntrySetBytes(Set(u"fragmented.bin", {false, a + 4, 2ull * bytes, 2ull * bytes}, true)) +
+        EntrySetBytes(Set(u"keep.bin", {true, a + 5, bytes, bytes}, false));
     card_->WriteCluster(a, folder);
     card_->WriteCluster(a + 7, EntrySetBytes(Set(u"old notes.txt", {true, a + 8, 900, 900}, true)));
     card_->AddToRoot(EntrySetBytes(Set(u"DCIM", {true, a, bytes, bytes}, false, 0x10)) +

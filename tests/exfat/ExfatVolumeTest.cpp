@@ -67,8 +67,8 @@ TEST_F(ExfatVolume, ClassifiesTheCardAndFallsBackToTheBackupBootRegion) {
   EXPECT_EQ(Classify(), VolumeClass::kExfat) << "the backup region is whole";
   std::string probe = test::ReadImage(card_->image(), 0, kProbeBytes);
   size_t region = 0;
-  ASSERT_TRUE(FindExfatBootRegion(reinterpret_cast<const uint8_t*>(probe.data()), probe.size(),
-                                  region));
+  ASSERT_TRUE(
+      FindExfatBootRegion(reinterpret_cast<const uint8_t*>(probe.data()), probe.size(), region));
   EXPECT_EQ(region, 12u * 512);
   CFastExfatRecovery engine;
   EXPECT_EQ(engine.OpenImage(card_->image(), 'H'), 0) << "the engine reads the backup too";
