@@ -134,8 +134,7 @@ const char* VolumeClassName(VolumeClass volumeClass) {
   switch (volumeClass) {
     case VolumeClass::kNtfs: return "NTFS";
     case VolumeClass::kFat: return "FAT";
-    case VolumeClass::kExfat:
-      return "exFAT";
+    case VolumeClass::kExfat: return "exFAT";
     case VolumeClass::kExt: return "ext";
     case VolumeClass::kOther: return "other";
   }
