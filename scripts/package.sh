@@ -12,10 +12,12 @@ out=${SALVORA_PACKAGE_OUT:-build-package}
 if [ -z "$tree" ]; then
   bash scripts/deps.sh
   tree=build-package
-  # Debian's hardening flags (stack protector, fortify, relro, bindnow).
-  eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
-  export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
-  cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSALVORA_TESTS=OFF >/dev/null
+  # Debian's hardening flags (stack protector, fortify, PIE, relro, bindnow),
+  # given on every run since CMake reads them from the environment only once.
+  flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+  cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSALVORA_TESTS=OFF \
+    -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
   cmake --build "$tree" -j"$(nproc)"
 fi
 mkdir -p "$out"
