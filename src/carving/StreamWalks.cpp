@@ -21,12 +21,18 @@ constexpr size_t kMaxOggStreams = 64;
 uint32_t Be24(const uint8_t* p) { return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]; }
 
 // Bytes of the pack header at `p` (12 bytes are there); 0 when it is none.
+// Its marker bits tell a pack header from bytes that merely start like one.
 uint32_t PackBytes(const uint8_t* p, FileWindow& window, uint64_t at) {
-  if ((p[4] & 0xF0) == 0x20) return kMpegPackMpeg1;
-  if ((p[4] & 0xC0) != 0x40) return 0;
+  if ((p[4] & 0xF1) == 0x21)  // MPEG-1
+    return (p[6] & 1) && (p[8] & 1) && (p[9] & 0x80) && (p[11] & 1) ? kMpegPackMpeg1 : 0;
+  if ((p[4] & 0xC4) != 0x44 || !(p[6] & 0x04) || !(p[8] & 0x04) || !(p[9] & 0x01)) return 0;
   const uint8_t* full = window.At(at, kMpegPackMpeg2);
-  return full ? kMpegPackMpeg2 + (full[13] & 0x07) : 0;
+  if (!full || (full[12] & 0x03) != 0x03) return 0;
+  return kMpegPackMpeg2 + (full[13] & 0x07);
 }
+
+// A stream written without an end code must show at least this many packs.
+constexpr uint64_t kMinPacksWithoutEnd = 2;
 
 }  // namespace
 
@@ -60,6 +66,7 @@ bool WalkFlv(FileWindow& window, uint64_t& size) {
 bool WalkMpegPacks(FileWindow& window, uint64_t& size) {
   uint64_t at = 0;
   uint64_t packs = 0;
+  bool ended = false;
   for (;;) {
     const uint8_t* p = window.At(at, kMpegPackMpeg1);
     bool startCode = p && p[0] == 0 && p[1] == 0 && p[2] == 1;
@@ -67,6 +74,7 @@ bool WalkMpegPacks(FileWindow& window, uint64_t& size) {
     uint32_t packBytes = code == kPackStart ? PackBytes(p, window, at) : 0;
     if (code == kProgramEnd) {
       at += 4;
+      ended = true;
       break;
     }
     if (packBytes != 0) {
@@ -78,7 +86,7 @@ bool WalkMpegPacks(FileWindow& window, uint64_t& size) {
       break;
     }
   }
-  if (packs == 0 || at > window.Limit()) return false;
+  if (packs < (ended ? 1 : kMinPacksWithoutEnd) || at > window.Limit()) return false;
   size = at;
   return true;
 }
