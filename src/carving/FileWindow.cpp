@@ -9,8 +9,8 @@ FileWindow::FileWindow(CarveContext& context, uint64_t capBytes)
   if (!context.SectorSizeUsable()) return;
   const uint64_t sectorBytes = context.SectorBytes();
   uint64_t sourceBytes = context.SectorsLeftFrom(context.fileStartSector) * sectorBytes;
-  limit_ = std::min(sourceBytes, capBytes > UINT64_MAX - sectorBytes ? UINT64_MAX
-                                                                     : capBytes + sectorBytes);
+  limit_ = std::min(sourceBytes,
+                    capBytes > UINT64_MAX - sectorBytes ? UINT64_MAX : capBytes + sectorBytes);
   reached_ = std::min<uint64_t>(sectorBytes, limit_);
 }
 
@@ -36,8 +36,8 @@ bool FileWindow::Load(uint64_t offset) {
   const uint32_t sectorBytes = context_.SectorBytes();
   uint64_t first = offset / sectorBytes;
   uint64_t sectorsLeft = (limit_ + sectorBytes - 1) / sectorBytes - first;
-  uint32_t count = static_cast<uint32_t>(
-      std::min<uint64_t>(kScanBufferBytes / sectorBytes, sectorsLeft));
+  uint32_t count =
+      static_cast<uint32_t>(std::min<uint64_t>(kScanBufferBytes / sectorBytes, sectorsLeft));
   start_ = end_ = 0;
   if (count == 0 || !context_.ReadExact(context_.fileStartSector + first, count, buffer_))
     return false;

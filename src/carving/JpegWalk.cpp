@@ -20,8 +20,7 @@ bool IsRestart(uint8_t marker) { return marker >= 0xD0 && marker <= 0xD7; }
 // Markers that open a segment with a length: frames, tables, start of
 // scan, restart interval, application blocks, comments and the extensions.
 bool HasSegment(uint8_t marker) {
-  return (marker >= 0xC0 && marker <= 0xCF) || (marker >= 0xDA && marker <= 0xDF) ||
-         marker >= 0xE0;
+  return (marker >= 0xC0 && marker <= 0xCF) || (marker >= 0xDA && marker <= 0xDF) || marker >= 0xE0;
 }
 
 bool IsFrame(uint8_t marker) {

@@ -103,9 +103,8 @@ uint64_t WalkChildren(FileWindow& window, uint64_t at, bool (*belongs)(uint32_t)
 
 bool WalkMatroska(FileWindow& window, uint64_t& size) {
   Element header, segment;
-  if (!ReadElement(window, 0, header) || header.id != kEbmlHeader ||
-      header.size == kUnknownSize || !ReadElement(window, header.dataAt + header.size, segment) ||
-      segment.id != kSegment)
+  if (!ReadElement(window, 0, header) || header.id != kEbmlHeader || header.size == kUnknownSize ||
+      !ReadElement(window, header.dataAt + header.size, segment) || segment.id != kSegment)
     return false;
   if (segment.size != kUnknownSize) {
     size = segment.dataAt + segment.size;

@@ -140,8 +140,8 @@ int DetectOgg(CarveContext&, const uint8_t* bytes, uint32_t count) {
 // MPEG-4 audio (and audio books and protected audio) by its major brand.
 int DetectM4a(CarveContext&, const uint8_t* bytes, uint32_t count) {
   if (!bytes || count < 32 || !HasFtyp(bytes)) return kTypeNone;
-  bool audio = HasText(bytes + 8, "M4A ") || HasText(bytes + 8, "M4B ") ||
-               HasText(bytes + 8, "M4P ");
+  bool audio =
+      HasText(bytes + 8, "M4A ") || HasText(bytes + 8, "M4B ") || HasText(bytes + 8, "M4P ");
   return audio ? kTypeM4a : kTypeNone;
 }
 

@@ -21,8 +21,8 @@ bool ValidHeader(const PsdHeader& h) {
   uint32_t maxSide = h.version == 1 ? 30000 : 300000;
   bool depthKnown = h.depth == 1 || h.depth == 8 || h.depth == 16 || h.depth == 32;
   return (h.version == 1 || h.version == 2) && h.channels >= 1 && h.channels <= 56 &&
-         h.height >= 1 && h.height <= maxSide && h.width >= 1 && h.width <= maxSide &&
-         depthKnown && h.mode <= 9;
+         h.height >= 1 && h.height <= maxSide && h.width >= 1 && h.width <= maxSide && depthKnown &&
+         h.mode <= 9;
 }
 
 // Skips a section that starts with its length (`lengthBytes` wide).

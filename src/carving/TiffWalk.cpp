@@ -118,16 +118,32 @@ class TiffWalker {
       if (!reader_.ReadEntry(at + 2 + uint64_t{i} * kEntryBytes, e)) continue;  // unknown type
       Reach(e.valuesAt + e.bytes);
       switch (e.tag) {
-        case kStripOffsets: offsets[0] = e; break;
-        case kStripByteCounts: counts[0] = e; break;
-        case kTileOffsets: offsets[1] = e; break;
-        case kTileByteCounts: counts[1] = e; break;
-        case kJpegOffset: haveJpeg = reader_.Value(e, 0, jpegAt); break;
-        case kJpegLength: reader_.Value(e, 0, jpegBytes); break;
-        case kSubImages: case kExif: case kGps: case kInteroperability:
+        case kStripOffsets:
+          offsets[0] = e;
+          break;
+        case kStripByteCounts:
+          counts[0] = e;
+          break;
+        case kTileOffsets:
+          offsets[1] = e;
+          break;
+        case kTileByteCounts:
+          counts[1] = e;
+          break;
+        case kJpegOffset:
+          haveJpeg = reader_.Value(e, 0, jpegAt);
+          break;
+        case kJpegLength:
+          reader_.Value(e, 0, jpegBytes);
+          break;
+        case kSubImages:
+        case kExif:
+        case kGps:
+        case kInteroperability:
           if (!QueueDirectories(e)) return false;
           break;
-        default: break;
+        default:
+          break;
       }
     }
     for (int kind = 0; kind < 2; ++kind)
