@@ -37,12 +37,14 @@ with open(image, "wb") as out, open(listing, "w") as placed:
 PY
 total=$(wc -l < "$WORK/placed.txt")
 
-# Counts the placed files whose recovered copy (found by `pattern` with the
-# start sector in it) is byte-exact.
+# Counts the placed files whose recovered copy (named after its start
+# sector: salvora "<sector>.ext", PhotoRec "f<zero-padded sector>[_name].ext")
+# is byte-exact.
 count_exact() {
   local folder=$1 prefix=$2 exact=0
   while read -r sector hash name; do
-    for file in $(find "$folder" -type f -name "${prefix}${sector}.*" 2>/dev/null); do
+    for file in $(find "$folder" -type f -regextype egrep \
+                    -regex ".*/${prefix}0*${sector}(_[^/]*)?\.[^/]*" 2>/dev/null); do
       if [ "$(sha256sum < "$file" | cut -d' ' -f1)" = "$hash" ]; then
         exact=$((exact + 1))
         break
