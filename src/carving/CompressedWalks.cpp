@@ -77,9 +77,7 @@ bool Decode(FileWindow& window, uint64_t at, Step step, uint64_t& end) {
 
 }  // namespace
 
-bool WalkGzip(FileWindow& window, uint64_t& size) {
-  uint64_t at = 0;
-  if (!SkipGzipHeader(window, at)) return false;
+bool InflatedStream(FileWindow& window, uint64_t at, DeflateEnd& end) {
   z_stream z{};
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
   Scratch out;
@@ -102,14 +100,22 @@ bool WalkGzip(FileWindow& window, uint64_t& size) {
     if (result == Z_STREAM_END) return 1;
     return result == Z_OK || (result == Z_BUF_ERROR && z.avail_in == 0) ? 0 : -1;
   };
-  uint64_t end = 0;
-  bool ended = Decode(window, at, step, end);
+  bool ended = Decode(window, at, step, end.offset);
   inflateEnd(&z);
-  if (!ended) return false;
-  const uint8_t* trailer = window.At(end, kGzipTrailer);
-  if (!trailer || Le32(trailer) != crc || Le32(trailer + 4) != static_cast<uint32_t>(decoded))
+  end.crc = static_cast<uint32_t>(crc);
+  end.decodedBytes = decoded;
+  return ended;
+}
+
+bool WalkGzip(FileWindow& window, uint64_t& size) {
+  uint64_t at = 0;
+  DeflateEnd end;
+  if (!SkipGzipHeader(window, at) || !InflatedStream(window, at, end)) return false;
+  const uint8_t* trailer = window.At(end.offset, kGzipTrailer);
+  if (!trailer || Le32(trailer) != end.crc ||
+      Le32(trailer + 4) != static_cast<uint32_t>(end.decodedBytes))
     return false;
-  size = end + kGzipTrailer;
+  size = end.offset + kGzipTrailer;
   return true;
 }
 

@@ -32,11 +32,21 @@ bool WalkFlv(FileWindow& window, uint64_t& size);
 bool WalkMpegPacks(FileWindow& window, uint64_t& size);
 bool WalkOgg(FileWindow& window, uint64_t& size);
 
-// Databases and compressed streams.
+// Databases, compressed streams and archives.
 bool WalkSqlite(FileWindow& window, uint64_t& size);
 bool WalkGzip(FileWindow& window, uint64_t& size);
 bool WalkXz(FileWindow& window, uint64_t& size);
 bool WalkBzip2(FileWindow& window, uint64_t& size);
+bool WalkZip(FileWindow& window, uint64_t& size);
+
+// Where a raw deflate stream that starts at `at` ends, with the CRC-32 and
+// length of what it decodes to; false when it does not end well.
+struct DeflateEnd {
+  uint64_t offset = 0;
+  uint32_t crc = 0;
+  uint64_t decodedBytes = 0;
+};
+bool InflatedStream(FileWindow& window, uint64_t at, DeflateEnd& end);
 
 // The walk's size when it validates, never past the cap (on the bytes
 // after the first sector) or the end of the source; otherwise `rule`'s.

@@ -4,6 +4,9 @@
 // source, and a cancel during a walk stores nothing.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "carving/IdentifyAndMeasure.h"
 #include "platform/ErrorCodes.h"
 #include "support/CarvingFixtures.h"
@@ -36,7 +39,36 @@ std::string Box(const char* type, const std::string& payload) {
   return Be32Bytes(static_cast<uint32_t>(payload.size() + 8)) + type + payload;
 }
 
+std::string Le16Bytes(uint16_t value) { return Bytes({value & 0xFF, value >> 8}); }
+
+// A ZIP archive that stores its members as they are.
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& members) {
+  std::string local, central;
+  for (const auto& [name, data] : members) {
+    std::string sizes = Le32Bytes(0) + Le32Bytes(static_cast<uint32_t>(data.size())) +
+                        Le32Bytes(static_cast<uint32_t>(data.size())) +
+                        Le16Bytes(static_cast<uint16_t>(name.size())) + Le16Bytes(0);
+    central += "PK" + Bytes({1, 2, 20, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0}) + sizes + Le16Bytes(0) +
+               Le16Bytes(0) + Le16Bytes(0) + Le32Bytes(0) +
+               Le32Bytes(static_cast<uint32_t>(local.size())) + name;
+    local += "PK" + Bytes({3, 4, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0}) + sizes + name + data;
+  }
+  uint16_t count = static_cast<uint16_t>(members.size());
+  return local + central + "PK" + Bytes({5, 6, 0, 0, 0, 0}) + Le16Bytes(count) + Le16Bytes(count) +
+         Le32Bytes(static_cast<uint32_t>(central.size())) +
+         Le32Bytes(static_cast<uint32_t>(local.size())) + Le16Bytes(0);
+}
+
 TEST(StructureWalks, AValidStructureOutranksASignatureInsideIt) {
+  // A ZIP that stores a picture whose data starts on a sector boundary.
+  std::string pad = Filler(1024 - 2 * 30 - 7 - 5, 0x41);
+  std::string zip = StoredZip({{"pad.bin", pad}, {"p.jpg", JpegOf(900)}});
+  ImageBuilder withJpeg;
+  withJpeg.Place(zip);
+  withJpeg.RandomTail(7);
+  withJpeg.RandomSectors(2, 8);
+  EXPECT_EQ(MeasureAt(withJpeg.bytes(), 0), zip.size());
+
   // A thumbnail, end marker and all, that starts on a sector boundary.
   std::string jpeg = JpegCarrying(JpegOf(700), 512, 3000);
   ImageBuilder withThumbnail;

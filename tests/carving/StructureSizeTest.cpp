@@ -25,6 +25,7 @@ const char* const kStructuredFiles[][2] = {
     {"flash.flv", "flv"},    {"program.mpg", "mpeg"}, {"sound.ogg", "ogg"},
     {"records.db", "db"},    {"serif.ttf", "ttf"},    {"plain.gz", "gz"},
     {"best.gz", "gz"},       {"text.xz", "xz"},       {"text.bz2", "bz2"},
+    {"streamed.zip", "zip"}, {"stored.zip", "zip"},
 };
 
 bool HaveEncoders() {

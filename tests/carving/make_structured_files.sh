@@ -77,4 +77,18 @@ gzip -c -n text.txt > plain.gz
 gzip -c -9 text.txt > best.gz
 xz -c text.txt > text.xz
 bzip2 -c text.txt > text.bz2
-rm text.txt
+# Archives: one written to a pipe (every member streamed with a data
+# descriptor), and one that stores a picture as it is.
+"$PY" - <<'PYEOF' | cat > streamed.zip
+import sys, zipfile
+with zipfile.ZipFile(sys.stdout.buffer, "w", zipfile.ZIP_DEFLATED) as archive:
+    for name in ("text.txt", "picture.png"):
+        info = zipfile.ZipInfo(name, date_time=(2023, 11, 14, 22, 13, 20))
+        info.compress_type = zipfile.ZIP_DEFLATED
+        with archive.open(info, "w") as member, open(name, "rb") as source:
+            member.write(source.read())
+PYEOF
+cp progressive.jpg photo.jpg
+touch -d @1700000000 photo.jpg text.txt
+zip -X -q -0 stored.zip photo.jpg text.txt
+rm text.txt photo.jpg
