@@ -28,4 +28,12 @@ bool CarveContext::ReadExact(uint64_t sector, uint32_t count, uint8_t* buffer) c
   return result == kOk && read == count;
 }
 
+bool CarveContext::ReportProgress(uint64_t done) {
+  if (!onScan) return true;
+  int32_t percent = 10 + static_cast<int32_t>(sectorsTotal ? done * 100 / sectorsTotal : 0);
+  lastCallbackResult =
+      onScan(userData, percent, percentScale, secondsLeft, done, sectorsTotal, filesFound, 0);
+  return lastCallbackResult == 0;
+}
+
 }  // namespace salvora

@@ -65,6 +65,9 @@ struct CarveContext {
   uint64_t SectorsLeftFrom(uint64_t sector) const;
   // Reads whole sectors at an absolute sector; false unless all arrived.
   bool ReadExact(uint64_t sector, uint32_t count, uint8_t* buffer) const;
+  // Reports a measure rule's progress (`done` sectors of the scan); false
+  // when the answer ends the rule (-9527 also ends the scan).
+  bool ReportProgress(uint64_t done);
 
  private:
   std::vector<uint8_t> scanBuffer_;
