@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Input: a byte choosing where the slots are split in two reads, then
-# directory slots. Seeds: the slots of the real exFAT volume's folders.
+# Input: a byte that says where the slots split into two pieces, then the
+# slots. Seeds: every cluster of the real exFAT volumes that holds entry sets.
 set -euo pipefail
 pool=$1 out=$2
-volume="$pool/volumes/exfat.img"
-[ -f "$volume" ] || exit 0
-for split in 0 3; do
-  { printf "\\x0$split"; python3 "$(dirname "$0")/exfat-slots.py" "$volume"; } > "$out/slots-$split"
+for volume in "$pool"/volumes/exfat*.img; do
+  [ -f "$volume" ] || continue
+  python3 "$(dirname "$0")/exfat_directories.py" "$volume" "$out/$(basename "$volume" .img)" '\x03'
 done

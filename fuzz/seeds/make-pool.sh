@@ -76,13 +76,13 @@ if command -v mkfs.exfat >/dev/null; then
   exfat="$pool/volumes/exfat.img"
   rm -f "$exfat" && truncate -s 8M "$exfat"
   mkfs.exfat -L SEEDS "$exfat" >/dev/null
-  # The kernel's exFAT, or exfat-fuse, which wants a block device.
   if [ "$(id -u)" = 0 ]; then
     mnt=$(mktemp -d)
+    # The kernel's driver, else exfat-fuse, which wants a block device.
     loop=""
     if mount -o loop -t exfat "$exfat" "$mnt" 2>/dev/null ||
       { command -v mount.exfat-fuse >/dev/null && loop=$(losetup -f --show "$exfat") &&
-        mount.exfat-fuse "$loop" "$mnt" >/dev/null 2>&1; }; then
+        mount.exfat-fuse "$loop" "$mnt" 2>/dev/null; }; then
       mkdir -p "$mnt/Photos/Holiday"
       cp "$pool/files/"{photo.jpg,picture.png,notes.txt} "$mnt/Photos/Holiday/" 2>/dev/null || true
       cp "$pool/files/report.pdf" "$mnt/A rather long file name.pdf" 2>/dev/null || true

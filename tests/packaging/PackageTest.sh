@@ -66,7 +66,7 @@ if [ -e "$root/usr/bin/salvora-gui" ]; then
     [ -e "$root/$file" ] || fail "the package has salvora-gui but lacks /$file"
   done
   [ -d "$root/usr/share/salvora/Languages" ] || fail "the package has salvora-gui but no language files"
-  "$root/usr/bin/salvora-gui" --version | grep -qxF "salvora-gui $version" ||
+  [ "$("$root/usr/bin/salvora-gui" --version)" = "salvora-gui $version" ] ||
     fail "salvora-gui --version does not print $version"
 fi
 
@@ -92,7 +92,8 @@ if [ -e "$completion" ]; then
   }
   [ "$(candidates salvora sc | sort | tr '\n' ' ')" = "scan scans " ] ||
     fail "completion of 'salvora sc' gives: $(candidates salvora sc)"
-  candidates salvora recover --ke | grep -qx -- --keep-paths || fail "completion of recover options"
+  [ "$(candidates salvora recover --keep-p)" = "--keep-paths" ] ||
+    fail "completion of recover options gives: $(candidates salvora recover --keep-p)"
   [ "$(candidates salvora scan --types photo,vi)" = "photo,video" ] ||
     fail "completion of --types gives: $(candidates salvora scan --types photo,vi)"
   echo "ok: bash completion offers commands, options and type groups"

@@ -60,9 +60,10 @@ stop_polkitd() {
 }
 
 udisks_knows_loop() {
-  busctl --system call org.freedesktop.UDisks2 /org/freedesktop/UDisks2/Manager \
-    org.freedesktop.UDisks2.Manager ResolveDevice 'a{sv}a{sv}' 1 path s "$loop" 0 |
-    grep -q "block_devices/${loop#/dev/}\""
+  local objects
+  objects=$(busctl --system call org.freedesktop.UDisks2 /org/freedesktop/UDisks2/Manager \
+    org.freedesktop.UDisks2.Manager ResolveDevice 'a{sv}a{sv}' 1 path s "$loop" 0)
+  [[ $objects == *"block_devices/${loop#/dev/}\""* ]]
 }
 
 stop_services() {
@@ -126,10 +127,11 @@ EOF
   done
 
   as_user disks disks --json || fail "disks as the user: $(cat "$work/disks.err")"
-  grep -F "\"$loop\"" "$work/disks.out" | grep -q '"FAT32"' ||
+  local entry
+  entry=$(grep -F "\"$loop\"" "$work/disks.out")
+  [[ $entry == *'"fileSystem":"FAT32"'* ]] ||
     fail "the user's disk list lacks the file system of $loop: $(cat "$work/disks.out")"
-  grep -F "\"$loop\"" "$work/disks.out" | grep -q '"SAMPLE"' ||
-    fail "the user's disk list lacks the label of $loop"
+  [[ $entry == *'"label":"SAMPLE"'* ]] || fail "the user's disk list lacks the label of $loop"
   echo "ok: the user's disk list shows file system and label from udev"
 }
 
