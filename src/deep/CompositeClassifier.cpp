@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "deep/FatDirectorySector.h"
+#include "exfat/ExfatDirectorySector.h"
 #include "platform/ErrorCodes.h"
 #include "storage/LittleEndian.h"
 
@@ -71,6 +72,8 @@ uint32_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSi
       owners.OnDirectoryStart(sector, absolute);
     } else if (IsFatDirectorySector(sector, sectorSize)) {
       owners.OnDirectoryEntries(sector, absolute);
+    } else if (LooksLikeExfatDirectorySector(sector, sectorSize)) {
+      owners.OnExfatDirectoryEntries(sector, absolute);
     } else if (absolute >= carveFrom) {
       uint64_t advance = 1;
       int result = owners.Carve(sector, absolute, advance);

@@ -5,6 +5,7 @@
 #include "carving/ByteOrder.h"
 #include "carving/PatternSearch.h"
 #include "deep/FatDirectorySector.h"
+#include "exfat/ExfatDirectorySector.h"
 
 namespace salvora {
 namespace {
@@ -29,7 +30,8 @@ bool IsFileSystemMetadataSector(const uint8_t* sector, uint32_t sectorBytes) {
       FindForward(sector, sectorBytes, kNtfsUtf16, sizeof(kNtfsUtf16)) != kNoMatch)
     return true;
   if (HasBytes(sector, kStaUtf16) || IsBootSector(sector)) return true;
-  return IsFatDirectorySector(sector, sectorBytes);
+  return IsFatDirectorySector(sector, sectorBytes) ||
+         LooksLikeExfatDirectorySector(sector, sectorBytes);
 }
 
 }  // namespace salvora
