@@ -21,6 +21,7 @@
 #include "fat/FatClusterProbe.h"
 #include "fat/FatTable.h"
 #include "fat/FatVolumeReader.h"
+#include "fat/QuickTreeEngine.h"
 #include "ntfs/ClusterUsageMap.h"
 #include "results/ScanResultStore.h"
 
@@ -29,19 +30,14 @@ namespace salvora {
 // exFAT caps a folder at 256 MiB of entries.
 constexpr uint64_t kMaxExfatDirectoryBytes = 256ull << 20;
 
-class ExfatDirectoryWalk {
+class ExfatDirectoryWalk final : public TreeWalk {
  public:
   // `bitmap` is null when the volume's bitmap cannot be read.
   ExfatDirectoryWalk(const FatVolumeReader& volume, FatTable& fat, const ClusterUsageMap* bitmap,
                      ScanResultStore& store, uint16_t sourceTag);
 
-  // Walks the tree. `betweenFolders` is asked after each folder; its
-  // non-zero answer stops the walk and is returned.
-  int Run(const std::function<int()>& betweenFolders);
-
-  // Writes the folders that lie above recorded files, each filed under its
-  // parent, so that every recorded file can be reached from the root.
-  void WriteAncestorFolders();
+  int Run(const std::function<int()>& betweenFolders) override;
+  void WriteAncestorFolders() override;
 
  private:
   struct Folder {

@@ -8,28 +8,23 @@
 #include <string>
 
 #include "exfat/ExfatVolume.h"
-#include "storage/StoreEngine.h"
+#include "fat/QuickTreeEngine.h"
 
 namespace salvora {
 
-class CFastExfatRecovery : public StoreEngine {
+class CFastExfatRecovery : public QuickTreeEngine {
  public:
-  int OpenImage(const std::string& imagePath, uint16_t sourceTag) override;
-  int OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
-               uint16_t sourceTag) override;
-  int Scan(const char* savedStoreName) override;
   int BuildUsageMap() override;
   int NextFreeRange(uint64_t& sector, uint64_t& count) override;
 
  protected:
   int CopyFileData(const FoundRecord& record, DataSink& sink) override;
   uint64_t RootFolderKey() const override;
+  // Opens the volume and from then on counts in its own sectors.
+  int OpenVolume() override;
+  std::unique_ptr<TreeWalk> MakeWalk() override;
 
  private:
-  // Opens the volume and from then on counts in its own sectors.
-  int OpenVolume();
-  int WalkTree();
-
   ExfatVolume volume_;
 };
 

@@ -5,21 +5,6 @@
 
 namespace salvora {
 
-int CProfessionalExfatRecovery::OpenImage(const std::string& imagePath, uint16_t sourceTag) {
-  if (opened_) return kOk;
-  int result = OpenImageSource(imagePath, sourceTag);
-  opened_ = result == kOk;
-  return result;
-}
-
-int CProfessionalExfatRecovery::OpenDisk(uint32_t diskNumber, uint64_t firstSector,
-                                         uint64_t sectorCount, uint16_t sourceTag) {
-  if (opened_) return kOk;
-  int result = OpenDiskSource(diskNumber, firstSector, sectorCount, sourceTag);
-  opened_ = result == kOk;
-  return result;
-}
-
 int CProfessionalExfatRecovery::Scan(const char*) { return kOk; }
 
 int CProfessionalExfatRecovery::OpenResults(const char* savedNameOrNull) {

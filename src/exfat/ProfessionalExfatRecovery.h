@@ -19,10 +19,6 @@ namespace salvora {
 
 class CProfessionalExfatRecovery final : public StoreEngine {
  public:
-  // Both do nothing and return 0 when the engine is already open.
-  int OpenImage(const std::string& imagePath, uint16_t sourceTag) override;
-  int OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
-               uint16_t sourceTag) override;
   // The composite drives this engine through the entry points below.
   int Scan(const char* savedStoreName) override;
 
