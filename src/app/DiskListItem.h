@@ -17,6 +17,7 @@ struct DiskListItem {
   // Empty for an image file.
   std::optional<PartitionRecord> record;
   std::string imagePath;
+  std::string imageFileSystem;  // what a plain image holds, as the list names it
   // The source tag of every record found through this item. Unique among
   // all items of a session: disk numbers and ordinals shift on Linux when a
   // disk comes or goes, and image numbers would collide with ordinals.

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/LanguageStore.h"
+#include "platform/VolumeProbe.h"
 #include "storage/FormatSize.h"
 #include "storage/ImageEntries.h"
 
@@ -120,6 +121,8 @@ QModelIndex DiskListModel::AddPlainImage(const std::string& path) {
   beginInsertRows(header, row, row);
   auto item = std::make_unique<DiskListItem>();
   item->imagePath = path;
+  VolumeFacts facts;
+  if (ProbeVolume(path, facts)) item->imageFileSystem = facts.fileSystemName;
   item->key = nextKey_++;
   images.items.push_back(std::move(item));
   endInsertRows();
@@ -267,8 +270,8 @@ QVariant DiskListModel::data(const QModelIndex& index, int role) const {
       return role == Qt::DisplayRole || role == Qt::AccessibleTextRole ? NameText(*group, *item)
                                                                        : QVariant();
     case kType:
-      return role == Qt::DisplayRole && item->record ? Text(item->record->fileSystemName)
-                                                     : QVariant();
+      if (role != Qt::DisplayRole) return QVariant();
+      return Text(item->record ? item->record->fileSystemName : item->imageFileSystem);
     case kSize:
       if (role == Qt::DisplayRole) return Text(FormatSize(static_cast<int64_t>(total)));
       if (role == kUsedPercentRole && item->record)

@@ -17,6 +17,7 @@
 #include "app/FolderTreeModel.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
+#include "app/PreviewDisplay.h"
 #include "app/MessageBox.h"
 #include "app/PreviewSession.h"
 #include "app/PreviewWnd.h"
@@ -35,7 +36,10 @@ void CMainWnd::BindResults() {
   fileList_->header()->setSectionsClickable(true);
   fileList_->header()->setSortIndicatorShown(true);
   fileList_->header()->setSectionResizeMode(FileListModel::kName, QHeaderView::Interactive);
-  fileList_->header()->resizeSection(FileListModel::kName, 220);
+  // Name, folder and size fit the list's starting width; dates and the
+  // rest are a scroll away.
+  fileList_->header()->resizeSection(FileListModel::kName, 170);
+  fileList_->header()->resizeSection(FileListModel::kPath, 90);
   folders_ = std::make_unique<FolderTreeModel>(results_);
   diskTree_->setModel(folders_.get());
 
@@ -63,7 +67,7 @@ void CMainWnd::OnTypeNodeSelected(QTreeWidgetItem* node) {
 }
 
 void CMainWnd::OnFileRowSelected(const QModelIndex& index) {
-  previewEdit_->clear();
+  ClearPreview(previewEdit_);
   if (!index.isValid()) return;
   const FoundRecord& record = files_->RecordAt(index.row());
   previews_->ShowIn(previewEdit_, record, EngineOf(record.sourceTag), Msg("MSG0905"));

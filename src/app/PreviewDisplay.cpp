@@ -1,7 +1,9 @@
 #include "app/PreviewDisplay.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QImageReader>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -12,6 +14,7 @@ namespace salvora {
 namespace {
 
 constexpr int kSmallestPicture = 2;
+const char kPictureFitName[] = "pictureFit";
 
 // The PNG comes from our own helper, already shrunk to a sane size; the
 // reader's limit still guards against a picture that is not.
@@ -21,14 +24,72 @@ QImage LoadPicture(const std::string& path) {
   return reader.read();
 }
 
+// Keeps a shown picture fitted to its box as the box changes size: a
+// window is often laid out only after its first preview arrives. A photo
+// is shown whole, a document's page across the box's width, to be read.
+// Never enlarges. The room leaves space for a scroll bar whether one shows
+// or not, so a scroll bar coming or going never refits the picture.
+class PictureFit : public QObject {
+ public:
+  PictureFit(QTextBrowser* view, QImage picture, bool page)
+      : QObject(view), view_(view), picture_(std::move(picture)), page_(page) {
+    setObjectName(kPictureFitName);
+    view_->viewport()->installEventFilter(this);
+    Place();
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize) Place();
+    return false;
+  }
+
+ private:
+  void Place() {
+    QRect box = view_->contentsRect();
+    int scrollBar = view_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view_);
+    QSize room(std::max(64, box.width() - scrollBar - 24), std::max(64, box.height() - 24));
+    QImage shown = picture_;
+    if (page_ && shown.width() > room.width())
+      shown = shown.scaledToWidth(room.width(), Qt::SmoothTransformation);
+    else if (!page_ && (shown.width() > room.width() || shown.height() > room.height()))
+      shown = shown.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (shown.size() == placed_) return;
+    placed_ = shown.size();
+    QUrl name("preview://picture");
+    view_->document()->clear();
+    view_->document()->addResource(QTextDocument::ImageResource, name, shown);
+    QTextImageFormat format;
+    format.setName(name.toString());
+    format.setWidth(shown.width());
+    format.setHeight(shown.height());
+    QTextCursor(view_->document()).insertImage(format);
+  }
+
+  QTextBrowser* view_;
+  QImage picture_;
+  bool page_;
+  QSize placed_;
+};
+
+void ForgetPicture(QTextBrowser* view) {
+  for (QObject* fit : view->findChildren<QObject*>(kPictureFitName, Qt::FindDirectChildrenOnly))
+    delete fit;
+}
+
 }  // namespace
 
+void ClearPreview(QTextBrowser* view) {
+  ForgetPicture(view);
+  view->clear();
+}
+
 void ShowPreviewText(QTextBrowser* view, const QString& text) {
+  ForgetPicture(view);
   view->setPlainText(text + "\n");
 }
 
 bool ShowPreview(QTextBrowser* view, const PreviewResult& result, const QString& pictureFailure) {
-  view->clear();
+  ClearPreview(view);
   switch (result.kind) {
     case PreviewResult::Kind::kText:
       ShowPreviewText(view, QString::fromStdString(result.text));
@@ -39,15 +100,7 @@ bool ShowPreview(QTextBrowser* view, const PreviewResult& result, const QString&
         ShowPreviewText(view, pictureFailure);
         return false;
       }
-      int room = std::max(64, view->viewport()->width() - 24);
-      if (picture.width() > room) picture = picture.scaledToWidth(room, Qt::SmoothTransformation);
-      QUrl name("preview://picture");
-      view->document()->addResource(QTextDocument::ImageResource, name, picture);
-      QTextImageFormat format;
-      format.setName(name.toString());
-      format.setWidth(picture.width());
-      format.setHeight(picture.height());
-      view->textCursor().insertImage(format);
+      new PictureFit(view, std::move(picture), result.page);
       return true;
     }
     default:

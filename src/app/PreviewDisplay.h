@@ -14,6 +14,9 @@ namespace salvora {
 // could not be made. Returns false when nothing could be shown.
 bool ShowPreview(QTextBrowser* view, const PreviewResult& result, const QString& pictureFailure);
 
+// Empties the box, picture and all.
+void ClearPreview(QTextBrowser* view);
+
 // The text as the box shows it: followed by a line break.
 void ShowPreviewText(QTextBrowser* view, const QString& text);
 

@@ -116,7 +116,8 @@ void CPreviewProcessWnd::Convert(const std::vector<uint8_t>& memory) {
   if (!outcome.ok) {
     result_ = {PreviewResult::Kind::kText, {}, TextViewOfFile(extracted_)};
   } else if (request.mode == PreviewMode::kPicture || request.mode == PreviewMode::kPdf) {
-    result_ = {PreviewResult::Kind::kPicture, request.pictureOut.string(), {}};
+    result_ = {PreviewResult::Kind::kPicture, request.pictureOut.string(), {},
+               request.mode == PreviewMode::kPdf};
   } else {
     result_ = {PreviewResult::Kind::kText, {}, outcome.text};
   }

@@ -23,6 +23,7 @@ struct PreviewResult {
   Kind kind = Kind::kNothing;
   std::string file;  // the PNG to show (kPicture) or the media to play
   std::string text;  // UTF-8 (kText)
+  bool page = false;  // a document's page, read across its width (kPicture)
 };
 
 class CPreviewProcessWnd : public ProgressWnd {

@@ -46,7 +46,7 @@ PreviewResult PreviewSession::Prepare(const FoundRecord& record, IFileRecoveryPa
 
 void PreviewSession::ShowIn(QTextBrowser* view, const FoundRecord& record,
                             IFileRecoveryParse* engine, const QString& pictureFailure) {
-  view->clear();
+  ClearPreview(view);
   if (record.isFolder) {
     ShowPreviewText(view, Msg("MSG0904"));
     return;

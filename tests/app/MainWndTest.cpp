@@ -114,6 +114,7 @@ class MainWndTest : public QObject {
     QCOMPARE(window.ScanMode(), 0);
     QModelIndex header = window.Disks().ImageHeader();
     Control<QTreeView>(window, "DiskList")->setCurrentIndex(window.Disks().index(0, 0, header));
+    QCOMPARE(window.Disks().index(0, DiskListModel::kType, header).data().toString(), "FAT32");
     QVERIFY(Control(window, "TabFileType")->isEnabled());
     QVERIFY(Control<QLabel>(window, "Label1")->text().contains("card.img"));
 

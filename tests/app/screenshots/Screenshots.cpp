@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QEvent>
+#include <QLayout>
+#include <QTabWidget>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QProgressBar>
@@ -14,12 +16,16 @@
 
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
+#include "app/CreateImageProcessWnd.h"
 #include "app/MessageBox.h"
+#include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"
 #include "app/ScanProcessWnd.h"
 #include "app/SearchProcessWnd.h"
 #include "app/support/AppTestSupport.h"
+#include "preview/PreviewFixtures.h"
 #include "results/TypeGroups.h"
+#include "storage/ImageDisks.h"
 
 using namespace salvora;
 using namespace salvora::test;
@@ -29,6 +35,8 @@ namespace {
 QString output;
 
 void Save(QWidget* window, const QString& name) {
+  // Labels changed in this turn of the event loop are laid out first.
+  if (window->layout()) window->layout()->activate();
   window->grab().save(output + "/" + name + ".png");
 }
 
@@ -118,6 +126,61 @@ void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
   Save(&main, "main-results");
 }
 
+// The main window previewing each kind of found file by folder, then the
+// preview window on the photo.
+void SavePreviews(const TempDir& dir) {
+  std::map<std::string, std::string> files = {
+      {"Camera/Harbour view.jpg", MakeJpeg(dir, 640, 480, "31")},
+      {"Papers/Two pages.pdf", ReadFile(PreviewFixture("letter.pdf"))},
+      {"Papers/Letter text.docx", ReadFile(PreviewFixture("letter.docx"))},
+      {"Papers/Bundle of notes.zip", MakeZip(dir)},
+  };
+  std::vector<std::string> deleted;
+  for (const auto& [path, bytes] : files) deleted.push_back(path);
+  DeletedFilesImage card = MakeFatImageWithDeletedFiles(dir, "papers.img", files, deleted);
+  CMainWnd main;
+  main.resize(800, 500);
+  OpenOn(main, card.image, "BtnDeletedRecovery");
+  main.findChild<QPushButton*>("BtnScan")->click();
+  main.findChild<QTabWidget*>("TreeTabs")->setCurrentIndex(1);
+  auto* folders = main.findChild<QTreeView*>("DiskTree");
+  auto* list = main.findChild<QTreeView*>("FileList");
+  auto select = [](QTreeView* view, const QModelIndex& parent, const QString& name) {
+    QAbstractItemModel* model = view->model();
+    view->expand(parent);
+    for (int row = 0; row < model->rowCount(parent); ++row)
+      if (model->index(row, 0, parent).data().toString() == name)
+        view->setCurrentIndex(model->index(row, 0, parent));
+    return view->currentIndex().row();
+  };
+  auto show = [&](const QString& folder, const QString& name, const QString& shot) {
+    select(folders, folders->model()->index(0, 0), folder);
+    int row = select(list, QModelIndex(), name);
+    Settle();
+    if (!shot.isEmpty()) Save(&main, shot);
+    return row;
+  };
+  show("Papers", "Two pages.pdf", "preview-pdf");
+  show("Papers", "Letter text.docx", "preview-document");
+  show("Papers", "Bundle of notes.zip", "preview-archive");
+  int photo = show("Camera", "Harbour view.jpg", "");
+  CPreviewWnd preview(main, main.Previews(), photo);
+  preview.resize(640, 520);
+  preview.show();
+  Settle();
+  Save(&preview, "preview-window");
+}
+
+// The imaging window copying the card into a new image.
+void SaveImaging(const DeletedFilesImage& card, const TempDir& dir) {
+  PartitionRecord whole;
+  whole.diskNumber = static_cast<int32_t>(ImageDiskNumber(card.image));
+  whole.length = static_cast<int64_t>(std::filesystem::file_size(card.image) / 512);
+  CCreateImageProcessWnd imaging({whole, -1, dir / "copy.img"}, nullptr);
+  SaveWhen(&imaging, "imaging", [&] { return ProgressOf(&imaging) >= 30; });
+  imaging.Run();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +206,9 @@ int main(int argc, char** argv) {
     std::vector<FoundRecord> results = ScanAndCollect(item, CScanProcessWnd::kDeepScan);
     Recover(item, results, dir);
   }
+
+  SavePreviews(dir);
+  SaveImaging(card, dir);
 
   SaveBoxesAs("question");
   CMessageBox::Show(&main, CMessageBox::kQuestion, Msg("MSG0709"), 350, 160);

@@ -153,6 +153,15 @@ DeletedFilesImage MakeNtfsImageWithDeletedFiles(const TempDir& dir,
   return made;
 }
 
+std::string MakeZip(const TempDir& dir) {
+  std::string folder = dir / "zipped";
+  std::filesystem::create_directories(folder);
+  WriteFile(folder + "/alpha-notes.txt", "alpha");
+  WriteFile(folder + "/beta-figures.csv", "1,2,3");
+  Run("cd " + Quote(folder) + " && zip -q ../bundle.zip alpha-notes.txt beta-figures.csv");
+  return ReadFile(dir / "bundle.zip");
+}
+
 void OpenOn(CMainWnd& window, const std::string& image, const char* mode) {
   window.show();
   window.TakeArguments({QString::fromStdString(image)});

@@ -73,6 +73,9 @@ DeletedFilesImage MakeNtfsImageWithDeletedFiles(const TempDir& dir,
 
 // A real JPEG picture made by ImageMagick.
 std::string MakeJpeg(const TempDir& dir, int width, int height, const std::string& seed);
+// The bytes of a zip made by zip(1) holding alpha-notes.txt and
+// beta-figures.csv.
+std::string MakeZip(const TempDir& dir);
 
 // A ready-made card: photos in two folders (two of them named "Holiday
 // photo.jpg"), a document and a song, all deleted, and a live file.
