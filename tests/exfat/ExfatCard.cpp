@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <sstream>
 #include <utility>
@@ -31,7 +33,8 @@ ExfatCard Build(uint32_t clusterBytes, bool reformatted) {
   std::string command = "python3 " + Quote(FixtureScript()) + " " + Quote(card.dir->path()) + " " +
                         std::to_string(clusterBytes) + (reformatted ? " reformat" : "");
   if (Run(command, &output) != 0) {
-    card.skipReason = "the exFAT card could not be built: " + output;
+    card.buildError = "the exFAT card could not be built: " + output;
+    card.skipReason = card.buildError;
     return card;
   }
   card.image = *card.dir / "card.img";
@@ -44,6 +47,9 @@ ExfatCard Build(uint32_t clusterBytes, bool reformatted) {
   return card;
 }
 
+// Fatal, so that the test body does not run on after its set-up skips.
+void FailTheTest(const std::string& why) { FAIL() << why; }
+
 }  // namespace
 
 const ExfatCard& ExfatCard::Get(uint32_t clusterBytes, bool reformatted) {
@@ -51,6 +57,9 @@ const ExfatCard& ExfatCard::Get(uint32_t clusterBytes, bool reformatted) {
   auto key = std::make_pair(clusterBytes, reformatted);
   auto found = cards.find(key);
   if (found == cards.end()) found = cards.emplace(key, Build(clusterBytes, reformatted)).first;
+  // With every tool at hand a card that cannot be built is a fault of the
+  // fixture, and each test that wanted it fails instead of passing quietly.
+  if (!found->second.buildError.empty()) FailTheTest(found->second.buildError);
   return found->second;
 }
 

@@ -17,10 +17,12 @@ std::string WhyNoExfatFuse();
 
 struct ExfatCard {
   // Built once per cluster size and state; `skipReason` is set when this
-  // machine cannot build it.
+  // machine cannot build it, and each call for a card that failed to build
+  // records a test failure.
   static const ExfatCard& Get(uint32_t clusterBytes, bool reformatted = false);
 
   std::string skipReason;
+  std::string buildError;  // the tools were there but the card failed
   std::unique_ptr<TempDir> dir;
   std::string image;
   std::vector<std::string> live;
