@@ -1,8 +1,7 @@
 #include "exfat/ExfatCard.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
