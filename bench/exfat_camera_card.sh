@@ -38,7 +38,7 @@ for line in open(os.path.join(card, "manifest.txt"), encoding="utf-8"):
     kind, rest = line.rstrip("\n").split(" ", 1)
     if kind == "deleted":
         lost.append(rest.split(" ", 1)[1])
-    elif formatted:
+    elif kind == "live" and formatted:
         lost.append(rest)
 back = 0
 for path in lost:

@@ -42,6 +42,10 @@ ExfatCard Build(uint32_t clusterBytes, bool reformatted) {
   while (std::getline(manifest, line)) {
     if (line.rfind("live ", 0) == 0) card.live.push_back(line.substr(5));
     if (line.rfind("deleted ", 0) == 0) card.deleted[line.substr(10)] = line[8] == '1';
+    if (line.rfind("written ", 0) == 0) {
+      size_t space = line.find(' ', 8);
+      card.written[line.substr(space + 1)] = std::stoll(line.substr(8, space - 8));
+    }
   }
   return card;
 }

@@ -26,7 +26,8 @@ struct ExfatCard {
   std::unique_ptr<TempDir> dir;
   std::string image;
   std::vector<std::string> live;
-  std::map<std::string, bool> deleted;  // path -> every piece still on the card
+  std::map<std::string, bool> deleted;     // path -> every piece still on the card
+  std::map<std::string, int64_t> written;  // path -> modification time set (Unix seconds)
 
   // The bytes the file had when it was written.
   std::string Original(const std::string& path) const;
