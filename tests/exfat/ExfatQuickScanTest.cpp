@@ -89,9 +89,10 @@ TEST_P(ExfatQuickScan, RecoversADeletedFolderWithItsWholeSubtree) {
   }
 }
 
-// exfat-fuse writes UTC offsets; the records hold UTC as NTFS records do,
-// so a file created moments ago carries a time of moments ago, and the odd
-// second of the time the fixture set comes from the 10 ms part.
+// exfat-fuse writes local times with their UTC offset (the card is written
+// 5:30 off UTC); the records hold UTC as NTFS records do, so a file created
+// moments ago carries a time of moments ago, and the odd second of the
+// time the fixture set comes from the 10 ms part.
 TEST_P(ExfatQuickScan, KeepsTimesOfTheEntrySet) {
   const std::string path = "DCIM/100CAMERA/IMG_0004.JPG";
   auto listed = test::ListedByPath(*engine_);

@@ -130,7 +130,10 @@ run("truncate", "-s", "64M", image)
 run("mkfs.exfat", "-c", str(cluster), "-L", "CAMERA", image)
 loop = run("losetup", "-f", "--show", image)
 try:
-    run("mount.exfat-fuse", loop, mnt)
+    # In a zone half an hour off the hour exfat-fuse writes local times
+    # with their UTC offset, which a scan has to take off again.
+    subprocess.run(["mount.exfat-fuse", loop, mnt], check=True, capture_output=True,
+                   env=dict(os.environ, TZ="Asia/Kolkata"))
     try:
         build_card()
         live = sorted(set(os.path.relpath(os.path.join(d, f), mnt)
