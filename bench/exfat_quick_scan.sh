@@ -3,8 +3,8 @@
 # written through exfat-fuse, half of the files deleted once each folder is
 # full (so that no new file takes a deleted entry's place), scanned by
 # `salvora scan --quick` and, for comparison, listed by The Sleuth Kit's
-# `fls -r` (and `fls -rd`, deleted entries only). Prints the best of three
-# runs of each and the ratios. Needs root (exfat-fuse wants a loop device).
+# `fls -r` (and `fls -rd`, deleted entries only). Prints the median of
+# three runs of each and the ratios. Needs root (exfat-fuse wants a loop device).
 #
 # Usage: bench/exfat_quick_scan.sh [salvora binary]
 # Without an argument a Release build is made in build-release/.
@@ -63,9 +63,11 @@ source "$repo/bench/best_of_three.sh"
 export SALVORA_DATA_DIR="$work/data"
 found=$("$salvora" scan --quick "$image" 2>/dev/null | grep -c '/' || true)
 listed=$(fls -r -d "$image" | grep -c 'r/r \*' || true)
-salvora_s=$(best_of_three "$salvora" scan --quick "$image")
-fls_s=$(best_of_three fls -r "$image")
-flsd_s=$(best_of_three fls -r -d "$image")
+# Other work on the machine moves the times: say how busy it was.
+echo "load average before timing: $(cut -d' ' -f1-3 /proc/loadavg)"
+salvora_s=$(median_of_three "$salvora" scan --quick "$image")
+fls_s=$(median_of_three fls -r "$image")
+flsd_s=$(median_of_three fls -r -d "$image")
 echo "salvora scan --quick: ${salvora_s}s (${found} deleted files listed)"
 echo "fls -r:               ${fls_s}s"
 echo "fls -rd:              ${flsd_s}s (${listed} deleted files listed)"

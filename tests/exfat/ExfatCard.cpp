@@ -1,5 +1,6 @@
 #include "exfat/ExfatCard.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -31,7 +32,8 @@ ExfatCard Build(uint32_t clusterBytes, bool reformatted) {
   std::string command = "python3 " + Quote(FixtureScript()) + " " + Quote(card.dir->path()) + " " +
                         std::to_string(clusterBytes) + (reformatted ? " reformat" : "");
   if (Run(command, &output) != 0) {
-    card.skipReason = "the exFAT card could not be built: " + output;
+    card.buildError = "the exFAT card could not be built: " + output;
+    card.skipReason = card.buildError;
     return card;
   }
   card.image = *card.dir / "card.img";
@@ -40,9 +42,16 @@ ExfatCard Build(uint32_t clusterBytes, bool reformatted) {
   while (std::getline(manifest, line)) {
     if (line.rfind("live ", 0) == 0) card.live.push_back(line.substr(5));
     if (line.rfind("deleted ", 0) == 0) card.deleted[line.substr(10)] = line[8] == '1';
+    if (line.rfind("written ", 0) == 0) {
+      size_t space = line.find(' ', 8);
+      card.written[line.substr(space + 1)] = std::stoll(line.substr(8, space - 8));
+    }
   }
   return card;
 }
+
+// Fatal, so that the test body does not run on after its set-up skips.
+void FailTheTest(const std::string& why) { FAIL() << why; }
 
 }  // namespace
 
@@ -51,6 +60,9 @@ const ExfatCard& ExfatCard::Get(uint32_t clusterBytes, bool reformatted) {
   auto key = std::make_pair(clusterBytes, reformatted);
   auto found = cards.find(key);
   if (found == cards.end()) found = cards.emplace(key, Build(clusterBytes, reformatted)).first;
+  // With every tool at hand a card that cannot be built is a fault of the
+  // fixture, and each test that wanted it fails instead of passing quietly.
+  if (!found->second.buildError.empty()) FailTheTest(found->second.buildError);
   return found->second;
 }
 

@@ -17,14 +17,17 @@ std::string WhyNoExfatFuse();
 
 struct ExfatCard {
   // Built once per cluster size and state; `skipReason` is set when this
-  // machine cannot build it.
+  // machine cannot build it, and each call for a card that failed to build
+  // records a test failure.
   static const ExfatCard& Get(uint32_t clusterBytes, bool reformatted = false);
 
   std::string skipReason;
+  std::string buildError;  // the tools were there but the card failed
   std::unique_ptr<TempDir> dir;
   std::string image;
   std::vector<std::string> live;
-  std::map<std::string, bool> deleted;  // path -> every piece still on the card
+  std::map<std::string, bool> deleted;     // path -> every piece still on the card
+  std::map<std::string, int64_t> written;  // path -> modification time set (Unix seconds)
 
   // The bytes the file had when it was written.
   std::string Original(const std::string& path) const;

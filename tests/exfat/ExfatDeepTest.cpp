@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "exfat/ExfatBytes.h"
@@ -71,6 +73,41 @@ TEST_P(ExfatReformattedCard, GivesBackThePhotosByNameAndPath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ClusterSizes, ExfatReformattedCard, ::testing::Values(4096, 131072));
+
+// Hostile sets: two folders each lying in the other's cluster, and one in
+// its own. The rebuild ends, and every file comes out once on a path that
+// does not go round.
+TEST(ExfatDeepTree, FoldersThatHoldEachOtherStillGiveEveryFileOnce) {
+  if (!test::HaveCommand("mkfs.exfat")) GTEST_SKIP() << "mkfs.exfat is not installed";
+  test::TempDir dir;
+  test::ScopedDataDir data;
+  test::HandCard card(dir);
+  ASSERT_TRUE(card.ok());
+  const uint32_t a = card.FirstFreeCluster(), b = a + 1, c = a + 2, bytes = 4096;
+  auto set = [&](const std::u16string& name, uint32_t first, uint16_t attributes) {
+    test::SetSpec spec;
+    spec.name = name;
+    spec.attributes = attributes;
+    spec.stream = {true, first, bytes, bytes};
+    return test::EntrySetBytes(spec);
+  };
+  card.WriteCluster(a, set(u"B", b, 0x10) + set(u"in A.txt", a + 10, 0x20));
+  card.WriteCluster(b, set(u"A", a, 0x10) + set(u"in B.txt", a + 11, 0x20));
+  card.WriteCluster(c, set(u"C", c, 0x10) + set(u"in C.txt", a + 12, 0x20));
+
+  CProfessionalExfatRecovery engine;
+  ASSERT_EQ(engine.OpenImage(card.image(), 'R'), 0);
+  ASSERT_EQ(engine.OpenResults(nullptr), 0);
+  engine.RegisterBootVolume();
+  Sweep(engine, card.image());
+  engine.FinishFolders();
+  std::map<std::string, int> files;
+  for (const auto& [path, record] : test::ListedByPath(engine)) {
+    ++files[BaseName(path)];
+    EXPECT_LE(std::count(path.begin(), path.end(), '/'), 2) << path;
+  }
+  EXPECT_EQ(files, (std::map<std::string, int>{{"in A.txt", 1}, {"in B.txt", 1}, {"in C.txt", 1}}));
+}
 
 // What mkfs.exfat writes and what the sweep hands on: directory sectors
 // pass, FAT directories, text and zeros do not.

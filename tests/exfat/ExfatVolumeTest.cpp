@@ -130,6 +130,22 @@ TEST_F(ExfatVolume, FollowsAClearedChainThroughFreeClustersOnly) {
   EXPECT_EQ(bytes, Cluster('a') + Cluster('b') + Cluster('c'));
 }
 
+// Other drivers leave a deleted file's chain in the FAT: it leads, even
+// where the next free cluster would say otherwise.
+TEST_F(ExfatVolume, FollowsTheChainThatDeletingLeftInTheFat) {
+  uint32_t c = card_->FirstFreeCluster();
+  card_->WriteCluster(c, Cluster('a') + Cluster('z') + Cluster('c') + Cluster('b'));
+  card_->SetFatEntry(c, c + 3);
+  card_->SetFatEntry(c + 3, c + 2);
+  card_->SetFatEntry(c + 2, 0xFFFFFFFF);
+  uint64_t size = 3ull * card_->layout().ClusterBytes();
+  DeletedFile("chained.bin", c, {false, 0, size, size});
+  auto found = Scan();
+  std::string bytes;
+  ASSERT_EQ(Recover(found.at("chained.bin"), bytes), 0);
+  EXPECT_EQ(bytes, Cluster('a') + Cluster('b') + Cluster('c'));
+}
+
 TEST_F(ExfatVolume, ReportsDataWhoseClustersOtherDataTook) {
   uint32_t c = card_->FirstFreeCluster();
   uint32_t bytesPerCluster = card_->layout().ClusterBytes();

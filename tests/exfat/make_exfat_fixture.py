@@ -11,8 +11,9 @@ two deleted ones. With "reformat", mkfs.exfat formats the card again at the
 end, as a camera's format does.
 
 Leaves in WORKDIR: card.img; originals/<path with / as __>; manifest.txt
-with lines "live <path>" and "deleted <intact> <path>", where intact is 1
-when every cluster-sized piece of the original is still on the card.
+with lines "live <path>", "deleted <intact> <path>", where intact is 1
+when every cluster-sized piece of the original is still on the card, and
+"written <unix seconds> <path>" for a modification time set on purpose.
 Needs root: exfat-fuse wants a block device, so the image goes through a
 loop device.
 """
@@ -60,6 +61,11 @@ def keep(rel, data):
         f.write(data)
 
 
+def stamp(rel, seconds):
+    os.utime(os.path.join(mnt, rel), (seconds, seconds))
+    manifest.append("written %d %s" % (seconds, rel))
+
+
 def delete(rel):
     os.remove(os.path.join(mnt, rel))
     deleted.append(rel)
@@ -92,6 +98,8 @@ def build_card():
     write(camera + "/IMG_0002.JPG", photo(3 * cluster + 1000, 2))
     write(camera + "/MVI_0003.MP4", video(1_200_000, 3))
     write(camera + "/IMG_0004.JPG", photo(95_000, 4))
+    # An odd second: exFAT keeps it only in the 10 ms part of the time.
+    stamp(camera + "/IMG_0004.JPG", 1747474897)
     write(camera + "/IMG_0005.JPG", photo(250_000, 5))
     write("DCIM/Ünïcödé Ordner/Fotografía con un nombre muy largo ✓.jpg", photo(70_000, 6))
     write("DCIM/101TRIP/IMG_0101.JPG", photo(140_000, 7))
@@ -122,7 +130,10 @@ run("truncate", "-s", "64M", image)
 run("mkfs.exfat", "-c", str(cluster), "-L", "CAMERA", image)
 loop = run("losetup", "-f", "--show", image)
 try:
-    run("mount.exfat-fuse", loop, mnt)
+    # In a zone half an hour off the hour exfat-fuse writes local times
+    # with their UTC offset, which a scan has to take off again.
+    subprocess.run(["mount.exfat-fuse", loop, mnt], check=True, capture_output=True,
+                   env=dict(os.environ, TZ="Asia/Kolkata"))
     try:
         build_card()
         live = sorted(set(os.path.relpath(os.path.join(d, f), mnt)
