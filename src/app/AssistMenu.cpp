@@ -16,8 +16,8 @@ namespace salvora {
 
 QString HelpDocumentPath() {
   QString exe = QCoreApplication::applicationDirPath();
-  for (const QString& candidate : {exe + "/../share/doc/salvora/README.md", exe + "/../README.md",
-                                   exe + "/README.md"})
+  for (const QString& candidate :
+       {exe + "/../share/doc/salvora/README.md", exe + "/../README.md", exe + "/README.md"})
     if (QFileInfo(candidate).isFile()) return QDir::cleanPath(candidate);
   return {};
 }
@@ -45,8 +45,9 @@ void AssistMenu::Build() {
     action->setActionGroup(group);
     QString file = choice.fileName;
     // Queued: the menu being rebuilt must not vanish under its own signal.
-    connect(action, &QAction::triggered, this,
-            [file] { LanguageStore::Instance().SetLanguage(file); }, Qt::QueuedConnection);
+    connect(
+        action, &QAction::triggered, this, [file] { LanguageStore::Instance().SetLanguage(file); },
+        Qt::QueuedConnection);
   }
   menu_->addAction(text("item_help"), this, &AssistMenu::OpenHelp)->setObjectName("item_help");
   menu_->addAction(text("item_about"), this, &AssistMenu::ShowAbout)->setObjectName("item_about");

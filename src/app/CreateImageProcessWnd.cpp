@@ -45,18 +45,19 @@ void CCreateImageProcessWnd::Work() {
   } else {
     result_ = copier.Run(static_cast<uint32_t>(job_.diskNumber), 0, 0, job_.target);
   }
-  EndWork(result_ == kOk ? kClosedNormally
-                         : result_ == kCancelled ? kClosedCancelled : kClosedFailed);
+  EndWork(result_ == kOk          ? kClosedNormally
+          : result_ == kCancelled ? kClosedCancelled
+                                  : kClosedFailed);
 }
 
 void CCreateImageProcessWnd::ShowFigures() {
   stage_->setText(QStringLiteral("%1 %2").arg(Msg("MSG0302"), QString::fromStdString(job_.target)));
   percentText_->setText(QStringLiteral("%1 %2%").arg(Msg("MSG0301")).arg(percent_));
   progress_->setValue(percent_);
-  time_->setText(secondsLeft_ == -1 ? Msg("MSG0304")
-                                    : QStringLiteral("%1 %2").arg(
-                                          Msg("MSG0305"),
-                                          QString::fromStdString(FormatDuration(secondsLeft_))));
+  time_->setText(secondsLeft_ == -1
+                     ? Msg("MSG0304")
+                     : QStringLiteral("%1 %2").arg(
+                           Msg("MSG0305"), QString::fromStdString(FormatDuration(secondsLeft_))));
   sectors_->setText(
       QStringLiteral("%1 %2 / %3").arg(Msg("MSG0303")).arg(sectorsDone_).arg(sectorsTotal_));
 }

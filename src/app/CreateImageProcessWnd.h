@@ -24,8 +24,8 @@ class CCreateImageProcessWnd : public ProgressWnd {
  public:
   CCreateImageProcessWnd(ImageJob job, QWidget* owner);
 
-  static int OnProgress(void* window, int32_t percent, uint64_t sectorsDone,
-                        uint64_t sectorsTotal, int32_t secondsLeft);
+  static int OnProgress(void* window, int32_t percent, uint64_t sectorsDone, uint64_t sectorsTotal,
+                        int32_t secondsLeft);
   // The result code of the copy (0, a read or write fault, or the cancel code).
   int Result() const { return result_; }
 

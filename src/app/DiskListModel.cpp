@@ -206,11 +206,10 @@ QModelIndex DiskListModel::index(int row, int column, const QModelIndex& parent)
   if (row < 0 || column < 0 || column >= kColumns) return {};
   if (!parent.isValid())
     return static_cast<size_t>(row) < groups_.size() ? createIndex(row, column, kHeaderId)
-                                                      : QModelIndex();
+                                                     : QModelIndex();
   if (parent.internalId() != kHeaderId) return {};
   size_t group = static_cast<size_t>(parent.row());
-  if (group >= groups_.size() || static_cast<size_t>(row) >= groups_[group].items.size())
-    return {};
+  if (group >= groups_.size() || static_cast<size_t>(row) >= groups_[group].items.size()) return {};
   return createIndex(row, column, static_cast<quintptr>(group + 1));
 }
 
@@ -232,7 +231,8 @@ QString DiskListModel::HeaderText(const Group& group) const {
   if (group.isImages) return LanguageStore::Instance().Text("MainWnd", "ImageFileHeader");
   if (!group.imageDisk.empty())
     return QString::fromStdString(std::filesystem::path(group.imageDisk).filename().string());
-  return QStringLiteral("%1 %2").arg(Msg(group.removable ? "MSG0202" : "MSG0201"))
+  return QStringLiteral("%1 %2")
+      .arg(Msg(group.removable ? "MSG0202" : "MSG0201"))
       .arg(group.diskNumber + 1);
 }
 
@@ -242,7 +242,8 @@ QString DiskListModel::NameText(const Group& group, const DiskListItem& item) co
   QString device = Text(std::filesystem::path(r.devicePath).filename().string());
   if (!group.imageDisk.empty()) device = Text(r.fileSystemName.empty() ? "" : r.fileSystemName);
   QString name = QStringLiteral("%1: ").arg(r.ordinal);
-  if (r.kind == EntryKind::kUnallocated) return name + LanguageStore::Instance().Text("MainWnd", "Unallocated");
+  if (r.kind == EntryKind::kUnallocated)
+    return name + LanguageStore::Instance().Text("MainWnd", "Unallocated");
   name += device;
   if (!r.label.empty()) name += "  " + Text(r.label);
   if (!r.mountPoint.empty()) name += "  (" + Text(r.mountPoint) + ")";
@@ -257,8 +258,8 @@ QVariant DiskListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) return HeaderText(*group);
     if (role == Qt::DecorationRole)
       return QIcon(group->isImages || !group->imageDisk.empty() ? ":/skin/icons/image-file.svg"
-                                   : group->removable ? ":/skin/icons/removable-disk.svg"
-                                                      : ":/skin/icons/fixed-disk.svg");
+                   : group->removable                           ? ":/skin/icons/removable-disk.svg"
+                                                                : ":/skin/icons/fixed-disk.svg");
     return {};
   }
   const DiskListItem* item = ItemAt(index);

@@ -60,8 +60,8 @@ class DiskListModel : public QAbstractItemModel {
 
  private:
   struct Group {
-    bool isImages = false;   // the "Image File" group
-    std::string imageDisk;   // an image of a whole disk: its path
+    bool isImages = false;  // the "Image File" group
+    std::string imageDisk;  // an image of a whole disk: its path
     int32_t diskNumber = -1;
     bool removable = false;
     std::vector<std::unique_ptr<DiskListItem>> items;

@@ -16,10 +16,9 @@ struct IconKind {
 };
 
 const IconKind kKinds[] = {
-    {"folder", "folder"},           {"exe", "application-x-executable"},
-    {"image", "image-x-generic"},   {"music", "audio-x-generic"},
-    {"doc", "x-office-document"},   {"video", "video-x-generic"},
-    {"zip", "package-x-generic"},   {"default", "text-x-generic"},
+    {"folder", "folder"},         {"exe", "application-x-executable"}, {"image", "image-x-generic"},
+    {"music", "audio-x-generic"}, {"doc", "x-office-document"},        {"video", "video-x-generic"},
+    {"zip", "package-x-generic"}, {"default", "text-x-generic"},
 };
 
 const char* ThemeName(const char* kind) {
@@ -29,8 +28,7 @@ const char* ThemeName(const char* kind) {
 }
 
 QIcon BaseIcon(const char* kind) {
-  return QIcon::fromTheme(ThemeName(kind),
-                          QIcon(QStringLiteral(":/skin/icons/%1.svg").arg(kind)));
+  return QIcon::fromTheme(ThemeName(kind), QIcon(QStringLiteral(":/skin/icons/%1.svg").arg(kind)));
 }
 
 // The icon with a warning emblem over its lower right quarter.

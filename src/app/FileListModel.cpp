@@ -10,8 +10,8 @@
 namespace salvora {
 namespace {
 
-const char* const kHeaderKeys[] = {"FileName", "Path", "Size", "Type", "ModifiedTime",
-                                   "CreatedTime"};
+const char* const kHeaderKeys[] = {"FileName", "Path",         "Size",
+                                   "Type",     "ModifiedTime", "CreatedTime"};
 
 // Columns whose first click sorts from the largest or newest.
 bool StartsDescending(int column) {
@@ -31,7 +31,8 @@ FileListModel::FileListModel(ResultSet& results, QObject* parent)
 }
 
 void FileListModel::Retext() {
-  for (int c = 0; c < kColumns; ++c) headers_[c] = LanguageStore::Instance().Text("MainWnd", kHeaderKeys[c]);
+  for (int c = 0; c < kColumns; ++c)
+    headers_[c] = LanguageStore::Instance().Text("MainWnd", kHeaderKeys[c]);
   folderWord_ = LanguageStore::Instance().Text("MainWnd", "FolderSize");
   emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
   if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
@@ -73,14 +74,16 @@ void FileListModel::CheckAll(bool checked) {
 
 void FileListModel::RefreshChecks() {
   CountChecked();
-  if (!rows_.empty()) emit dataChanged(index(0, kName), index(rowCount() - 1, kName), {Qt::CheckStateRole});
+  if (!rows_.empty())
+    emit dataChanged(index(0, kName), index(rowCount() - 1, kName), {Qt::CheckStateRole});
 }
 
 FileListModel::Direction FileListModel::ClickHeader(int column) {
   if (column < 0 || column >= kColumns) return Direction::kNone;
   Direction& direction = directions_[column];
   if (StartsDescending(column))
-    direction = direction == Direction::kDescending ? Direction::kAscending : Direction::kDescending;
+    direction =
+        direction == Direction::kDescending ? Direction::kAscending : Direction::kDescending;
   else
     direction = direction == Direction::kAscending ? Direction::kDescending : Direction::kAscending;
   Sort(column, direction == Direction::kAscending);
@@ -122,13 +125,20 @@ int FileListModel::columnCount(const QModelIndex& parent) const {
 QString FileListModel::CellText(const Row& row, int column) const {
   const FoundRecord& record = *row.record;
   switch (column) {
-    case kName: return RecordName(record);
-    case kPath: return QString::fromStdString(*row.path);
-    case kSize: return RecordSizeText(record, folderWord_);
-    case kType: return RecordTypeText(record);
-    case kModified: return FileTimeText(record.writeTime);
-    case kCreated: return FileTimeText(record.createTime);
-    default: return {};
+    case kName:
+      return RecordName(record);
+    case kPath:
+      return QString::fromStdString(*row.path);
+    case kSize:
+      return RecordSizeText(record, folderWord_);
+    case kType:
+      return RecordTypeText(record);
+    case kModified:
+      return FileTimeText(record.writeTime);
+    case kCreated:
+      return FileTimeText(record.createTime);
+    default:
+      return {};
   }
 }
 

@@ -8,9 +8,7 @@
 #include "app/Skin.h"
 
 namespace salvora {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 struct FileTypeChoice::GroupControls {
   const char* group;
@@ -28,7 +26,8 @@ const FileTypeChoice::GroupControls kGroups[] = {
 
 std::vector<std::string> ExtensionsOf(const QCheckBox* option) {
   std::vector<std::string> extensions;
-  for (const QString& part : option->property("extensions").toString().split('|', Qt::SkipEmptyParts))
+  for (const QString& part :
+       option->property("extensions").toString().split('|', Qt::SkipEmptyParts))
     extensions.push_back(part.toLower().toStdString());
   return extensions;
 }
@@ -37,7 +36,8 @@ std::vector<std::string> ExtensionsOf(const QCheckBox* option) {
 
 std::string TypeFilterPattern(const std::vector<std::string>& extensions) {
   std::string joined;
-  for (const std::string& extension : extensions) joined += (joined.empty() ? "*." : "|*.") + extension;
+  for (const std::string& extension : extensions)
+    joined += (joined.empty() ? "*." : "|*.") + extension;
   std::string pattern;
   for (size_t i = 0; i < joined.size(); ++i) {
     char c = joined[i];

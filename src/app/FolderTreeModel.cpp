@@ -16,9 +16,9 @@ constexpr int32_t kMaxDepth = 256;
 struct FolderTreeModel::Node {
   DiskListItem* source = nullptr;
   Node* parent = nullptr;
-  QString rootName;        // roots only
-  FoundRecord folder{};    // folders only
-  int32_t depth = 0;       // the depth that lists this node's children
+  QString rootName;      // roots only
+  FoundRecord folder{};  // folders only
+  int32_t depth = 0;     // the depth that lists this node's children
   bool fetched = false;
   bool checked = false;
   std::vector<std::unique_ptr<Node>> children;
@@ -71,7 +71,8 @@ std::vector<FoundRecord> FolderTreeModel::ChildrenOf(const QModelIndex& index) c
 std::string FolderTreeModel::PathOf(const QModelIndex& index) const {
   std::string path;
   for (Node* node = NodeAt(index); node && !node->IsRoot(); node = node->parent)
-    path = std::string(node->folder.name, strnlen(node->folder.name, kRecordNameBytes)) + "/" + path;
+    path =
+        std::string(node->folder.name, strnlen(node->folder.name, kRecordNameBytes)) + "/" + path;
   return path;
 }
 
@@ -79,7 +80,7 @@ QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& paren
   if (row < 0 || column != 0) return {};
   if (!parent.isValid())
     return static_cast<size_t>(row) < roots_.size() ? createIndex(row, 0, roots_[row].get())
-                                                     : QModelIndex();
+                                                    : QModelIndex();
   Node* node = NodeAt(parent);
   if (static_cast<size_t>(row) >= node->children.size()) return {};
   return createIndex(row, 0, node->children[row].get());

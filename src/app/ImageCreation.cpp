@@ -31,10 +31,11 @@ bool SourceOfRow(DiskListModel& disks, const QModelIndex& row, ImagingSource& so
     source.job.source = r;
     source.info.devicePath = r.devicePath;
     source.info.sizeBytes = r.totalBytes;
-    source.defaultName = QStringLiteral("%1 (%2, %3)")
-                             .arg(r.ordinal)
-                             .arg(QString::fromStdString(r.fileSystemName),
-                                  QString::fromStdString(FormatSize(static_cast<int64_t>(r.totalBytes))));
+    source.defaultName =
+        QStringLiteral("%1 (%2, %3)")
+            .arg(r.ordinal)
+            .arg(QString::fromStdString(r.fileSystemName),
+                 QString::fromStdString(FormatSize(static_cast<int64_t>(r.totalBytes))));
     return true;
   }
   if (!disks.IsDiskHeader(row)) return false;
@@ -44,17 +45,23 @@ bool SourceOfRow(DiskListModel& disks, const QModelIndex& row, ImagingSource& so
   source.job.diskNumber = disk;
   source.info.devicePath = entries.front()->record->diskPath;
   DiskLength(static_cast<uint32_t>(disk), source.info.sizeBytes);
-  source.defaultName = LanguageStore::Instance().FormatIn("MainWnd", "PhysicalDiskName", {disk + 1});
+  source.defaultName =
+      LanguageStore::Instance().FormatIn("MainWnd", "PhysicalDiskName", {disk + 1});
   return true;
 }
 
 const char* MessageOf(TargetProblem problem) {
   switch (problem) {
-    case TargetProblem::kOnSourceDisk: return "MSG0218";
-    case TargetProblem::kFat32Limit: return "MSG0220";
-    case TargetProblem::kFatLimit: return "MSG0219";
-    case TargetProblem::kNoSpace: return "MSG0221";
-    default: return nullptr;
+    case TargetProblem::kOnSourceDisk:
+      return "MSG0218";
+    case TargetProblem::kFat32Limit:
+      return "MSG0220";
+    case TargetProblem::kFatLimit:
+      return "MSG0219";
+    case TargetProblem::kNoSpace:
+      return "MSG0221";
+    default:
+      return nullptr;
   }
 }
 
@@ -97,9 +104,10 @@ void StartImaging(CMainWnd& window) {
   int code = progress.Run();
   if (code == ProgressWnd::kClosedFailed) {
     QThread::msleep(100);
-    CMessageBox::Show(&window, CMessageBox::kInformation,
-                      Msg("MSG0217") + "\n\n" + QString::fromStdString(ErrorMessage(progress.Result())),
-                      300, 160);
+    CMessageBox::Show(
+        &window, CMessageBox::kInformation,
+        Msg("MSG0217") + "\n\n" + QString::fromStdString(ErrorMessage(progress.Result())), 300,
+        160);
   }
   if (CMessageBox::Show(&window, CMessageBox::kQuestion, Msg("MSG0214"), 400, 160) !=
       CMessageBox::kOk)

@@ -58,8 +58,7 @@ void LanguageStore::Load() {
   IniDocument defaults = IniDocument::Parse(ReadText(DefaultConfigResource()));
   current_ = FromUtf8(ConfigValue(user, defaults, "DefaultLanguage", "Default")).left(64);
   // A name is a file name inside the language folder, never a path.
-  if (current_.isEmpty() || current_.contains('/') || current_.startsWith('.'))
-    current_ = kEnglish;
+  if (current_.isEmpty() || current_.contains('/') || current_.startsWith('.')) current_ = kEnglish;
   languages_.clear();
   const IniSection* offered = user.Find("Languages");
   if (!offered) offered = defaults.Find("Languages");

@@ -96,8 +96,9 @@ void CMainWnd::BindModes() {
     auto* button = Bind<QToolButton>(form_, mode.name);
     button->setIcon(QIcon(mode.icon));
     button->installEventFilter(this);
-    connect(button, &QToolButton::clicked, this,
-            [this, mode] { ChooseMode(mode.workMode, mode.scanMode < 0 ? scanMode_ : mode.scanMode); });
+    connect(button, &QToolButton::clicked, this, [this, mode] {
+      ChooseMode(mode.workMode, mode.scanMode < 0 ? scanMode_ : mode.scanMode);
+    });
   }
   connect(tabScan_, &QToolButton::clicked, this, [this] { ShowPage(kDiskPage); });
   connect(tabFileType_, &QToolButton::clicked, this, [this] { ShowPage(kTypePage); });

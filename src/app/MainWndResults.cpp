@@ -17,8 +17,8 @@
 #include "app/FolderTreeModel.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
-#include "app/PreviewDisplay.h"
 #include "app/MessageBox.h"
+#include "app/PreviewDisplay.h"
 #include "app/PreviewSession.h"
 #include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"
@@ -89,8 +89,8 @@ void CMainWnd::ShowFileMenu(const QPoint& at) {
   bool checked = results_.IsRecordChecked(files_->RecordAt(index.row()));
   menu.addAction(texts.Text("MainWnd", checked ? "UncheckAction" : "CheckAction"), this,
                  [this, index, checked] {
-                   files_->setData(index.sibling(index.row(), 0), checked ? Qt::Unchecked : Qt::Checked,
-                                   Qt::CheckStateRole);
+                   files_->setData(index.sibling(index.row(), 0),
+                                   checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
                  });
   menu.exec(fileList_->viewport()->mapToGlobal(at));
 }
@@ -109,9 +109,9 @@ void CMainWnd::OnFolderSelected(const QModelIndex& index) {
 
 void CMainWnd::OnHeaderClicked(int column) {
   FileListModel::Direction direction = files_->ClickHeader(column);
-  fileList_->header()->setSortIndicator(
-      column, direction == FileListModel::Direction::kAscending ? Qt::AscendingOrder
-                                                                : Qt::DescendingOrder);
+  fileList_->header()->setSortIndicator(column, direction == FileListModel::Direction::kAscending
+                                                    ? Qt::AscendingOrder
+                                                    : Qt::DescendingOrder);
 }
 
 void CMainWnd::OnSelectAll(int state) {
@@ -131,7 +131,7 @@ void CMainWnd::UpdateSelectAll() {
   updatingSelectAll_ = true;
   int checked = files_->CheckedRows();
   int rows = files_->rowCount();
-  selectAll_->setCheckState(checked == 0       ? Qt::Unchecked
+  selectAll_->setCheckState(checked == 0      ? Qt::Unchecked
                             : checked == rows ? Qt::Checked
                                               : Qt::PartiallyChecked);
   // The user's click on a half-checked box goes to "all", never to "half".
@@ -146,8 +146,8 @@ void CMainWnd::UpdateSummary() {
     selectedFileInfo_->setText(Msg("MSG0803"));
     return;
   }
-  selectedFileInfo_->setText(MsgFormat(
-      "MSG0804", {FormatSize(static_cast<int64_t>(results_.CheckedBytes())), count}));
+  selectedFileInfo_->setText(
+      MsgFormat("MSG0804", {FormatSize(static_cast<int64_t>(results_.CheckedBytes())), count}));
 }
 
 void CMainWnd::Recover() {

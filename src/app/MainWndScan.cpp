@@ -70,8 +70,10 @@ std::vector<DiskListItem*> CMainWnd::ScannedSources() const {
 QString CMainWnd::SourceName(const DiskListItem& item) const {
   if (item.IsImage())
     return QString::fromStdString(std::filesystem::path(item.imagePath).filename().string());
-  QString name = QStringLiteral("%1: %2").arg(item.record->ordinal).arg(
-      QString::fromStdString(std::filesystem::path(item.record->devicePath).filename().string()));
+  QString name = QStringLiteral("%1: %2")
+                     .arg(item.record->ordinal)
+                     .arg(QString::fromStdString(
+                         std::filesystem::path(item.record->devicePath).filename().string()));
   if (!item.record->label.empty()) name += "  " + QString::fromStdString(item.record->label);
   return name;
 }

@@ -28,16 +28,17 @@ void MediaPlayback::Stop() {
 
 void MediaPlayback::Play(const std::string& file, bool audio) {
   Stop();
-  std::filesystem::path program = program_.empty() ? FindMediaPlayer() : std::filesystem::path(program_);
+  std::filesystem::path program =
+      program_.empty() ? FindMediaPlayer() : std::filesystem::path(program_);
   if (program.empty()) {
-    CMessageBox::Show(owner_, CMessageBox::kInformation,
-                      LanguageStore::Instance().FormatIn("MainWnd", "NoPlayer",
-                                                         {MediaPlayerPackage()}),
-                      330, 160);
+    CMessageBox::Show(
+        owner_, CMessageBox::kInformation,
+        LanguageStore::Instance().FormatIn("MainWnd", "NoPlayer", {MediaPlayerPackage()}), 330,
+        160);
     return;
   }
-  PlayerCommand command = BuildPlayerCommand(
-      program, file, audio ? MediaKind::kAudio : MediaKind::kVideo, extraArgs_);
+  PlayerCommand command =
+      BuildPlayerCommand(program, file, audio ? MediaKind::kAudio : MediaKind::kVideo, extraArgs_);
   player_ = std::make_unique<ChildProcess>();
   if (player_->Start(command.program, command.args) != 0) {
     player_.reset();
@@ -51,10 +52,13 @@ void MediaPlayback::Play(const std::string& file, bool audio) {
 void MediaPlayback::Watch(std::string marker) {
   PlaybackState state = AwaitPlayback(*player_, marker, &stop_);
   if (state == PlaybackState::kFailed) {
-    QMetaObject::invokeMethod(this, [this] {
-      emit Failed();
-      CMessageBox::Show(owner_, CMessageBox::kInformation, Msg("MSG1207"), 330, 160);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          emit Failed();
+          CMessageBox::Show(owner_, CMessageBox::kInformation, Msg("MSG1207"), 330, 160);
+        },
+        Qt::QueuedConnection);
     return;
   }
   if (state == PlaybackState::kPlaying) DrainPlayerOutput(*player_);

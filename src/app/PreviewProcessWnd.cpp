@@ -23,7 +23,8 @@ const char kWordList[] = "*.doc|*.dot|*.docx|*.dotx|*.docm|*.dotm|*.rtf|*.odt";
 const char kSlideList[] = "*.ppt|*.pptx|*.pptm|*.pps|*.ppsx|*.ppsm|*.odp";
 const char kSheetList[] =
     "*.xls|*.xlsx|*.xlsm|*.csv|*.ods|*.odc|*.vsd|*.vsdm|*.vsdx|*.pub|*.mpp|*.ics|*.vcf|*.msg";
-const char kArchiveList[] = "*.zip|*.rar|*.gzip|*.tar|*.7z|*.cab|*.arj|*.lzh|*.ace|*.gz|*.uue|*.bz2|*.jar|*.iso";
+const char kArchiveList[] =
+    "*.zip|*.rar|*.gzip|*.tar|*.7z|*.cab|*.arj|*.lzh|*.ace|*.gz|*.uue|*.bz2|*.jar|*.iso";
 
 bool Listed(const char* list, const std::string& extension) {
   return std::strstr(list, extension.c_str()) != nullptr;
@@ -31,10 +32,14 @@ bool Listed(const char* list, const std::string& extension) {
 
 PreviewMode ModeOf(PreviewKind kind) {
   switch (kind) {
-    case PreviewKind::kPicture: return PreviewMode::kPicture;
-    case PreviewKind::kPdf: return PreviewMode::kPdf;
-    case PreviewKind::kArchive: return PreviewMode::kList;
-    default: return PreviewMode::kText;
+    case PreviewKind::kPicture:
+      return PreviewMode::kPicture;
+    case PreviewKind::kPdf:
+      return PreviewMode::kPdf;
+    case PreviewKind::kArchive:
+      return PreviewMode::kList;
+    default:
+      return PreviewMode::kText;
   }
 }
 
@@ -101,8 +106,8 @@ void CPreviewProcessWnd::Convert(const std::vector<uint8_t>& memory) {
   }
   PreviewKind kind = PreviewKindOfName(RecordName(record_).toStdString());
   if (kind == PreviewKind::kAudio || kind == PreviewKind::kVideo) {
-    result_.kind = kind == PreviewKind::kAudio ? PreviewResult::Kind::kAudio
-                                                : PreviewResult::Kind::kVideo;
+    result_.kind =
+        kind == PreviewKind::kAudio ? PreviewResult::Kind::kAudio : PreviewResult::Kind::kVideo;
     result_.file = extracted_;
     return;
   }
@@ -116,7 +121,9 @@ void CPreviewProcessWnd::Convert(const std::vector<uint8_t>& memory) {
   if (!outcome.ok) {
     result_ = {PreviewResult::Kind::kText, {}, TextViewOfFile(extracted_)};
   } else if (request.mode == PreviewMode::kPicture || request.mode == PreviewMode::kPdf) {
-    result_ = {PreviewResult::Kind::kPicture, request.pictureOut.string(), {},
+    result_ = {PreviewResult::Kind::kPicture,
+               request.pictureOut.string(),
+               {},
                request.mode == PreviewMode::kPdf};
   } else {
     result_ = {PreviewResult::Kind::kText, {}, outcome.text};

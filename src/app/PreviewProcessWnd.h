@@ -21,8 +21,8 @@ namespace salvora {
 struct PreviewResult {
   enum class Kind { kNothing, kPicture, kText, kAudio, kVideo };
   Kind kind = Kind::kNothing;
-  std::string file;  // the PNG to show (kPicture) or the media to play
-  std::string text;  // UTF-8 (kText)
+  std::string file;   // the PNG to show (kPicture) or the media to play
+  std::string text;   // UTF-8 (kText)
   bool page = false;  // a document's page, read across its width (kPicture)
 };
 
@@ -61,7 +61,16 @@ class CPreviewProcessWnd : public ProgressWnd {
 };
 
 // How the preview treats a file of this name: its converter, or media.
-enum class PreviewKind { kPicture, kWordText, kSheetText, kSlideText, kPdf, kArchive, kAudio, kVideo };
+enum class PreviewKind {
+  kPicture,
+  kWordText,
+  kSheetText,
+  kSlideText,
+  kPdf,
+  kArchive,
+  kAudio,
+  kVideo
+};
 PreviewKind PreviewKindOfName(const std::string& name);
 
 }  // namespace salvora

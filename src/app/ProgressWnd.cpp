@@ -68,7 +68,8 @@ void ProgressWnd::ShowIfChanged() {
 
 void ProgressWnd::EndWork(int code) {
   done_ = true;
-  QMetaObject::invokeMethod(this, [this, code] { HandleEnd(code); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, code] { HandleEnd(code); }, Qt::QueuedConnection);
 }
 
 void ProgressWnd::HandleEnd(int code) {

@@ -68,7 +68,6 @@ class ProgressWnd : public QDialog {
   // callback reaches, such as a helper process, is stopped here.
   virtual void OnCancelConfirmed() {}
 
-
   // Worker side: the figures changed (caller holds lock_).
   void MarkChanged() { changed_ = true; }
   // Worker side, its last call: sets the done flag and hands `code` to the

@@ -47,8 +47,8 @@ CRecoverProcessWnd::CRecoverProcessWnd(RecoveryJob job, QWidget* owner)
   });
 }
 
-int CRecoverProcessWnd::OnTransfer(void* window, int32_t percent, int32_t scale,
-                                   int32_t errorCode, const char* path) {
+int CRecoverProcessWnd::OnTransfer(void* window, int32_t percent, int32_t scale, int32_t errorCode,
+                                   const char* path) {
   auto* self = static_cast<CRecoverProcessWnd*>(window);
   std::lock_guard<std::mutex> hold(self->lock_);
   if (self->cancelFlag_) return kCancelled;
@@ -64,8 +64,9 @@ int CRecoverProcessWnd::OnTransfer(void* window, int32_t percent, int32_t scale,
 }
 
 void CRecoverProcessWnd::NoteFile(const std::string& path, int errorCode) {
-  QString status = errorCode == kOk ? LanguageStore::Instance().Text("RecoverProcessWnd", "DetailSuccess")
-                                    : QString::fromStdString(ErrorMessage(errorCode));
+  QString status = errorCode == kOk
+                       ? LanguageStore::Instance().Text("RecoverProcessWnd", "DetailSuccess")
+                       : QString::fromStdString(ErrorMessage(errorCode));
   pendingRows_.push_back({QString::fromStdString(path), status, errorCode != kOk});
   ++completed_;
   if (errorCode != kOk) ++failed_;
@@ -141,7 +142,8 @@ void CRecoverProcessWnd::ToggleDetails() {
 }
 
 void CRecoverProcessWnd::Retext() {
-  details_.SetHeaders(LanguageStore::Instance().Text("RecoverProcessWnd", "DetailPath"), LanguageStore::Instance().Text("RecoverProcessWnd", "DetailStatus"));
+  details_.SetHeaders(LanguageStore::Instance().Text("RecoverProcessWnd", "DetailPath"),
+                      LanguageStore::Instance().Text("RecoverProcessWnd", "DetailStatus"));
   ProgressWnd::Retext();
 }
 

@@ -15,8 +15,7 @@
 
 namespace salvora {
 
-CScanProcessWnd::CScanProcessWnd(std::vector<DiskListItem*> sources, int scanMode,
-                                 QWidget* owner)
+CScanProcessWnd::CScanProcessWnd(std::vector<DiskListItem*> sources, int scanMode, QWidget* owner)
     : ProgressWnd("ScanProcessWnd", QSize(350, 250), owner),
       sources_(std::move(sources)),
       scanMode_(scanMode),
@@ -115,8 +114,8 @@ void CScanProcessWnd::ShowFigures() {
   if (f.source < sources_.size()) stage_->setText(StageText(*sources_[f.source]));
   time_->setText(f.secondsLeft == -1
                      ? Msg("MSG0705")
-                     : QStringLiteral("%1 %2").arg(Msg("MSG0708"),
-                                                 QString::fromStdString(FormatDuration(f.secondsLeft))));
+                     : QStringLiteral("%1 %2").arg(
+                           Msg("MSG0708"), QString::fromStdString(FormatDuration(f.secondsLeft))));
   progress_->setValue(f.shown);
   percent_->setText(QStringLiteral("%1 %2%").arg(Msg("MSG0704")).arg(f.shown));
   bool counters = f.sectorsTotal != 0;

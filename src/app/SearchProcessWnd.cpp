@@ -75,8 +75,7 @@ bool CSearchProcessWnd::ListPaths(IFileRecoveryParse& engine, size_t first) {
 
 QString CSearchProcessWnd::StageText(const DiskListItem& source) const {
   if (source.IsImage())
-    return MsgFormat("MSG1203",
-                     {std::filesystem::path(source.imagePath).filename().string()});
+    return MsgFormat("MSG1203", {std::filesystem::path(source.imagePath).filename().string()});
   return MsgFormat("MSG1202", {source.record->ordinal});
 }
 

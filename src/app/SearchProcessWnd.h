@@ -39,7 +39,7 @@ class CSearchProcessWnd : public ProgressWnd {
   std::string filter_;
   std::vector<FoundRecord>& results_;
   std::vector<std::string>* paths_;
-  size_t current_ = 0;  // under lock_
+  size_t current_ = 0;   // under lock_
   int32_t percent_ = 0;  // under lock_
 
   QLabel* stage_;

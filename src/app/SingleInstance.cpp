@@ -4,8 +4,8 @@
 
 #include <QDataStream>
 #include <QIODevice>
-#include <QStringList>
 #include <QLocalSocket>
+#include <QStringList>
 
 namespace salvora {
 namespace {

@@ -13,9 +13,9 @@ class SingleInstance : public QObject {
 
  public:
   enum class Outcome {
-    kFirst,      // nobody else runs: this process listens now
-    kHandedOver, // the running instance took the arguments
-    kNoAnswer,   // something runs but did not answer within a second
+    kFirst,       // nobody else runs: this process listens now
+    kHandedOver,  // the running instance took the arguments
+    kNoAnswer,    // something runs but did not answer within a second
   };
 
   // `name` is the socket's name; the default is per user.

@@ -15,12 +15,12 @@ struct NodeKind {
 };
 
 const NodeKind kNodes[] = {
-    {"NodePhoto", "FileTypePhoto", "MSG0807"},  {"NodeAudio", "FileTypeAudio", "MSG0808"},
-    {"NodeVideo", "FileTypeVideo", "MSG0809"},  {"NodeOffice", "FileTypeOffice", "MSG0810"},
-    {"NodeZip", "FileTypeZip", "MSG0811"},      {"NodeOther", "FileTypeOther", "MSG0812"},
+    {"NodePhoto", "FileTypePhoto", "MSG0807"}, {"NodeAudio", "FileTypeAudio", "MSG0808"},
+    {"NodeVideo", "FileTypeVideo", "MSG0809"}, {"NodeOffice", "FileTypeOffice", "MSG0810"},
+    {"NodeZip", "FileTypeZip", "MSG0811"},     {"NodeOther", "FileTypeOther", "MSG0812"},
 };
 
-constexpr int kNameRole = Qt::UserRole;       // group nodes: "NodePhoto" ...
+constexpr int kNameRole = Qt::UserRole;           // group nodes: "NodePhoto" ...
 constexpr int kExtensionRole = Qt::UserRole + 1;  // children: the grouping extension
 constexpr int kCountRole = Qt::UserRole + 2;
 

@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "SalvoraVersion.h"
-
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"

@@ -36,7 +36,7 @@ struct ExfatEntrySet {
   bool isDirectory = false;
   uint64_t createTime = 0, accessTime = 0, writeTime = 0;  // FILETIME
   ExfatStream stream;
-  std::string name;  // UTF-8
+  std::string name;      // UTF-8
   size_t slotCount = 0;  // slots the set occupies
 };
 

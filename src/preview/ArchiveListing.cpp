@@ -81,8 +81,8 @@ std::string MemberLine(archive_entry* entry) {
 bool SkippingDecompresses(archive* reader, Attempt attempt) {
   if (attempt == Attempt::kStreamedZip || archive_filter_count(reader) > 1) return true;
   int format = archive_format(reader) & ARCHIVE_FORMAT_BASE_MASK;
-  return format == ARCHIVE_FORMAT_7ZIP || format == ARCHIVE_FORMAT_RAR || format == ARCHIVE_FORMAT_RAR_V5 ||
-         format == ARCHIVE_FORMAT_CAB;
+  return format == ARCHIVE_FORMAT_7ZIP || format == ARCHIVE_FORMAT_RAR ||
+         format == ARCHIVE_FORMAT_RAR_V5 || format == ARCHIVE_FORMAT_CAB;
 }
 
 class Lister {
@@ -118,7 +118,8 @@ class Lister {
   HelperResult Damaged() {
     const char* why = archive_error_string(reader_);
     std::string reason = why ? why : "unreadable archive";
-    if (members_ == 0) return HelperResult::Failure(SanitizeText(reason, 200, LineBreaks::kReplace));
+    if (members_ == 0)
+      return HelperResult::Failure(SanitizeText(reason, 200, LineBreaks::kReplace));
     return Stopped("listing stopped: " + reason);
   }
 

@@ -58,7 +58,8 @@ class CsvReader {
     if (field_.size() < static_cast<size_t>(CellGrid::kMaxCellChars) * 4) field_.push_back(c);
   }
   void EndField() {
-    grid_.Set(row_, column_++, QString::fromUtf8(field_.data(), static_cast<qsizetype>(field_.size())));
+    grid_.Set(row_, column_++,
+              QString::fromUtf8(field_.data(), static_cast<qsizetype>(field_.size())));
     field_.clear();
   }
 

@@ -38,7 +38,8 @@ constexpr size_t kMaxTextBytes = 1 << 20;
 
 HelperResult ExtractText(const std::string& path) {
   DocumentKind kind = KindOfFileName(path);
-  if (kind == DocumentKind::kUnknown) return HelperResult::Failure("not a document type this program reads");
+  if (kind == DocumentKind::kUnknown)
+    return HelperResult::Failure("not a document type this program reads");
   bool readable = false;
   std::string head = ReadHead(path, kind == DocumentKind::kSheet ? kMaxCsvBytes : 8, &readable);
   if (!readable) return HelperResult::Failure("cannot open " + path);
@@ -52,7 +53,8 @@ HelperResult ExtractText(const std::string& path) {
     case Storage::kOther:
       break;
   }
-  if (kind != DocumentKind::kSheet) return HelperResult::Failure("not a document this program reads");
+  if (kind != DocumentKind::kSheet)
+    return HelperResult::Failure("not a document this program reads");
   QString text = ReadCsvCells(head).Format();
   if (text.trimmed().isEmpty()) return HelperResult::Failure("the document holds no readable text");
   return HelperResult::Success(text.toStdString());

@@ -42,7 +42,8 @@ HelperResult LegacyOfficeText(const std::string& path, DocumentKind kind) {
   Converter converter = ConverterFor(kind);
   std::filesystem::path program = FindOnPath(converter.program);
   if (program.empty())
-    return HelperResult::Failure(std::string(converter.program) + " is not installed (Debian package catdoc)");
+    return HelperResult::Failure(std::string(converter.program) +
+                                 " is not installed (Debian package catdoc)");
   ProcessRequest request;
   request.program = program.string();
   request.args = converter.options;
@@ -51,16 +52,19 @@ HelperResult LegacyOfficeText(const std::string& path, DocumentKind kind) {
   request.outputLimit = kConverterOutputLimit;
   ProcessResult result = RunProcess(request);
   if (!result.ExitedWith(0))
-    return HelperResult::Failure(std::string(converter.program) + ": " + DescribeProcessEnd(result, request));
+    return HelperResult::Failure(std::string(converter.program) + ": " +
+                                 DescribeProcessEnd(result, request));
 
   QString text;
   if (kind == DocumentKind::kSheet) {
     // xls2csv ends each worksheet with a form feed; the first one is shown.
     text = ReadCsvCells(std::string_view(result.out).substr(0, result.out.find('\f'))).Format();
   } else {
-    text = FirstCharacters(result.out, kind == DocumentKind::kSlides ? kSlideTextChars : kWordTextChars);
+    text = FirstCharacters(result.out,
+                           kind == DocumentKind::kSlides ? kSlideTextChars : kWordTextChars);
   }
-  if (text.trimmed().isEmpty()) return HelperResult::Failure(std::string(converter.program) + " found no text");
+  if (text.trimmed().isEmpty())
+    return HelperResult::Failure(std::string(converter.program) + " found no text");
   return HelperResult::Success(text.toStdString());
 }
 

@@ -27,7 +27,8 @@ Relationships ReadRelationships(const ZipPackage& package, const std::string& re
   StreamingXml xml(source);
   Relationships found;
   while (found.size() < kMaxRelationships && xml.Next())
-    if (xml.IsStart("Relationship")) found.push_back({xml.Attribute("Id"), xml.Attribute("Type"), xml.Attribute("Target")});
+    if (xml.IsStart("Relationship"))
+      found.push_back({xml.Attribute("Id"), xml.Attribute("Type"), xml.Attribute("Target")});
   return found;
 }
 
@@ -65,18 +66,21 @@ std::string ResolveTarget(const std::string& part, const QString& target) {
 }
 
 std::string TargetWhere(const std::string& part, const Relationships& relationships,
-                        bool (*matches)(const Relationship&, const QString&), const QString& wanted) {
+                        bool (*matches)(const Relationship&, const QString&),
+                        const QString& wanted) {
   for (const Relationship& relationship : relationships)
     if (matches(relationship, wanted)) return ResolveTarget(part, relationship.target);
   return {};
 }
 
-bool TypeEndsWith(const Relationship& relationship, const QString& suffix) { return relationship.type.endsWith(suffix); }
+bool TypeEndsWith(const Relationship& relationship, const QString& suffix) {
+  return relationship.type.endsWith(suffix);
+}
 bool IdIs(const Relationship& relationship, const QString& id) { return relationship.id == id; }
 
 // The r:id attributes of the elements `element` of a part, in document order.
-std::vector<QString> ReferencedIds(const ZipPackage& package, const std::string& part, const char* element,
-                                   size_t maxCount) {
+std::vector<QString> ReferencedIds(const ZipPackage& package, const std::string& part,
+                                   const char* element, size_t maxCount) {
   ZipPackage::Member member = package.Open(part);
   StreamingXml xml(member);
   std::vector<QString> ids;
@@ -101,11 +105,13 @@ HelperResult OoxmlSheetText(const ZipPackage& package, const std::string& workbo
   Relationships relationships = ReadRelationships(package, RelationshipsPartOf(workbookPart));
   std::vector<QString> sheetIds = ReferencedIds(package, workbookPart, "sheet", 1);
   std::string worksheetPart =
-      sheetIds.empty() ? std::string() : TargetWhere(workbookPart, relationships, IdIs, sheetIds.front());
+      sheetIds.empty() ? std::string()
+                       : TargetWhere(workbookPart, relationships, IdIs, sheetIds.front());
   if (worksheetPart.empty()) worksheetPart = "xl/worksheets/sheet1.xml";
   ZipPackage::Member worksheet = package.Open(worksheetPart);
   XlsxCorner corner = ReadXlsxWorksheet(worksheet);
-  std::string stringsPart = TargetWhere(workbookPart, relationships, TypeEndsWith, "/sharedStrings");
+  std::string stringsPart =
+      TargetWhere(workbookPart, relationships, TypeEndsWith, "/sharedStrings");
   if (!stringsPart.empty()) {
     ZipPackage::Member strings = package.Open(stringsPart);
     ResolveSharedStrings(strings, corner);

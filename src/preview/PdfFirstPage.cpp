@@ -22,7 +22,8 @@ constexpr double kMaxDpi = 600.0;
 
 HelperResult RenderPdfFirstPage(const std::string& pdf, const std::string& png) {
   Poppler::setDebugErrorFunction(IgnorePopplerMessage, QVariant());
-  std::unique_ptr<Poppler::Document> document = Poppler::Document::load(QString::fromStdString(pdf));
+  std::unique_ptr<Poppler::Document> document =
+      Poppler::Document::load(QString::fromStdString(pdf));
   if (!document) return HelperResult::Failure("not a readable PDF");
   if (document->isLocked()) return HelperResult::Failure("the PDF is protected by a password");
   if (document->numPages() < 1) return HelperResult::Failure("the PDF has no pages");

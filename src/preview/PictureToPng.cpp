@@ -14,7 +14,8 @@ HelperResult ConvertPictureToPng(const std::string& picture, const std::string& 
   if (size.isValid() && (size.width() > kMaxPreviewSide || size.height() > kMaxPreviewSide))
     reader.setScaledSize(size.scaled(kMaxPreviewSide, kMaxPreviewSide, Qt::KeepAspectRatio));
   QImage image;
-  if (!reader.read(&image)) return HelperResult::Failure("cannot read the picture: " + reader.errorString().toStdString());
+  if (!reader.read(&image))
+    return HelperResult::Failure("cannot read the picture: " + reader.errorString().toStdString());
   return SavePng(image, png);
 }
 

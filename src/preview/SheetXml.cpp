@@ -103,9 +103,11 @@ class XlsxWorksheetReader {
     if (type_ == u"s") {
       bool isNumber = false;
       long long index = value_.trimmed().toLongLong(&isNumber);
-      if (isNumber && index >= 0) corner_.sharedCells[{static_cast<int>(row_), static_cast<int>(column_)}] = index;
+      if (isNumber && index >= 0)
+        corner_.sharedCells[{static_cast<int>(row_), static_cast<int>(column_)}] = index;
     } else if (type_ == u"b") {
-      corner_.grid.Set(row_, column_, value_.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+      corner_.grid.Set(row_, column_,
+                       value_.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     } else {
       corner_.grid.Set(row_, column_, value_);
     }
@@ -168,7 +170,8 @@ class OdsTableReader {
   void EndRow() {
     long long copies = std::min<long long>(rowRepeat_, CellGrid::kRows - row_);
     for (long long copy = 0; copy < copies; ++copy, ++row_)
-      for (int column = 0; column < CellGrid::kColumns; ++column) grid_.Set(row_, column, rowCells_[column]);
+      for (int column = 0; column < CellGrid::kColumns; ++column)
+        grid_.Set(row_, column, rowCells_[column]);
   }
 
   void StartCell() {
@@ -199,7 +202,9 @@ class OdsTableReader {
 
 }  // namespace
 
-XlsxCorner ReadXlsxWorksheet(ChunkSource& worksheet) { return XlsxWorksheetReader(worksheet).Read(); }
+XlsxCorner ReadXlsxWorksheet(ChunkSource& worksheet) {
+  return XlsxWorksheetReader(worksheet).Read();
+}
 
 void ResolveSharedStrings(ChunkSource& sharedStrings, XlsxCorner& corner) {
   if (corner.sharedCells.empty()) return;

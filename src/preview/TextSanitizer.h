@@ -12,6 +12,7 @@ enum class LineBreaks { kKeep, kReplace };
 // Valid UTF-8 of at most `maxBytes` bytes: invalid sequences and control
 // characters other than tab and line feed become '?'; so does the line feed
 // with LineBreaks::kReplace (names that must stay on one line).
-std::string SanitizeText(std::string_view raw, size_t maxBytes, LineBreaks lineBreaks = LineBreaks::kKeep);
+std::string SanitizeText(std::string_view raw, size_t maxBytes,
+                         LineBreaks lineBreaks = LineBreaks::kKeep);
 
 }  // namespace salvora::preview

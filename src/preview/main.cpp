@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   int reasons = SilenceLibraryMessages();
   HelperResult result = RunCommand(argc, argv);
   if (!result.ok) {
-    std::string line = "salvora-preview: " + result.failure.substr(0, result.failure.find('\n')) + "\n";
+    std::string line =
+        "salvora-preview: " + result.failure.substr(0, result.failure.find('\n')) + "\n";
     ssize_t ignored = write(reasons, line.data(), line.size());
     (void)ignored;
     return 1;

@@ -28,8 +28,9 @@ std::filesystem::path FindMediaPlayer() {
 
 std::string MediaPlayerPackage() { return "mpv"; }
 
-PlayerCommand BuildPlayerCommand(const std::filesystem::path& player, const std::filesystem::path& file,
-                                 MediaKind kind, const std::vector<std::string>& extraArgs) {
+PlayerCommand BuildPlayerCommand(const std::filesystem::path& player,
+                                 const std::filesystem::path& file, MediaKind kind,
+                                 const std::vector<std::string>& extraArgs) {
   PlayerCommand command;
   command.program = player.string();
   bool video = kind == MediaKind::kVideo;
@@ -38,13 +39,15 @@ PlayerCommand BuildPlayerCommand(const std::filesystem::path& player, const std:
     // file has opened, and nothing of that kind when it cannot.
     command.args = {"-hide_banner", "-nostats", "-autoexit", "-loglevel", "info"};
     if (video) {
-      command.args.insert(command.args.end(), {"-x", "326", "-y", "189", "-left", "845", "-top", "260"});
+      command.args.insert(command.args.end(),
+                          {"-x", "326", "-y", "189", "-left", "845", "-top", "260"});
     } else {
       command.args.push_back("-nodisp");
     }
     command.playingMarker = "Duration:";
   } else {
-    command.args = {"--no-config", "--msg-level=all=no,term-msg=info", kMpvPlayingLine, "--keep-open=no"};
+    command.args = {"--no-config", "--msg-level=all=no,term-msg=info", kMpvPlayingLine,
+                    "--keep-open=no"};
     if (video) {
       command.args.insert(command.args.end(), {"--geometry=326x189+845+260", "--force-window=yes"});
     } else {
@@ -59,7 +62,8 @@ PlayerCommand BuildPlayerCommand(const std::filesystem::path& player, const std:
   return command;
 }
 
-PlaybackState AwaitPlayback(ChildProcess& player, const std::string& marker, const std::atomic<bool>* stop) {
+PlaybackState AwaitPlayback(ChildProcess& player, const std::string& marker,
+                            const std::atomic<bool>* stop) {
   std::string output;
   int pollsAfterExit = 0;
   for (;;) {

@@ -30,8 +30,9 @@ std::string MediaPlayerPackage();
 // The command that plays `file` with `player` (mpv or ffplay, told apart by
 // the program's name): video in a small window at a fixed place, audio
 // without one. `extraArgs` go before the file (tests pass null outputs).
-PlayerCommand BuildPlayerCommand(const std::filesystem::path& player, const std::filesystem::path& file,
-                                 MediaKind kind, const std::vector<std::string>& extraArgs = {});
+PlayerCommand BuildPlayerCommand(const std::filesystem::path& player,
+                                 const std::filesystem::path& file, MediaKind kind,
+                                 const std::vector<std::string>& extraArgs = {});
 
 enum class PlaybackState { kPlaying, kFailed, kStopped };
 

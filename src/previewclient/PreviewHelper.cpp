@@ -39,7 +39,9 @@ const char* ModeWord(PreviewMode mode) {
   return "text";
 }
 
-bool WritesPicture(PreviewMode mode) { return mode == PreviewMode::kPicture || mode == PreviewMode::kPdf; }
+bool WritesPicture(PreviewMode mode) {
+  return mode == PreviewMode::kPicture || mode == PreviewMode::kPdf;
+}
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 

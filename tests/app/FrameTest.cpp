@@ -37,8 +37,8 @@ class FrameTest : public QObject {
       QVERIFY(QString(error.what()).contains("NoSuchControl"));
       QVERIFY(QString(error.what()).contains("ScanProcessWnd"));
     }
-    QVERIFY_THROWS_EXCEPTION(SkinError, Bind<QWidget>(form, "cancelbtn") &&
-                                            Bind<QLabel>(form, "cancelbtn"));
+    QVERIFY_THROWS_EXCEPTION(SkinError,
+                             Bind<QWidget>(form, "cancelbtn") && Bind<QLabel>(form, "cancelbtn"));
     QVERIFY_THROWS_EXCEPTION(SkinError, LoadSkin("NoSuchWindow", &host));
   }
 

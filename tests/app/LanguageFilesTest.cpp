@@ -45,7 +45,7 @@ QStringList LanguageFiles() {
 // The 77 message keys the program's texts are made of.
 QStringList AllMessageKeys() {
   const std::pair<int, int> ranges[] = {
-      {101, 104}, {201, 214}, {216, 221}, {301, 306}, {401, 405}, {501, 505}, {601, 602},
+      {101, 104}, {201, 214}, {216, 221}, {301, 306}, {401, 405},   {501, 505},  {601, 602},
       {701, 709}, {801, 805}, {807, 812}, {901, 905}, {1101, 1103}, {1201, 1207}};
   QStringList keys;
   for (auto [first, last] : ranges)
@@ -100,14 +100,15 @@ class LanguageFilesTest : public QObject {
   void formatsAreUsedOnlyWhenTheyFitTheArguments() {
     QCOMPARE(QString::fromStdString(*FormatChecked("%s in %d files", {"1.00 KB", 3})),
              QString("1.00 KB in 3 files"));
-    QCOMPARE(QString::fromStdString(*FormatChecked("%I64u / %llu %% %02d:%c", {uint64_t{5}, 6, 7, 'C'})),
-             QString("5 / 6 % 07:C"));
-    QVERIFY(!FormatChecked("%s %s", {"one"}));       // an argument missing
-    QVERIFY(!FormatChecked("%d", {1, 2}));            // an argument left over
-    QVERIFY(!FormatChecked("%d", {"text"}));          // a text for a number
-    QVERIFY(!FormatChecked("%s", {42}));              // a number for a text
-    QVERIFY(!FormatChecked("%n%p%f", {1, 2, 3}));     // conversions never allowed
-    QVERIFY(!FormatChecked("%99999999d", {1}));       // absurd widths
+    QCOMPARE(
+        QString::fromStdString(*FormatChecked("%I64u / %llu %% %02d:%c", {uint64_t{5}, 6, 7, 'C'})),
+        QString("5 / 6 % 07:C"));
+    QVERIFY(!FormatChecked("%s %s", {"one"}));     // an argument missing
+    QVERIFY(!FormatChecked("%d", {1, 2}));         // an argument left over
+    QVERIFY(!FormatChecked("%d", {"text"}));       // a text for a number
+    QVERIFY(!FormatChecked("%s", {42}));           // a number for a text
+    QVERIFY(!FormatChecked("%n%p%f", {1, 2, 3}));  // conversions never allowed
+    QVERIFY(!FormatChecked("%99999999d", {1}));    // absurd widths
     QVERIFY(!FormatChecked("trailing %", {}));
   }
 
@@ -119,7 +120,8 @@ class LanguageFilesTest : public QObject {
     WriteFile(languages / "Broken.ini", "[Messages]\nMSG1102=%s %s %s %s %n\nMSG0804=%d\n");
     qputenv("SALVORA_LANGUAGES_DIR", QByteArray::fromStdString(languages.path()));
     LanguageStore::Instance().SetLanguage("Broken");
-    QCOMPARE(MsgFormat("MSG1102", {4, 5, 3, 1}), QString("Files done: 4 of 5 (3 recovered, 1 failed)"));
+    QCOMPARE(MsgFormat("MSG1102", {4, 5, 3, 1}),
+             QString("Files done: 4 of 5 (3 recovered, 1 failed)"));
     // Without an English text either, the arguments follow the text.
     WriteFile(languages / "English.ini", "[Messages]\n");
     LanguageStore::Instance().Load();
@@ -178,7 +180,8 @@ class LanguageFilesTest : public QObject {
       QString section = LanguageSectionOf(form);
       QVERIFY2(!section.isEmpty(), qPrintable(name + " names no language section"));
       for (QWidget* control : form->findChildren<QWidget*>()) {
-        bool bearsText = qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
+        bool bearsText = qobject_cast<QLabel*>(control) ||
+                         qobject_cast<QAbstractButton*>(control) ||
                          qobject_cast<QGroupBox*>(control);
         if (!bearsText || control->objectName().isEmpty() ||
             ShownText(form, control->objectName()).isEmpty())
@@ -209,7 +212,8 @@ class LanguageFilesTest : public QObject {
       LanguageStore::Instance().SetLanguage(language);
       for (auto& window : windows) {
         QWidget* form = window->findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-        if (auto* main = qobject_cast<CMainWnd*>(window.get())) form = main->centralWidget()->findChild<QWidget*>();
+        if (auto* main = qobject_cast<CMainWnd*>(window.get()))
+          form = main->centralWidget()->findChild<QWidget*>();
         QVERIFY(form);
         const IniPairs& texts = LanguageStore::Instance().Section(LanguageSectionOf(form));
         QVERIFY2(!texts.empty(), qPrintable(form->objectName()));

@@ -101,8 +101,7 @@ class MainWndDevicesTest : public QObject {
     std::string image = MakePartitionedDisk(dir);
     WriteFile(dir / "kept.bin", PseudoRandomBytes(300000, 21));
     WriteFile(dir / "gone.bin", PseudoRandomBytes(200000, 22));
-    FillFat32Partition(image, kFatPartition, {dir / "kept.bin", dir / "gone.bin"},
-                       {"gone.bin"});
+    FillFat32Partition(image, kFatPartition, {dir / "kept.bin", dir / "gone.bin"}, {"gone.bin"});
     LoopDevice loop(image);
     QVERIFY(loop.ok());
     std::string partition = loop.partition(1);
@@ -139,7 +138,8 @@ class MainWndDevicesTest : public QObject {
     QCOMPARE(files.Answered(), int(targets.size()));
     QCOMPARE(asked, expected);
     if (mounted) Run("umount " + Quote(mount));
-    QCOMPARE(ReadFile(target), ReadFile(image).substr(kFatPartition.start * 512, kFatPartition.sectors * 512));
+    QCOMPARE(ReadFile(target),
+             ReadFile(image).substr(kFatPartition.start * 512, kFatPartition.sectors * 512));
 
     // Yes to the offer: the deep recovery of the new image, from the type page.
     QCOMPARE(window.findChild<QStackedWidget*>("TabPage")->currentIndex(),

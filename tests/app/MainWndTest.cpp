@@ -3,13 +3,13 @@
 // files, the page rules, the checks, the sorting and the language.
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QHeaderView>
 #include <QtTest>
 #include <filesystem>
 #include <set>
@@ -174,7 +174,8 @@ class MainWndTest : public QObject {
     auto* tree = Control<QTreeWidget>(window, "TypeTree");
     // Carving may find a picture twice; every photo must be among them.
     QTreeWidgetItem* photos = nullptr;
-    for (QTreeWidgetItem* item : tree->findItems("JPG/JPEG (", Qt::MatchStartsWith | Qt::MatchRecursive))
+    for (QTreeWidgetItem* item :
+         tree->findItems("JPG/JPEG (", Qt::MatchStartsWith | Qt::MatchRecursive))
       photos = item;
     QVERIFY2(photos, qPrintable(Labels(tree).join(" | ")));
     photos->setCheckState(0, Qt::Checked);
@@ -201,7 +202,8 @@ class MainWndTest : public QObject {
     folders->expand(root);
     QModelIndex photos;
     for (int row = 0; row < model->rowCount(root); ++row)
-      if (model->index(row, 0, root).data().toString() == "Photos") photos = model->index(row, 0, root);
+      if (model->index(row, 0, root).data().toString() == "Photos")
+        photos = model->index(row, 0, root);
     QVERIFY(photos.isValid());
     folders->setCurrentIndex(photos);
     auto* list = Control<QTreeView>(window, "FileList");
@@ -302,11 +304,13 @@ class MainWndTest : public QObject {
     OpenOn(window, card.image, "BtnDeletedRecovery");
     QCOMPARE(Control<QLabel>(window, "Txt1")->text(), Msg("MSG0501"));
     LanguageStore::Instance().SetLanguage("German");
-    QCOMPARE(Control<QLabel>(window, "Txt1")->text(), QString("Wählen Sie, wo nach verlorenen Dateien gesucht werden soll"));
+    QCOMPARE(Control<QLabel>(window, "Txt1")->text(),
+             QString("Wählen Sie, wo nach verlorenen Dateien gesucht werden soll"));
     QVERIFY(Control<QLabel>(window, "Label1")->text().startsWith("Abbilddatei:"));
     QCOMPARE(Control<QPushButton>(window, "BtnScan")->text(), QString("Suchen"));
-    QCOMPARE(Control<QTreeView>(window, "DiskList")->model()->headerData(0, Qt::Horizontal).toString(),
-             QString("Datenträger"));
+    QCOMPARE(
+        Control<QTreeView>(window, "DiskList")->model()->headerData(0, Qt::Horizontal).toString(),
+        QString("Datenträger"));
     LanguageStore::Instance().SetLanguage("English");
     QCOMPARE(Control<QPushButton>(window, "BtnScan")->text(), QString("Scan"));
   }
@@ -315,8 +319,10 @@ class MainWndTest : public QObject {
     CMainWnd window;
     window.show();
     for (QWidget* control : window.findChildren<QWidget*>()) {
-      bool interactive = qobject_cast<QAbstractButton*>(control) || qobject_cast<QAbstractItemView*>(control);
-      if (!interactive || control->objectName().isEmpty() || control->objectName().startsWith("qt_"))
+      bool interactive =
+          qobject_cast<QAbstractButton*>(control) || qobject_cast<QAbstractItemView*>(control);
+      if (!interactive || control->objectName().isEmpty() ||
+          control->objectName().startsWith("qt_"))
         continue;
       QString name = control->accessibleName();
       if (auto* button = qobject_cast<QAbstractButton*>(control)) name += button->text();

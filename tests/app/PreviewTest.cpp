@@ -35,14 +35,13 @@ struct Found {
       if (list->model()->index(row, 0).data().toString() == name) return row;
     return -1;
   }
-  void Select(const QString& name) {
-    list->setCurrentIndex(list->model()->index(Row(name), 0));
-  }
+  void Select(const QString& name) { list->setCurrentIndex(list->model()->index(Row(name), 0)); }
 };
 
 // The picture the box shows, if any.
 QImage ShownPicture(QTextBrowser* view) {
-  return view->document()->resource(QTextDocument::ImageResource, QUrl("preview://picture"))
+  return view->document()
+      ->resource(QTextDocument::ImageResource, QUrl("preview://picture"))
       .value<QImage>();
 }
 
@@ -92,8 +91,9 @@ class PreviewTest : public QObject {
     QVERIFY(qAbs(shown.width() * 3 - shown.height() * 4) <= 4);  // 640 x 480, however scaled
     found.Select("Broken shot.jpg");
     QVERIFY(ShownPicture(found.preview).isNull());
-    QVERIFY2(found.preview->toPlainText().startsWith(QString::fromLatin1(jpeg.substr(0, 4).c_str(), 4)),
-             qPrintable(found.preview->toPlainText().left(40)));
+    QVERIFY2(
+        found.preview->toPlainText().startsWith(QString::fromLatin1(jpeg.substr(0, 4).c_str(), 4)),
+        qPrintable(found.preview->toPlainText().left(40)));
     QVERIFY(found.preview->toPlainText().contains("......"));  // zero bytes as dots
 
     openFolder("Papers");
@@ -161,15 +161,17 @@ class PreviewTest : public QObject {
     RecoveryFinisher finisher;
     std::filesystem::create_directories(dir / "out");
     preview.findChild<QPushButton*>("RecoveryBtn")->click();
-    QCOMPARE(FilesUnder(dir / "out"), (std::map<std::string, std::string>{
-                                          {"photo/A first photo.jpg", files["A first photo.jpg"]}}));
+    QCOMPARE(FilesUnder(dir / "out"),
+             (std::map<std::string, std::string>{
+                 {"photo/A first photo.jpg", files["A first photo.jpg"]}}));
   }
 
   void playersFollowThePercentRuleAndEndByTheirPid() {
     if (!HaveCommand("mpv") || !HaveCommand("ffmpeg")) QSKIP("needs mpv and ffmpeg");
     TempDir dir;
     std::string video = dir / "clip.mkv";
-    Run("ffmpeg -loglevel error -f lavfi -i testsrc=duration=20:size=160x120:rate=10 " + Quote(video));
+    Run("ffmpeg -loglevel error -f lavfi -i testsrc=duration=20:size=160x120:rate=10 " +
+        Quote(video));
     QWidget owner;
     MediaPlayback playback(&owner);
     playback.UsePlayer("mpv", {"--vo=null", "--ao=null"});

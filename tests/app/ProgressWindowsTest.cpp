@@ -58,9 +58,8 @@ std::multiset<std::string> Contents(const std::map<std::string, std::string>& fi
 
 // Clicks `button` of `window` as soon as the window's event loop runs.
 void ClickSoon(QWidget& window, const char* button) {
-  QTimer::singleShot(0, &window, [&window, button] {
-    window.findChild<QPushButton*>(button)->click();
-  });
+  QTimer::singleShot(0, &window,
+                     [&window, button] { window.findChild<QPushButton*>(button)->click(); });
 }
 
 // Clicks the recovery window's Finish button once it shows.
@@ -94,9 +93,9 @@ class ProgressWindowsTest : public QObject {
     QVERIFY(item.engine);
 
     std::vector<FoundRecord> results = Collect({&item});
-    QCOMPARE(Names(results),
-             (std::multiset<std::string>{"Holiday photo.jpg", "Holiday photo.jpg",
-                                         "Beach sunset.jpg", "Meeting notes.txt", "Theme song.rm"}));
+    QCOMPARE(Names(results), (std::multiset<std::string>{"Holiday photo.jpg", "Holiday photo.jpg",
+                                                         "Beach sunset.jpg", "Meeting notes.txt",
+                                                         "Theme song.rm"}));
 
     // A picture from an earlier recovery is never written over.
     std::string destination = dir / "out";

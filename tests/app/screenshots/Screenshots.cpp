@@ -6,17 +6,17 @@
 #include <QDir>
 #include <QEvent>
 #include <QLayout>
-#include <QTabWidget>
-#include <QTreeView>
-#include <QTreeWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
 #include <functional>
 
+#include "app/CreateImageProcessWnd.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
-#include "app/CreateImageProcessWnd.h"
 #include "app/MessageBox.h"
 #include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"

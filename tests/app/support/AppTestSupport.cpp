@@ -1,12 +1,12 @@
 #include "app/support/AppTestSupport.h"
 
-#include <QApplication>
+#include <unistd.h>
+
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFileDialog>
 #include <QPushButton>
 #include <QTreeView>
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "app/DiskListModel.h"
@@ -103,8 +103,8 @@ DeletedFilesImage MakeFatImageWithDeletedFiles(const TempDir& dir, const std::st
 // real ones.
 std::string MakeJpeg(const TempDir& dir, int width, int height, const std::string& seed) {
   std::string path = dir / ("picture-" + seed + ".jpg");
-  Run("convert -size " + std::to_string(width) + "x" + std::to_string(height) +
-      " -seed " + seed + " plasma:fractal -quality 85 " + Quote(path));
+  Run("convert -size " + std::to_string(width) + "x" + std::to_string(height) + " -seed " + seed +
+      " plasma:fractal -quality 85 " + Quote(path));
   return ReadFile(path);
 }
 
@@ -117,10 +117,10 @@ DeletedFilesImage MakeSampleCard(const TempDir& dir, const std::string& name) {
       {"Music/Theme song.rm", ".RMF" + PseudoRandomBytes(40000, 4)},
       {"Keep me.bin", PseudoRandomBytes(30000, 5)},
   };
-  return MakeFatImageWithDeletedFiles(dir, name, files,
-                                      {"DCIM/Holiday photo.jpg", "DCIM/Beach sunset.jpg",
-                                       "Trip/Holiday photo.jpg", "Docs/Meeting notes.txt",
-                                       "Music/Theme song.rm"});
+  return MakeFatImageWithDeletedFiles(
+      dir, name, files,
+      {"DCIM/Holiday photo.jpg", "DCIM/Beach sunset.jpg", "Trip/Holiday photo.jpg",
+       "Docs/Meeting notes.txt", "Music/Theme song.rm"});
 }
 
 DeletedFilesImage MakeNtfsImageWithDeletedFiles(const TempDir& dir,
