@@ -123,7 +123,7 @@ void CMainWnd::FillInformation(const QModelIndex& index) {
 
 QModelIndex CMainWnd::AddImageSource(const std::string& path) {
   QModelIndex row = disks_->AddImage(path);
-  diskList_->expand(disks_->ImageHeader());
+  diskList_->expand(row.parent());  // the image files, or the image's own disk
   return row;
 }
 

@@ -19,6 +19,7 @@
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
 #include "app/support/AppTestSupport.h"
+#include "support/PartitionedImage.h"
 
 using namespace salvora;
 using namespace salvora::test;
@@ -99,6 +100,29 @@ class MainWndTest : public QObject {
  private slots:
   void init() { environment_ = std::make_unique<AppEnvironment>(); }
   void cleanup() { environment_.reset(); }
+
+  void anImageOfAWholeDiskIsListedAsADiskAndItsPartitionsScan() {
+    TempDir dir;
+    std::string image = dir / "disk.img";
+    const PartitionPlan fat{2048, 73728, "c"};  // room for FAT32 at one sector a cluster
+    MakePartitionedImage(image, "dos", 196608, {fat});
+    WriteFile(dir / "lost.jpg", MakeJpeg(dir, 320, 240, "51"));
+    FillFat32Partition(image, fat, {dir / "lost.jpg"}, {"lost.jpg"});
+    CMainWnd window;
+    window.show();
+    Click(window, "BtnDeletedRecovery");
+    QModelIndex partition = window.AddImageSource(image);
+    QModelIndex disk = partition.parent();
+    QCOMPARE(disk.data().toString(), QString("disk.img"));
+    QCOMPARE(window.Disks().rowCount(disk), 2);  // the partition and the free tail
+    QVERIFY2(partition.data().toString().contains("FAT32"),
+             qPrintable(partition.data().toString()));
+    QVERIFY(Control<QTreeView>(window, "DiskList")->isExpanded(disk));
+    Control<QTreeView>(window, "DiskList")->setCurrentIndex(partition);
+    Click(window, "BtnScan");
+    QCOMPARE(Page(window), int(CMainWnd::kResultPage));
+    QCOMPARE(window.Results().Size(), size_t{1});
+  }
 
   void theWholeRoadFromModeToRecoveredFiles() {
     TempDir dir;
