@@ -28,7 +28,8 @@ const char* const kStructuredFiles[][2] = {
     {"recorded.webm", "mkv"}, {"flash.flv", "flv"},    {"program.mpg", "mpeg"},
     {"sound.ogg", "ogg"},     {"records.db", "db"},    {"serif.ttf", "ttf"},
     {"plain.gz", "gz"},       {"best.gz", "gz"},       {"text.xz", "xz"},
-    {"text.bz2", "bz2"},      {"streamed.zip", "zip"}, {"stored.zip", "zip"},
+    {"text.bz2", "bz2"},      {"appended.gz", "gz"},   {"appended.xz", "xz"},
+    {"appended.bz2", "bz2"},  {"streamed.zip", "zip"}, {"stored.zip", "zip"},
 };
 
 bool HaveEncoders() {

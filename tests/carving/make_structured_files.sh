@@ -147,6 +147,12 @@ gzip -c -n text.txt > plain.gz
 gzip -c -9 text.txt > best.gz
 xz -c text.txt > text.xz
 bzip2 -c text.txt > text.bz2
+# Streams appended to one another decode as one file.
+head -c 9000 /usr/share/common-licenses/GPL-2 > more.txt
+gzip -c -n text.txt > appended.gz && gzip -c -n more.txt >> appended.gz
+xz -c text.txt > appended.xz && xz -c more.txt >> appended.xz
+bzip2 -c text.txt > appended.bz2 && bzip2 -c more.txt >> appended.bz2
+rm more.txt
 # Archives: one written to a pipe (every member streamed with a data
 # descriptor), and one that stores a picture as it is.
 "$PY" - <<'PYEOF' | cat > streamed.zip
