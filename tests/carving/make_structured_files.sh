@@ -164,7 +164,7 @@ with zipfile.ZipFile(sys.stdout.buffer, "w", zipfile.ZIP_DEFLATED) as archive:
         with archive.open(info, "w") as member, open(name, "rb") as source:
             member.write(source.read())
 PYEOF
-cp progressive.jpg photo.jpg
-touch -d @1700000000 photo.jpg text.txt
-zip -X -q -0 stored.zip photo.jpg text.txt
-rm text.txt photo.jpg
+cp progressive.jpg snapshot.jpg
+touch -d @1700000000 snapshot.jpg text.txt
+zip -X -q -0 stored.zip snapshot.jpg text.txt
+rm text.txt snapshot.jpg
