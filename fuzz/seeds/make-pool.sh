@@ -15,6 +15,10 @@ export MTOOLS_SKIP_CHECK=1
 note() { echo "seed pool: $*" >&2; }
 
 bash "$root/tests/carving/make_real_files.sh" "$pool/files" || note "some real files are missing"
+# Files whose length only their structure tells: the structure walks start
+# from them.
+bash "$root/tests/carving/make_structured_files.sh" "$pool/files" ||
+  note "some structured files are missing"
 printf 'Seed text for the volumes.\n%.0s' $(seq 1 300) > "$pool/files/notes.txt"
 
 # A FAT volume made by mkfs.fat and filled by mtools: folders, a long name,

@@ -1,12 +1,15 @@
-// Lengths of files that are one compressed stream: the stream ends where
-// its decoder says it ends. gzip adds its 8-byte trailer (checked against
-// the data); xz and bzip2 streams close themselves. The decoded bytes are
-// thrown away as they come.
+// Lengths of compressed files: each stream ends where its decoder says it
+// ends. gzip adds its 8-byte trailer (checked against the data); xz and
+// bzip2 streams close themselves. Streams written one after another (a
+// member appended with `gzip -c >>`, the output of parallel compressors)
+// decode as one file, so the file runs on while a further stream starts
+// right where one ended. The decoded bytes are thrown away as they come.
 #include <bzlib.h>
 #include <lzma.h>
 #include <zlib.h>
 
 #include <array>
+#include <cstring>
 
 #include "carving/ByteOrder.h"
 #include "carving/StructureWalks.h"
@@ -37,13 +40,14 @@ bool SkipText(FileWindow& window, uint64_t& at) {
   return false;
 }
 
-// The offset where a gzip member's deflate data starts.
+// Moves `at` from the start of a gzip member to where its deflate data
+// starts.
 bool SkipGzipHeader(FileWindow& window, uint64_t& at) {
-  const uint8_t* header = window.At(0, kGzipHeader);
+  const uint8_t* header = window.At(at, kGzipHeader);
   if (!header || header[0] != 0x1F || header[1] != 0x8B || header[2] != 8) return false;
   const uint8_t flags = header[3];
   if (flags & kGzipReserved) return false;
-  at = kGzipHeader;
+  at += kGzipHeader;
   if (flags & kGzipExtra) {
     const uint8_t* length = window.At(at, 2);
     if (!length) return false;
@@ -73,6 +77,81 @@ bool Decode(FileWindow& window, uint64_t at, Step step, uint64_t& end) {
     }
     if (consumed == 0) return false;  // the decoder wants what the source lacks
   }
+}
+
+// One stream (a gzip member) that starts at `at`; the offset after it in
+// `end`.
+using StreamWalk = bool (*)(FileWindow& window, uint64_t at, uint64_t& end);
+
+bool WalkStreams(FileWindow& window, StreamWalk walk, uint64_t& size) {
+  uint64_t end = 0;
+  if (!walk(window, 0, end)) return false;
+  // Every stream has a header, so each one found moves the end on.
+  for (uint64_t next = 0; walk(window, end, next);) end = next;
+  size = end;
+  return true;
+}
+
+bool StartsWith(FileWindow& window, uint64_t at, const uint8_t* magic, uint32_t length) {
+  const uint8_t* p = window.At(at, length);
+  return p && std::memcmp(p, magic, length) == 0;
+}
+
+bool GzipMember(FileWindow& window, uint64_t at, uint64_t& end) {
+  DeflateEnd deflated;
+  if (!SkipGzipHeader(window, at) || !InflatedStream(window, at, deflated)) return false;
+  const uint8_t* trailer = window.At(deflated.offset, kGzipTrailer);
+  if (!trailer || Le32(trailer) != deflated.crc ||
+      Le32(trailer + 4) != static_cast<uint32_t>(deflated.decodedBytes))
+    return false;
+  end = deflated.offset + kGzipTrailer;
+  return true;
+}
+
+bool XzStream(FileWindow& window, uint64_t at, uint64_t& end) {
+  static const uint8_t kMagic[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
+  if (!StartsWith(window, at, kMagic, sizeof(kMagic))) return false;
+  lzma_stream xz = LZMA_STREAM_INIT;
+  if (lzma_stream_decoder(&xz, kXzMemoryLimit, 0) != LZMA_OK) return false;
+  Scratch out;
+  auto step = [&](const uint8_t* input, uint32_t length, uint32_t& consumed) {
+    xz.next_in = input;
+    xz.avail_in = length;
+    lzma_ret result = LZMA_OK;
+    do {
+      xz.next_out = out.data();
+      xz.avail_out = out.size();
+      result = lzma_code(&xz, LZMA_RUN);
+    } while (result == LZMA_OK && (xz.avail_in > 0 || xz.avail_out == 0));
+    consumed = length - static_cast<uint32_t>(xz.avail_in);
+    return result == LZMA_STREAM_END ? 1 : result == LZMA_OK ? 0 : -1;
+  };
+  bool ended = Decode(window, at, step, end);
+  lzma_end(&xz);
+  return ended;
+}
+
+bool Bzip2Stream(FileWindow& window, uint64_t at, uint64_t& end) {
+  static const uint8_t kMagic[] = {'B', 'Z', 'h'};
+  if (!StartsWith(window, at, kMagic, sizeof(kMagic))) return false;
+  bz_stream bz{};
+  if (BZ2_bzDecompressInit(&bz, 0, 0) != BZ_OK) return false;
+  Scratch out;
+  auto step = [&](const uint8_t* input, uint32_t length, uint32_t& consumed) {
+    bz.next_in = const_cast<char*>(reinterpret_cast<const char*>(input));
+    bz.avail_in = length;
+    int result = BZ_OK;
+    do {
+      bz.next_out = reinterpret_cast<char*>(out.data());
+      bz.avail_out = out.size();
+      result = BZ2_bzDecompress(&bz);
+    } while (result == BZ_OK && (bz.avail_in > 0 || bz.avail_out == 0));
+    consumed = length - bz.avail_in;
+    return result == BZ_STREAM_END ? 1 : result == BZ_OK ? 0 : -1;
+  };
+  bool ended = Decode(window, at, step, end);
+  BZ2_bzDecompressEnd(&bz);
+  return ended;
 }
 
 }  // namespace
@@ -107,58 +186,12 @@ bool InflatedStream(FileWindow& window, uint64_t at, DeflateEnd& end) {
   return ended;
 }
 
-bool WalkGzip(FileWindow& window, uint64_t& size) {
-  uint64_t at = 0;
-  DeflateEnd end;
-  if (!SkipGzipHeader(window, at) || !InflatedStream(window, at, end)) return false;
-  const uint8_t* trailer = window.At(end.offset, kGzipTrailer);
-  if (!trailer || Le32(trailer) != end.crc ||
-      Le32(trailer + 4) != static_cast<uint32_t>(end.decodedBytes))
-    return false;
-  size = end.offset + kGzipTrailer;
-  return true;
-}
+bool WalkGzip(FileWindow& window, uint64_t& size) { return WalkStreams(window, GzipMember, size); }
 
-bool WalkXz(FileWindow& window, uint64_t& size) {
-  lzma_stream xz = LZMA_STREAM_INIT;
-  if (lzma_stream_decoder(&xz, kXzMemoryLimit, 0) != LZMA_OK) return false;
-  Scratch out;
-  auto step = [&](const uint8_t* input, uint32_t length, uint32_t& consumed) {
-    xz.next_in = input;
-    xz.avail_in = length;
-    lzma_ret result = LZMA_OK;
-    do {
-      xz.next_out = out.data();
-      xz.avail_out = out.size();
-      result = lzma_code(&xz, LZMA_RUN);
-    } while (result == LZMA_OK && (xz.avail_in > 0 || xz.avail_out == 0));
-    consumed = length - static_cast<uint32_t>(xz.avail_in);
-    return result == LZMA_STREAM_END ? 1 : result == LZMA_OK ? 0 : -1;
-  };
-  bool ended = Decode(window, 0, step, size);
-  lzma_end(&xz);
-  return ended;
-}
+bool WalkXz(FileWindow& window, uint64_t& size) { return WalkStreams(window, XzStream, size); }
 
 bool WalkBzip2(FileWindow& window, uint64_t& size) {
-  bz_stream bz{};
-  if (BZ2_bzDecompressInit(&bz, 0, 0) != BZ_OK) return false;
-  Scratch out;
-  auto step = [&](const uint8_t* input, uint32_t length, uint32_t& consumed) {
-    bz.next_in = const_cast<char*>(reinterpret_cast<const char*>(input));
-    bz.avail_in = length;
-    int result = BZ_OK;
-    do {
-      bz.next_out = reinterpret_cast<char*>(out.data());
-      bz.avail_out = out.size();
-      result = BZ2_bzDecompress(&bz);
-    } while (result == BZ_OK && (bz.avail_in > 0 || bz.avail_out == 0));
-    consumed = length - bz.avail_in;
-    return result == BZ_STREAM_END ? 1 : result == BZ_OK ? 0 : -1;
-  };
-  bool ended = Decode(window, 0, step, size);
-  BZ2_bzDecompressEnd(&bz);
-  return ended;
+  return WalkStreams(window, Bzip2Stream, size);
 }
 
 }  // namespace salvora

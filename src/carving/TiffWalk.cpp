@@ -152,14 +152,18 @@ class TiffWalker {
       Reach(uint64_t{jpegAt} + jpegBytes);
       pictured_ = true;
     }
-    if (following != 0) pending_.push_back(following);
+    if (following == 0) return true;
+    if (pending_.size() == kMaxDirectories) return false;
+    pending_.push_back(following);
     return true;
   }
 
+  // No file names more directories than are ever walked; a longer queue
+  // would only cost memory and time.
   bool QueueDirectories(const Entry& e) {
-    for (uint32_t i = 0; i < e.count && i < kMaxDirectories; ++i) {
+    for (uint32_t i = 0; i < e.count; ++i) {
       uint32_t directory = 0;
-      if (!reader_.Value(e, i, directory)) return false;
+      if (pending_.size() == kMaxDirectories || !reader_.Value(e, i, directory)) return false;
       pending_.push_back(directory);
     }
     return true;

@@ -1,13 +1,15 @@
 // Files whose length only their own structure tells, made by the real
 // encoders and laid back to back at sector boundaries with noise (never
 // zeros) after each one and between them: every one is carved to its exact
-// length and recovered byte for byte.
+// length and recovered byte for byte, and each one's first sector passes
+// the content check of its extension.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <vector>
 
 #include "carving/CarveSweep.h"
+#include "carving/ContentCheck.h"
 #include "carving/FileTypeRecovery.h"
 #include "support/CarvingFixtures.h"
 #include "support/TestSupport.h"
@@ -16,16 +18,18 @@ namespace salvora::test {
 namespace {
 
 const char* const kStructuredFiles[][2] = {
-    {"exif.jpg", "jpg"},     {"tables.jpg", "jpg"},   {"progressive.jpg", "jpg"},
-    {"frames.gif", "gif"},   {"picture.png", "png"},  {"alpha.bmp", "bmp"},
-    {"strips.tif", "tif"},   {"motorola.tif", "tif"}, {"layered.psd", "psd"},
-    {"untagged.mp3", "mp3"}, {"movie.mp4", "mp4"},    {"fast.mp4", "mp4"},
-    {"clip.mov", "mov"},     {"voice.m4a", "m4a"},    {"phone.3gp", "3gp"},
-    {"film.mkv", "mkv"},     {"live.mkv", "mkv"},     {"web.webm", "mkv"},
-    {"flash.flv", "flv"},    {"program.mpg", "mpeg"}, {"sound.ogg", "ogg"},
-    {"records.db", "db"},    {"serif.ttf", "ttf"},    {"plain.gz", "gz"},
-    {"best.gz", "gz"},       {"text.xz", "xz"},       {"text.bz2", "bz2"},
-    {"streamed.zip", "zip"}, {"stored.zip", "zip"},
+    {"exif.jpg", "jpg"},      {"tables.jpg", "jpg"},   {"progressive.jpg", "jpg"},
+    {"frames.gif", "gif"},    {"picture.png", "png"},  {"alpha.bmp", "bmp"},
+    {"alphav4.bmp", "bmp"},   {"strips.tif", "tif"},   {"motorola.tif", "tif"},
+    {"layered.psd", "psd"},   {"untagged.mp3", "mp3"}, {"tagged.mp3", "mp3"},
+    {"movie.mp4", "mp4"},     {"fast.mp4", "mp4"},     {"wide.mp4", "mp4"},
+    {"clip.mov", "mov"},      {"voice.m4a", "m4a"},    {"phone.3gp", "3gp"},
+    {"film.mkv", "mkv"},      {"live.mkv", "mkv"},     {"web.webm", "mkv"},
+    {"recorded.webm", "mkv"}, {"flash.flv", "flv"},    {"program.mpg", "mpeg"},
+    {"sound.ogg", "ogg"},     {"records.db", "db"},    {"serif.ttf", "ttf"},
+    {"plain.gz", "gz"},       {"best.gz", "gz"},       {"text.xz", "xz"},
+    {"text.bz2", "bz2"},      {"appended.gz", "gz"},   {"appended.xz", "xz"},
+    {"appended.bz2", "bz2"},  {"streamed.zip", "zip"}, {"stored.zip", "zip"},
 };
 
 bool HaveEncoders() {
@@ -39,18 +43,38 @@ struct Placed {
   uint64_t sector = 0, size = 0;
 };
 
-TEST(StructureSizes, EveryFileAmidNoiseIsCarvedToItsExactLength) {
-  if (!HaveEncoders()) GTEST_SKIP() << "needs ImageMagick, ffmpeg, sqlite3, xz, bzip2, fontTools";
+// The files are made once for all the tests of a run: the encoders take
+// seconds.
+class StructureSizes : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!HaveEncoders()) return;
+    files_ = new TempDir;
+    MustRun("bash " + std::string(SALVORA_SOURCE_DIR) + "/tests/carving/make_structured_files.sh " +
+            Quote(files_->path()));
+  }
+  static void TearDownTestSuite() {
+    delete files_;
+    files_ = nullptr;
+  }
+  void SetUp() override {
+    if (!files_) GTEST_SKIP() << "needs ImageMagick, ffmpeg, sqlite3, xz, bzip2, fontTools";
+  }
+  static std::string FileBytes(const std::string& file) { return ReadFile(*files_ / file); }
+
+  static TempDir* files_;
+};
+TempDir* StructureSizes::files_ = nullptr;
+
+TEST_F(StructureSizes, EveryFileAmidNoiseIsCarvedToItsExactLength) {
   ScopedDataDir data;
-  TempDir files, work, out;
-  MustRun("bash " + std::string(SALVORA_SOURCE_DIR) + "/tests/carving/make_structured_files.sh " +
-          Quote(files.path()));
+  TempDir work, out;
   ImageBuilder image;
   image.RandomSectors(16, 1);
   std::vector<Placed> placed;
   uint64_t seed = 10;
   for (const auto& [file, extension] : kStructuredFiles) {
-    std::string bytes = ReadFile(files / file);
+    std::string bytes = FileBytes(file);
     ASSERT_FALSE(bytes.empty()) << file;
     placed.push_back({file, extension, image.Place(bytes), bytes.size()});
     image.RandomTail(++seed);
@@ -75,7 +99,21 @@ TEST(StructureSizes, EveryFileAmidNoiseIsCarvedToItsExactLength) {
     EXPECT_EQ(uint64_t{it->second.fileSize}, p.size);
     std::string target = out / it->second.name;
     ASSERT_EQ(engine.RecoverItem(&it->second, target, 0), 0);
-    EXPECT_EQ(FileSha256(target), FileSha256(files / p.file));
+    EXPECT_EQ(FileSha256(target), FileSha256(*files_ / p.file));
+  }
+}
+
+// File-system engines check a found file's first sector against its name:
+// the later bitmap headers and JPEGs that open with their tables pass too.
+TEST_F(StructureSizes, EveryFilePassesTheContentCheckOfItsExtension) {
+  SectorSource source;
+  for (const auto& [file, extension] : kStructuredFiles) {
+    SCOPED_TRACE(file);
+    std::string first = Padded(FileBytes(file));
+    const auto* bytes = reinterpret_cast<const uint8_t*>(first.data());
+    EXPECT_EQ(MatchesExtension(bytes, kSector, extension, source, kSector, 0), 1);
+    const char* other = std::string(extension) == "png" ? "gif" : "png";
+    EXPECT_EQ(MatchesExtension(bytes, kSector, other, source, kSector, 0), 0);
   }
 }
 
