@@ -278,7 +278,8 @@ bool ScanResultStore::FindFolderRecord(uint32_t cluster, uint32_t exceptRecordNo
 
 int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<FoundRecord>& out) {
   if (!IsOpen()) return kInvalidParameter;
-  uint32_t current = record.recordNo;
+  const uint32_t start = record.recordNo;
+  uint32_t current = start;
   // Filled only once a parent is met: most found files have none, and a
   // listing asks for the path of every one of them.
   std::unordered_set<uint32_t> visited;
@@ -302,7 +303,7 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
     // A parent chain that comes back to a record already met is a damaged
     // store: stop rather than walk for ever.
     uint32_t parentNo = parent.recordNo;
-    if (visited.empty()) visited.insert(record.recordNo);
+    if (visited.empty()) visited.insert(start);
     if (!visited.insert(parentNo).second) return kOk;
     out.push_back(parent);
     current = parentNo;
