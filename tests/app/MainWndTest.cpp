@@ -139,6 +139,12 @@ class MainWndTest : public QObject {
     QModelIndex header = window.Disks().ImageHeader();
     Control<QTreeView>(window, "DiskList")->setCurrentIndex(window.Disks().index(0, 0, header));
     QCOMPARE(window.Disks().index(0, DiskListModel::kType, header).data().toString(), "FAT32");
+    if (HaveCommand("mkfs.exfat")) {
+      Run("truncate -s 8M " + Quote(dir / "card.exfat") + " && mkfs.exfat " +
+          Quote(dir / "card.exfat") + " >/dev/null");
+      QModelIndex exfat = window.AddImageSource(dir / "card.exfat");
+      QCOMPARE(exfat.siblingAtColumn(DiskListModel::kType).data().toString(), "exFAT");
+    }
     QVERIFY(Control(window, "TabFileType")->isEnabled());
     QVERIFY(Control<QLabel>(window, "Label1")->text().contains("card.img"));
 
