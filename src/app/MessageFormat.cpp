@@ -59,16 +59,16 @@ void Pad(std::string& text, const Conversion& c) {
 }
 
 std::string FormatNumber(const Conversion& c, int64_t value) {
-  std::string spec = "%" + c.flags;
-  if (c.width >= 0) spec += std::to_string(c.width);
-  if (c.precision >= 0) spec += "." + std::to_string(c.precision);
+  std::string conversion = "%" + c.flags;
+  if (c.width >= 0) conversion += std::to_string(c.width);
+  if (c.precision >= 0) conversion += "." + std::to_string(c.precision);
   char buffer[96];
   if (c.type == 'd' || c.type == 'i') {
-    spec += PRId64;
-    std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    conversion += PRId64;
+    std::snprintf(buffer, sizeof buffer, conversion.c_str(), value);
   } else {
-    spec += c.type == 'u' ? PRIu64 : c.type == 'x' ? PRIx64 : PRIX64;
-    std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<uint64_t>(value));
+    conversion += c.type == 'u' ? PRIu64 : c.type == 'x' ? PRIx64 : PRIX64;
+    std::snprintf(buffer, sizeof buffer, conversion.c_str(), static_cast<uint64_t>(value));
   }
   return buffer;
 }

@@ -9,32 +9,32 @@ void PutLe(std::string& bytes, size_t offset, uint64_t value, int width) {
   for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
 }
 
-std::string EntrySetBytes(const SetSpec& spec) {
-  size_t nameSlots = (spec.name.size() + 14) / 15;
+std::string EntrySetBytes(const SetPlan& planned) {
+  size_t nameSlots = (planned.name.size() + 14) / 15;
   size_t slots = 2 + nameSlots;
   std::string set(slots * kExfatSlotBytes, '\0');
   set[0] = static_cast<char>(kExfatFileEntry);
   set[1] = static_cast<char>(slots - 1);
-  PutLe(set, 4, spec.attributes, 2);
-  PutLe(set, 12, spec.writeStamp, 4);
-  set[21] = static_cast<char>(spec.writeTenMs);
-  set[23] = static_cast<char>(spec.writeUtcOffset);
+  PutLe(set, 4, planned.attributes, 2);
+  PutLe(set, 12, planned.writeStamp, 4);
+  set[21] = static_cast<char>(planned.writeTenMs);
+  set[23] = static_cast<char>(planned.writeUtcOffset);
   std::string::size_type stream = kExfatSlotBytes;
   set[stream] = static_cast<char>(kExfatStreamEntry);
-  set[stream + 1] = static_cast<char>(0x01 | (spec.stream.noFatChain ? 0x02 : 0));
-  set[stream + 3] = static_cast<char>(spec.name.size());
-  PutLe(set, stream + 8, spec.stream.validDataLength, 8);
-  PutLe(set, stream + 20, spec.stream.firstCluster, 4);
-  PutLe(set, stream + 24, spec.stream.dataLength, 8);
+  set[stream + 1] = static_cast<char>(0x01 | (planned.stream.noFatChain ? 0x02 : 0));
+  set[stream + 3] = static_cast<char>(planned.name.size());
+  PutLe(set, stream + 8, planned.stream.validDataLength, 8);
+  PutLe(set, stream + 20, planned.stream.firstCluster, 4);
+  PutLe(set, stream + 24, planned.stream.dataLength, 8);
   for (size_t i = 0; i < nameSlots; ++i) {
     size_t slot = (2 + i) * kExfatSlotBytes;
     set[slot] = static_cast<char>(kExfatNameEntry);
-    for (size_t unit = 0; unit < 15 && i * 15 + unit < spec.name.size(); ++unit)
-      PutLe(set, slot + 2 + 2 * unit, spec.name[i * 15 + unit], 2);
+    for (size_t unit = 0; unit < 15 && i * 15 + unit < planned.name.size(); ++unit)
+      PutLe(set, slot + 2 + 2 * unit, planned.name[i * 15 + unit], 2);
   }
   auto* raw = reinterpret_cast<const uint8_t*>(set.data());
   PutLe(set, 2, EntrySetChecksum(raw, slots, false), 2);
-  if (spec.deleted)
+  if (planned.deleted)
     for (size_t i = 0; i < slots; ++i) set[i * kExfatSlotBytes] &= 0x7F;
   return set;
 }

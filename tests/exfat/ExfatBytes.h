@@ -10,7 +10,7 @@
 
 namespace salvora::test {
 
-struct SetSpec {
+struct SetPlan {
   std::u16string name = u"IMG_0001.JPG";
   uint16_t attributes = 0x20;
   ExfatStream stream{true, 10, 5000, 5000};
@@ -22,7 +22,7 @@ struct SetSpec {
 
 // The slots of a file or folder entry set with its checksum (written as
 // while in use, then the in-use bits cleared for a deleted set).
-std::string EntrySetBytes(const SetSpec& spec);
+std::string EntrySetBytes(const SetPlan& planned);
 
 // Puts a little-endian value into bytes at `offset`.
 void PutLe(std::string& bytes, size_t offset, uint64_t value, int width);

@@ -85,11 +85,11 @@ TEST(ExfatDeepTree, FoldersThatHoldEachOtherStillGiveEveryFileOnce) {
   ASSERT_TRUE(card.ok());
   const uint32_t a = card.FirstFreeCluster(), b = a + 1, c = a + 2, bytes = 4096;
   auto set = [&](const std::u16string& name, uint32_t first, uint16_t attributes) {
-    test::SetSpec spec;
-    spec.name = name;
-    spec.attributes = attributes;
-    spec.stream = {true, first, bytes, bytes};
-    return test::EntrySetBytes(spec);
+    test::SetPlan planned;
+    planned.name = name;
+    planned.attributes = attributes;
+    planned.stream = {true, first, bytes, bytes};
+    return test::EntrySetBytes(planned);
   };
   card.WriteCluster(a, set(u"B", b, 0x10) + set(u"in A.txt", a + 10, 0x20));
   card.WriteCluster(b, set(u"A", a, 0x10) + set(u"in B.txt", a + 11, 0x20));
@@ -112,7 +112,7 @@ TEST(ExfatDeepTree, FoldersThatHoldEachOtherStillGiveEveryFileOnce) {
 // What mkfs.exfat writes and what the sweep hands on: directory sectors
 // pass, FAT directories, text and zeros do not.
 TEST(ExfatDirectorySector, TellsEntrySectorsFromOthers) {
-  std::string sector = test::EntrySetBytes(test::SetSpec{});
+  std::string sector = test::EntrySetBytes(test::SetPlan{});
   sector.resize(512, '\0');
   auto bytes = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
   EXPECT_TRUE(LooksLikeExfatDirectorySector(bytes(sector), 512));

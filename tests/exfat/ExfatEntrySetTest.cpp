@@ -11,7 +11,7 @@ namespace salvora {
 namespace {
 
 using test::EntrySetBytes;
-using test::SetSpec;
+using test::SetPlan;
 
 const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
@@ -50,17 +50,17 @@ TEST(ExfatEntrySet, ReadsASetWrittenByExfatFuse) {
 }
 
 TEST(ExfatEntrySet, LongAndNonAsciiNamesSpanSeveralNameEntries) {
-  SetSpec spec;
-  spec.name = u"Fotograf\u00eda con un nombre muy largo \u2713 \U0001F4F7.jpg";
+  SetPlan planned;
+  planned.name = u"Fotograf\u00eda con un nombre muy largo \u2713 \U0001F4F7.jpg";
   ExfatEntrySet set;
-  ASSERT_TRUE(Parse(EntrySetBytes(spec), set));
+  ASSERT_TRUE(Parse(EntrySetBytes(planned), set));
   EXPECT_EQ(set.name, "Fotograf\u00eda con un nombre muy largo \u2713 \U0001F4F7.jpg");
-  EXPECT_EQ(set.slotCount, 2 + (spec.name.size() + 14) / 15);
+  EXPECT_EQ(set.slotCount, 2 + (planned.name.size() + 14) / 15);
 }
 
 TEST(ExfatEntrySet, RefusesBrokenSets) {
   ExfatEntrySet set;
-  std::string good = EntrySetBytes(SetSpec{});
+  std::string good = EntrySetBytes(SetPlan{});
   ASSERT_TRUE(Parse(good, set));
 
   std::string flipped = good;
@@ -69,7 +69,7 @@ TEST(ExfatEntrySet, RefusesBrokenSets) {
 
   EXPECT_FALSE(ParseEntrySet(Bytes(good), 2, set)) << "fewer slots than the set claims";
 
-  SetSpec pastEnd;
+  SetPlan pastEnd;
   pastEnd.stream.validDataLength = pastEnd.stream.dataLength + 1;
   EXPECT_FALSE(Parse(EntrySetBytes(pastEnd), set)) << "valid data past the data length";
 
@@ -91,9 +91,9 @@ TEST(ExfatEntrySet, RefusesBrokenSets) {
 }
 
 TEST(ExfatEntrySet, FindsTheStreamEntryOfARecordAgain) {
-  SetSpec spec;
-  spec.stream = {false, 77, 1000, 9000};
-  std::string block = EntrySetBytes(SetSpec{}) + EntrySetBytes(spec);
+  SetPlan planned;
+  planned.stream = {false, 77, 1000, 9000};
+  std::string block = EntrySetBytes(SetPlan{}) + EntrySetBytes(planned);
   ExfatStream stream;
   ASSERT_TRUE(FindStreamEntry(Bytes(block), block.size(), 77, 9000, stream));
   EXPECT_FALSE(stream.noFatChain);
@@ -115,12 +115,12 @@ TEST(ExfatEntrySet, TimesCarryHundredthsAndTheirUtcOffset) {
             FileTimeFromCalendar(2026, 12, 6, 13, 5, 9, 3700000));
   EXPECT_EQ(ExfatTimeToFileTime(0, 0, 0x84), 0u) << "an impossible date stays 0";
 
-  SetSpec spec;
-  spec.writeStamp = kStamp;
-  spec.writeTenMs = 37;
-  spec.writeUtcOffset = 0x84;
+  SetPlan planned;
+  planned.writeStamp = kStamp;
+  planned.writeTenMs = 37;
+  planned.writeUtcOffset = 0x84;
   ExfatEntrySet set;
-  ASSERT_TRUE(Parse(EntrySetBytes(spec), set));
+  ASSERT_TRUE(Parse(EntrySetBytes(planned), set));
   EXPECT_EQ(set.writeTime, local - 36000000000ull);
 }
 
@@ -138,7 +138,7 @@ std::vector<Delivered> DrainAll(ExfatSlotWindow& window, bool final) {
 }
 
 TEST(ExfatSlotWindow, JoinsASetSplitAcrossTwoPieces) {
-  SetSpec first, second;
+  SetPlan first, second;
   first.name = u"first.jpg";
   second.name = u"a name long enough for two name entries.jpg";
   std::string lead = EntrySetBytes(first), split = EntrySetBytes(second);
@@ -159,7 +159,7 @@ TEST(ExfatSlotWindow, JoinsASetSplitAcrossTwoPieces) {
 }
 
 TEST(ExfatSlotWindow, AnEndMarkEndsAWalkButNotASweep) {
-  std::string bytes = std::string(64, '\0') + EntrySetBytes(SetSpec{});
+  std::string bytes = std::string(64, '\0') + EntrySetBytes(SetPlan{});
   for (bool walk : {true, false}) {
     ExfatSlotWindow window(walk);
     window.Append(Bytes(bytes), bytes.size(), 7, 512);

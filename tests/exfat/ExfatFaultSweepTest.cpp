@@ -11,16 +11,16 @@ namespace salvora {
 namespace {
 
 using test::EntrySetBytes;
-using test::SetSpec;
+using test::SetPlan;
 
-SetSpec Set(const std::u16string& name, const ExfatStream& stream, bool deleted,
+SetPlan Set(const std::u16string& name, const ExfatStream& stream, bool deleted,
             uint16_t attributes = 0x20) {
-  SetSpec spec;
-  spec.name = name;
-  spec.stream = stream;
-  spec.deleted = deleted;
-  spec.attributes = attributes;
-  return spec;
+  SetPlan planned;
+  planned.name = name;
+  planned.stream = stream;
+  planned.deleted = deleted;
+  planned.attributes = attributes;
+  return planned;
 }
 
 // A live folder holding a deleted photo in one run, a deleted file whose

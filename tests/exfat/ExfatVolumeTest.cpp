@@ -14,7 +14,7 @@ namespace {
 
 using test::EntrySetBytes;
 using test::HandCard;
-using test::SetSpec;
+using test::SetPlan;
 
 // Cards made by mkfs.exfat and filled by hand, for what exfat-fuse never
 // leaves behind. No mount is needed, so these run everywhere.
@@ -31,12 +31,12 @@ class ExfatVolume : public ::testing::Test {
   }
   // Adds the deleted set of a file in the root; returns its name.
   std::string DeletedFile(const std::string& name, uint32_t first, const ExfatStream& stream) {
-    SetSpec spec;
-    spec.name = std::u16string(name.begin(), name.end());
-    spec.stream = stream;
-    spec.stream.firstCluster = first;
-    spec.deleted = true;
-    card_->AddToRoot(EntrySetBytes(spec));
+    SetPlan planned;
+    planned.name = std::u16string(name.begin(), name.end());
+    planned.stream = stream;
+    planned.stream.firstCluster = first;
+    planned.deleted = true;
+    card_->AddToRoot(EntrySetBytes(planned));
     return name;
   }
   std::map<std::string, FoundRecord> Scan() {
@@ -169,12 +169,12 @@ TEST_F(ExfatVolume, ReportsDataWhoseClustersOtherDataTook) {
 // deleted folder whose cluster is in use again holds other entries now.
 TEST_F(ExfatVolume, ADeletedFolderWhoseClusterIsTakenIsNotWalked) {
   uint32_t c = card_->FirstFreeCluster();
-  SetSpec inside;
+  SetPlan inside;
   inside.name = u"phantom.bin";
   inside.deleted = true;
   inside.stream.firstCluster = c + 5;
   card_->WriteCluster(c, EntrySetBytes(inside));
-  SetSpec folder;
+  SetPlan folder;
   folder.name = u"old folder";
   folder.attributes = 0x10;
   folder.stream = {true, c, 4096, 4096};
