@@ -75,13 +75,7 @@ CPreviewProcessWnd::CPreviewProcessWnd(const FoundRecord& record, IFileRecoveryP
 
 int CPreviewProcessWnd::OnExtract(void* window, int32_t percent, int32_t) {
   auto* self = static_cast<CPreviewProcessWnd*>(window);
-  std::lock_guard<std::mutex> hold(self->lock_);
-  if (self->cancelFlag_) return kCancelled;
-  if (percent != self->percent_) {
-    self->percent_ = percent;
-    self->MarkChanged();
-  }
-  return 0;
+  return self->StorePercent(percent, self->percent_);
 }
 
 void CPreviewProcessWnd::Work() {

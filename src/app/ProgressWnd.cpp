@@ -4,6 +4,7 @@
 
 #include "app/LanguageStore.h"
 #include "app/MessageBox.h"
+#include "platform/ErrorCodes.h"
 
 namespace salvora {
 namespace {
@@ -64,6 +65,16 @@ void ProgressWnd::ShowIfChanged() {
   if (!changed_) return;
   changed_ = false;
   ShowFigures();
+}
+
+int ProgressWnd::StorePercent(int32_t percent, int32_t& shown) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (cancelFlag_) return kCancelled;
+  if (percent != shown) {
+    shown = percent;
+    MarkChanged();
+  }
+  return 0;
 }
 
 void ProgressWnd::EndWork(int code) {

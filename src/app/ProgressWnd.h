@@ -70,6 +70,9 @@ class ProgressWnd : public QDialog {
 
   // Worker side: the figures changed (caller holds lock_).
   void MarkChanged() { changed_ = true; }
+  // Worker side, for a window whose one figure is a percentage: stores it
+  // in `shown` under the lock. kCancelled once the user has cancelled.
+  int StorePercent(int32_t percent, int32_t& shown);
   // Worker side, its last call: sets the done flag and hands `code` to the
   // window thread.
   void EndWork(int code);

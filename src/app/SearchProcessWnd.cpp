@@ -27,13 +27,7 @@ CSearchProcessWnd::CSearchProcessWnd(std::vector<DiskListItem*> sources, std::st
 
 int CSearchProcessWnd::OnList(void* window, int32_t percent, int32_t) {
   auto* self = static_cast<CSearchProcessWnd*>(window);
-  std::lock_guard<std::mutex> hold(self->lock_);
-  if (self->cancelFlag_) return kCancelled;
-  if (percent != self->percent_) {
-    self->percent_ = percent;
-    self->MarkChanged();
-  }
-  return 0;
+  return self->StorePercent(percent, self->percent_);
 }
 
 void CSearchProcessWnd::Work() {
