@@ -30,6 +30,7 @@ class PosixFile final : public RandomAccessFile {
   uint64_t Size() const override { return size_; }
   uint32_t LogicalSectorSize() const override { return sectorSize_; }
   bool IsBlockDevice() const override { return blockDevice_; }
+  void AdviseSequential() override { ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL); }
 
  private:
   int fd_;
