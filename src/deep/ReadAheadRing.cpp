@@ -58,10 +58,7 @@ void ReadAheadRing::Start(WalkRanges& ranges, const WalkRange& first, uint64_t o
 }
 
 bool ReadAheadRing::ClaimBlock(std::unique_lock<std::mutex>& lock) {
-  readerWaits_ = blocks_[fill_].state != State::kFree;
-  if (readerWaits_) changed_.notify_all();
   changed_.wait(lock, [this] { return stop_ || blocks_[fill_].state == State::kFree; });
-  readerWaits_ = false;
   return !stop_;
 }
 
@@ -189,8 +186,10 @@ uint64_t ReadAheadRing::Locate(uint64_t first, uint32_t count) {
   return missing;
 }
 
+// The reader's next block is free or being read, unless every block is full
+// and held: then nothing arrives until the scan gives one back.
 bool ReadAheadRing::MayArrive(uint64_t sector) const {
-  return !finished_ && !stop_ && !readerWaits_ && sector >= nextRead_;
+  return !finished_ && !stop_ && sector >= nextRead_ && blocks_[fill_].state != State::kReady;
 }
 
 const uint8_t* ReadAheadRing::Find(uint64_t first, uint32_t count, uint8_t* scratch) {

@@ -23,9 +23,9 @@ namespace salvora {
 
 // One chunk of the walk as the scan classifies it.
 struct WalkChunk {
-  WalkRange range;  // the range it lies in
-  uint64_t offset;  // of its first sector within the range
-  uint64_t first;   // its first sector, absolute
+  WalkRange range;   // the range it lies in
+  uint64_t offset;   // of its first sector within the range
+  uint64_t first;    // its first sector, absolute
   uint32_t sectors;  // the sectors the walk asked for
   uint32_t read;     // those that arrived (a failing disk gives fewer)
   const uint8_t* data;
@@ -112,10 +112,9 @@ class ReadAheadRing final : public HeldSectors {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  size_t fill_ = 0;  // the block the reader fills next
-  size_t take_ = 0;  // the block the scan takes chunks from
+  size_t fill_ = 0;        // the block the reader fills next
+  size_t take_ = 0;        // the block the scan takes chunks from
   uint64_t nextRead_ = 0;  // absolute sector where the reader's next block starts
-  bool readerWaits_ = false;  // every block is full: nothing more arrives until one is given back
   bool finished_ = false;
   bool stop_ = false;
   std::thread reader_;

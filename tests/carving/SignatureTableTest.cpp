@@ -265,5 +265,30 @@ TEST(PatternSearch, FirstAndLastOccurrenceOrNone) {
   EXPECT_EQ(FindBackward(U8(text), 2, "ab", 2), 0u);
 }
 
+// The searches look for one byte of the pattern first; whichever it is, they
+// answer as a plain comparison at every position would, also for patterns
+// of zeros and 0xFF and on buffers made of few byte values.
+TEST(PatternSearch, AgreesWithComparingAtEveryPosition) {
+  const std::string patterns[] = {Bytes({0x00, 0x3B}), Bytes({0xFF, 0xD9}), Bytes({0, 0, 1, 0xB7}),
+                                  Bytes({0xFF}),       Bytes({0, 0}),       "TAGT",
+                                  Bytes({0x3B, 0x00, 0xFF})};
+  for (uint64_t seed = 1; seed <= 40; ++seed) {
+    std::string buffer = PseudoRandomBytes(200 + seed * 7, seed);
+    const char alphabet[] = {0x00, 0x3B, static_cast<char>(0xFF), static_cast<char>(0xD9), 'T',
+                             'A', 'G', 0x01, static_cast<char>(0xB7)};
+    for (char& c : buffer) c = alphabet[static_cast<uint8_t>(c) % sizeof(alphabet)];
+    for (const std::string& pattern : patterns) {
+      size_t first = kNoMatch, last = kNoMatch;
+      for (size_t at = 0; at + pattern.size() <= buffer.size(); ++at)
+        if (buffer.compare(at, pattern.size(), pattern) == 0) {
+          if (first == kNoMatch) first = at;
+          last = at;
+        }
+      EXPECT_EQ(FindForward(U8(buffer), buffer.size(), pattern.data(), pattern.size()), first);
+      EXPECT_EQ(FindBackward(U8(buffer), buffer.size(), pattern.data(), pattern.size()), last);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace salvora::test
