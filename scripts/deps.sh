@@ -17,7 +17,7 @@ packages=(
   # raw devices for a normal user (udisks2 tests) and exFAT fixtures
   udisks2 polkitd dbus exfatprogs exfat-fuse
   # packaging checks
-  lintian desktop-file-utils appstream
+  lintian desktop-file-utils appstream bash-completion
   # fixtures: file systems made by the real tools
   dosfstools mtools ntfs-3g fdisk util-linux e2fsprogs fuse3 kmod
   # benchmark references

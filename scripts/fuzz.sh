@@ -28,7 +28,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Re
 # Whatever CMake makes of fuzz/: targets that need libraries this machine
 # lacks are simply not defined.
 targets=${SALVORA_FUZZ_TARGETS:-$(ninja -C "$build" -t targets all |
-  sed -n 's/^\(fuzz_[A-Za-z0-9_]*\): phony$/\1/p' | sort -u)}
+  sed -n 's/^\(fuzz_[A-Za-z0-9_]*\): \(phony\|CXX_EXECUTABLE_LINKER.*\)$/\1/p' | sort -u)}
 if [ -z "$targets" ]; then
   echo "fuzz: CMake defines no fuzz targets" >&2
   exit 2

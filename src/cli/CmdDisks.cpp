@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/DiskRows.h"
 #include "cli/ExitCodes.h"
 #include "cli/RecordOutput.h"
 #include "storage/DiskEnumerator.h"
@@ -13,40 +14,6 @@
 namespace salvora {
 namespace {
 
-const char* KindName(EntryKind kind) {
-  switch (kind) {
-    case EntryKind::kVolume:
-      return "volume";
-    case EntryKind::kUnallocated:
-      return "unallocated";
-    case EntryKind::kWholeDisk:
-      return "disk";
-  }
-  return "volume";
-}
-
-unsigned UsedPercent(const PartitionRecord& record) {
-  if (record.totalBytes == 0) return 0;
-  return static_cast<unsigned>(static_cast<unsigned __int128>(record.usedBytes) * 100 /
-                               record.totalBytes);
-}
-
-std::string Shown(const std::string& text) { return text.empty() ? "-" : text; }
-
-void PrintRow(const PartitionRecord& record) {
-  std::string type =
-      record.kind == EntryKind::kVolume ? record.fileSystemName : KindName(record.kind);
-  if (record.kind == EntryKind::kWholeDisk && !record.fileSystemName.empty())
-    type = record.fileSystemName;
-  std::printf("  @%-3u %-16s %-16s %-12s %12s %4u%%  %s\n", record.ordinal,
-              record.devicePath.c_str(), Shown(record.label).c_str(), Shown(type).c_str(),
-              FormatSize(static_cast<int64_t>(record.totalBytes)).c_str(), UsedPercent(record),
-              record.mountPoint.c_str());
-  if (record.kind == EntryKind::kUnallocated)
-    std::printf("       sectors %" PRId64 " to %" PRId64 "\n", record.start,
-                record.start + record.length - 1);
-}
-
 std::string RowJson(const PartitionRecord& record, bool removable) {
   char numbers[512];
   std::snprintf(numbers, sizeof numbers,
@@ -54,7 +21,7 @@ std::string RowJson(const PartitionRecord& record, bool removable) {
                 "\"partitionType\":%u,\"start\":%" PRId64 ",\"length\":%" PRId64
                 ",\"sectorSize\":%u,\"totalBytes\":%" PRIu64 ",\"usedBytes\":%" PRIu64
                 ",\"freeBytes\":%" PRIu64,
-                record.ordinal, KindName(record.kind), record.diskNumber,
+                record.ordinal, EntryKindName(record.kind), record.diskNumber,
                 removable ? "true" : "false", record.partitionNumber, record.partitionType,
                 record.start, record.length, record.bytesPerSector, record.totalBytes,
                 record.usedBytes, record.freeBytes);
@@ -80,7 +47,7 @@ int RunDisks(bool json) {
       if (json)
         std::printf("%s\n", RowJson(record, removable).c_str());
       else
-        PrintRow(record);
+        PrintDiskRow(record);
     }
   }
   return kExitOk;

@@ -1,14 +1,18 @@
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/DiskRows.h"
 #include "cli/ExitCodes.h"
 #include "cli/SourceSpec.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RandomAccessFile.h"
 #include "storage/FormatSize.h"
+#include "storage/ImageDisks.h"
+#include "storage/ImageEntries.h"
 #include "storage/SectorSource.h"
 #include "storage/VolumeClass.h"
 
@@ -34,17 +38,29 @@ int RunInfo(const std::string& text) {
   bool region = source.kind == ScanSource::Kind::kRegion;
   uint64_t probeOffset = region ? source.firstSector * source.sectorSize : 0;
   ReadChunked(*file, probe.data(), probeOffset, kProbeBytes, got);
-  const char* volumeClass =
-      got < kProbeBytes ? "unreadable" : VolumeClassName(ClassifyVolume(probe.data(), probe.size()));
+  const char* volumeClass = got < kProbeBytes
+                                ? "unreadable"
+                                : VolumeClassName(ClassifyVolume(probe.data(), probe.size()));
+  // An image of a whole disk is shown as the disk list shows a disk.
+  std::vector<PartitionRecord> entries;
+  bool partitioned =
+      source.kind == ScanSource::Kind::kImage && ListImageEntries(source.path, entries);
+  if (partitioned) volumeClass = "disk with a partition table";
   uint64_t bytes = source.sectorCount * source.sectorSize;
   std::printf("source:       %s\n", text.c_str());
   std::printf("class:        %s\n", volumeClass);
   std::printf("sector size:  %u\n", source.sectorSize);
   std::printf("sectors:      %" PRIu64 "\n", source.sectorCount);
   std::printf("size:         %s\n", FormatSize(static_cast<int64_t>(bytes)).c_str());
-  if (source.kind != ScanSource::Kind::kImage) std::printf("disk number:  %u\n", source.diskNumber);
+  std::string image;
+  if (source.kind != ScanSource::Kind::kImage && !ImageOfDiskNumber(source.diskNumber, image))
+    std::printf("disk number:  %u\n", source.diskNumber);
   if (source.kind == ScanSource::Kind::kPartition || region)
     std::printf("first sector: %" PRIu64 "\n", source.firstSector);
+  if (partitioned) {
+    std::printf("entries (scan one as %s@N):\n", text.c_str());
+    for (const PartitionRecord& entry : entries) PrintDiskRow(entry);
+  }
   return kExitOk;
 }
 

@@ -37,12 +37,18 @@ std::string NameOf(const FoundRecord& record) {
 
 const char* EngineKindName(uint32_t engineKind) {
   switch (engineKind) {
-    case kQuickNtfs: return "quick-ntfs";
-    case kQuickFat: return "quick-fat";
-    case kDeepNtfs: return "deep-ntfs";
-    case kDeepFat: return "deep-fat";
-    case kCarved: return "carved";
-    default: return "unknown";
+    case kQuickNtfs:
+      return "quick-ntfs";
+    case kQuickFat:
+      return "quick-fat";
+    case kDeepNtfs:
+      return "deep-ntfs";
+    case kDeepFat:
+      return "deep-fat";
+    case kCarved:
+      return "carved";
+    default:
+      return "unknown";
   }
 }
 
@@ -50,8 +56,11 @@ std::string RecordJson(const FoundRecord& record, const std::string& folderPath)
   std::string name = NameOf(record);
   char numbers[160];
   std::snprintf(numbers, sizeof numbers,
-                ",\"size\":%" PRIu64 ",\"entrySector\":%" PRIu64 ",\"firstCluster\":%u",
-                record.fileSize, record.entrySector, record.firstCluster);
+                ",\"size\":%" PRIu64 ",\"entrySector\":%" PRIu64
+                ",\"firstCluster\":%u"
+                ",\"source\":%u",
+                record.fileSize, record.entrySector, record.firstCluster,
+                unsigned{record.sourceTag});
   return "{\"name\":" + JsonString(name) + ",\"path\":" + JsonString(folderPath) + numbers +
          ",\"created\":" + JsonString(FormatFileTime(record.createTime)) +
          ",\"modified\":" + JsonString(FormatFileTime(record.writeTime)) +

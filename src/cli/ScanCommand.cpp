@@ -10,8 +10,8 @@
 #include "cli/DeepResume.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
-#include "cli/QuickVolumes.h"
 #include "cli/RecordOutput.h"
+#include "cli/ScanVolumes.h"
 #include "cli/SourceSpec.h"
 #include "cli/TypeFilter.h"
 #include "platform/BlockDevices.h"
@@ -129,7 +129,7 @@ VolumeOutcome ScanVolume(const ScanSource& volume, const std::string& label,
     return outcome;
   }
   IFileRecoveryParse& engine = *selection.engine;
-  if (options.deep) PrepareDeepResume(engine, options.source, options.fresh);
+  if (options.deep) PrepareDeepResume(engine, label, options.fresh);
   int scanResult;
   {
     ProgressPrinter progress(options.deep ? "Deep scan" : "Quick scan");
@@ -189,14 +189,15 @@ int RunScan(const ScanOptions& options, bool recover) {
   }
   if (recover && !CheckDestination(options, source)) return kExitUsage;
   QuickRunFolder runFolder(!options.deep, options.keepResults);
-  std::vector<ScanSource> volumes =
-      options.deep ? std::vector<ScanSource>{source} : QuickScanVolumes(source);
+  std::vector<ScanSource> volumes = ScanVolumes(source, options.deep);
   std::vector<FoundRecord> all;
   int exitCode = kExitOk;
   bool anyScanned = false;
   for (const ScanSource& volume : volumes) {
     ScanOptions volumeOptions = options;
-    std::string label = volumes.size() > 1 ? volume.path : options.source;
+    std::string label = volumes.size() == 1        ? options.source
+                        : volume.shownName.empty() ? volume.path
+                                                   : volume.shownName;
     // Several volumes of one disk keep their trees apart.
     if (volumes.size() > 1 && options.keepPaths)
       volumeOptions.destination += "/partition" + std::to_string(volume.sourceTag);

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <vector>
 
 #include "platform/BlockDevices.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RandomAccessFile.h"
 #include "storage/DiskOrdinal.h"
+#include "storage/ImageEntries.h"
 
 namespace salvora {
 namespace {
@@ -60,7 +62,48 @@ bool ResolveOrdinalSource(const std::string& text, ScanSource& out, std::string&
   return true;
 }
 
+enum class EntryText { kNotAnEntry, kResolved, kNoSuchEntry };
+
+// "disk.img@N": entry N of an image of a whole disk, as `salvora info`
+// lists them.
+EntryText ResolveImageEntry(const std::string& text, ScanSource& out, std::string& reason) {
+  size_t at = text.rfind('@');
+  if (at == std::string::npos || at == 0 || at + 1 >= text.size()) return EntryText::kNotAnEntry;
+  std::string imagePath = text.substr(0, at);
+  char* end = nullptr;
+  unsigned long ordinal = std::strtoul(text.c_str() + at + 1, &end, 10);
+  struct stat st {};
+  if (*end != '\0' || ::stat(imagePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return EntryText::kNotAnEntry;
+  std::vector<PartitionRecord> entries;
+  if (!ListImageEntries(imagePath, entries)) {
+    reason = imagePath + " holds no partition table, so it has no entry " + text.substr(at);
+    return EntryText::kNoSuchEntry;
+  }
+  for (const PartitionRecord& entry : entries) {
+    if (entry.ordinal != ordinal) continue;
+    out = ImageEntrySource(imagePath, entry);
+    return EntryText::kResolved;
+  }
+  reason = "there is no entry " + text.substr(at) + " in " + imagePath + " (see `salvora info " +
+           imagePath + "`)";
+  return EntryText::kNoSuchEntry;
+}
+
 }  // namespace
+
+ScanSource ImageEntrySource(const std::string& imagePath, const PartitionRecord& entry) {
+  ScanSource source;
+  source.kind = ScanSource::Kind::kRegion;
+  source.path = imagePath;
+  source.diskNumber = static_cast<uint32_t>(entry.diskNumber);
+  source.firstSector = static_cast<uint64_t>(entry.start);
+  source.sectorCount = static_cast<uint64_t>(entry.length);
+  source.sectorSize = entry.bytesPerSector;
+  source.sourceTag = static_cast<uint16_t>(entry.ordinal);
+  source.shownName = imagePath + "@" + std::to_string(entry.ordinal);
+  return source;
+}
 
 bool ResolveSource(const std::string& text, ScanSource& out, std::string& reason) {
   out = ScanSource();
@@ -68,6 +111,8 @@ bool ResolveSource(const std::string& text, ScanSource& out, std::string& reason
   if (!text.empty() && text[0] == '@') return ResolveOrdinalSource(text, out, reason);
   struct stat st {};
   if (::stat(text.c_str(), &st) != 0) {
+    EntryText entry = ResolveImageEntry(text, out, reason);
+    if (entry != EntryText::kNotAnEntry) return entry == EntryText::kResolved;
     reason = "cannot find " + text;
     return false;
   }

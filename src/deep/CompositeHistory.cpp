@@ -35,7 +35,8 @@ std::string NormalImagePath(const std::string& path) {
 bool FindSavedScan(const ScanIdentity& identity, ScanHistoryEntry& entry) {
   ScanHistory& history = ScanHistory::Instance();
   if (!identity.imagePath.empty())
-    return history.FindImage(identity.imagePath, FileWriteTime(identity.imagePath.c_str()), entry);
+    return history.FindImage(identity.imagePath, identity.firstSector,
+                             FileWriteTime(identity.imagePath.c_str()), entry);
   uint32_t keys[5];
   FillKeys(identity, keys);
   uint64_t freeBytes =

@@ -10,6 +10,9 @@
 
 namespace salvora {
 
+// The disk number the saved-scan index gives every image.
+constexpr uint32_t kImageDiskNumber = 128;
+
 struct ScanIdentity {
   uint32_t diskNumber = 0;
   uint64_t firstSector = 0;

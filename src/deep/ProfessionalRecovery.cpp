@@ -4,6 +4,7 @@
 #include "platform/ErrorCodes.h"
 #include "results/ScanResultStore.h"
 #include "storage/EngineSelection.h"
+#include "storage/ImageDisks.h"
 
 namespace salvora {
 
@@ -17,6 +18,10 @@ CProfessionalRecovery::~CProfessionalRecovery() { quick_.reset(); }
 int CProfessionalRecovery::OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
                                     uint16_t sourceTag) {
   identity_ = {diskNumber, firstSector, sectorCount, {}};
+  // A partition of a disk image is known, like the image, by its file.
+  std::string imagePath;
+  if (ImageOfDiskNumber(diskNumber, imagePath))
+    identity_ = {kImageDiskNumber, firstSector, sectorCount, NormalImagePath(imagePath)};
   sourceTag_ = sourceTag;
   int result = source_.OpenDisk(diskNumber);
   if (result != kOk) return result;
@@ -33,7 +38,7 @@ int CProfessionalRecovery::OpenImage(const std::string& imagePath, uint16_t sour
   int result = source_.OpenImage(imagePath);
   if (result != kOk) return result;
   sectorSize_ = 512;
-  identity_ = {128, 0, source_.SectorCount(), NormalImagePath(imagePath)};
+  identity_ = {kImageDiskNumber, 0, source_.SectorCount(), NormalImagePath(imagePath)};
   FindSavedEntry();
   fat_.OpenImage(imagePath, sourceTag);
   result = ntfs_.OpenImage(imagePath, sourceTag);

@@ -26,8 +26,13 @@ bool LocateRecord(const MftPlace& place, uint64_t number, int32_t sectorsPerReco
 class MftMap {
  public:
   void Clear() { entries_.clear(); }
-  // Record 0 of an MFT found at absolute `sector`, with its runs.
-  void Enter(uint64_t sector, const RunList& runs) { entries_[sector] = runs; }
+  // Record 0 of an MFT found at absolute `sector`, with its runs. Every
+  // record found is looked up in every MFT known, so a disk strewn with
+  // copies of "$MFT" records cannot make the map grow without end.
+  void Enter(uint64_t sector, const RunList& runs) {
+    if (entries_.size() < kMaxMfts || entries_.count(sector)) entries_[sector] = runs;
+  }
+  static constexpr size_t kMaxMfts = 256;
   // The MFT that puts record `number` at `sector`; else a contiguous MFT
   // holding it on the volume that starts at `partitionStart`.
   MftPlace Locate(uint64_t sector, uint64_t number, int32_t sectorsPerRecord,

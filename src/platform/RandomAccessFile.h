@@ -26,7 +26,9 @@ class RandomAccessFile {
   virtual void AdviseSequential() {}
 };
 
-// Opens a regular file or block device read-only. Never writes to it. On
+// Opens a regular file or block device read-only. Never writes to it. A
+// block device that a normal user may not open is asked of udisks2, which
+// may make polkit ask for a password, so this can block for a while. On
 // failure returns a result code and, in `message`, a sentence naming the
 // device and what is missing (for example the permission to read it).
 int OpenRandomAccessFile(const std::string& path, std::unique_ptr<RandomAccessFile>& out,

@@ -13,7 +13,13 @@ struct VolumeFacts {
   bool extendedContainer = false;
 };
 
-// False when the device cannot be opened (no permission, medium gone).
+// A device the user may not open is described from udev's database. False
+// when neither source knows the device (no permission and no udev, medium
+// gone).
 bool ProbeVolume(const std::string& devicePath, VolumeFacts& out);
+// The same for the `lengthBytes` bytes at `offsetBytes` of a file: a
+// partition inside an image of a whole disk. Table facts stay empty.
+bool ProbeVolumeAt(const std::string& path, uint64_t offsetBytes, uint64_t lengthBytes,
+                   VolumeFacts& out);
 
 }  // namespace salvora

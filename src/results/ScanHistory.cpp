@@ -49,8 +49,7 @@ void RemoveFolder(const std::string& folder) {
 
 ScanPosition PositionOf(const ScanHistoryEntry& entry) {
   const uint32_t* p = entry.progress;
-  return {Join(p[0], p[1]), Join(p[2], p[3]), Join(p[4], p[5]), Join(p[6], p[7]),
-          Join(p[8], p[9])};
+  return {Join(p[0], p[1]), Join(p[2], p[3]), Join(p[4], p[5]), Join(p[6], p[7]), Join(p[8], p[9])};
 }
 
 void SetPosition(ScanHistoryEntry& entry, const ScanPosition& position) {
@@ -62,13 +61,9 @@ void SetPosition(ScanHistoryEntry& entry, const ScanPosition& position) {
   }
 }
 
-std::string EntryImagePath(const ScanHistoryEntry& entry) {
-  return TextOf(entry.imagePath);
-}
+std::string EntryImagePath(const ScanHistoryEntry& entry) { return TextOf(entry.imagePath); }
 
-std::string EntryResultFolder(const ScanHistoryEntry& entry) {
-  return TextOf(entry.resultFolder);
-}
+std::string EntryResultFolder(const ScanHistoryEntry& entry) { return TextOf(entry.resultFolder); }
 
 bool SetEntryText(uint16_t (&field)[260], const std::string& utf8) {
   std::memset(field, 0, sizeof field);
@@ -146,17 +141,20 @@ bool ScanHistory::FindVolume(const uint32_t (&keys)[5], uint64_t freeBytes,
                              ScanHistoryEntry& found) {
   return FindEntry(
       [&](const ScanHistoryEntry& e) {
-        return e.imagePath[0] == 0 && e.key1 == keys[0] && e.key2 == keys[1] &&
-               e.key3 == keys[2] && e.key4 == keys[3] && e.key5 == keys[4];
+        return e.imagePath[0] == 0 && e.key1 == keys[0] && e.key2 == keys[1] && e.key3 == keys[2] &&
+               e.key4 == keys[3] && e.key5 == keys[4];
       },
       [&](const ScanHistoryEntry& e) { return e.freeBytes == freeBytes; }, found);
 }
 
-bool ScanHistory::FindImage(const std::string& path, uint64_t writeTime,
+bool ScanHistory::FindImage(const std::string& path, uint64_t firstSector, uint64_t writeTime,
                             ScanHistoryEntry& found) {
-  return FindEntry([&](const ScanHistoryEntry& e) { return EntryImagePath(e) == path; },
-                   [&](const ScanHistoryEntry& e) { return e.imageWriteTime == writeTime; },
-                   found);
+  return FindEntry(
+      [&](const ScanHistoryEntry& e) {
+        uint64_t entryFirst = (uint64_t{e.key3} << 32) | e.key2;
+        return EntryImagePath(e) == path && entryFirst == firstSector;
+      },
+      [&](const ScanHistoryEntry& e) { return e.imageWriteTime == writeTime; }, found);
 }
 
 // The first entry of the same source is resumable only while the source is

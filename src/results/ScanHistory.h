@@ -19,9 +19,9 @@ struct ScanHistoryEntry {
   uint32_t key4, key5;    // volume sector count, low and high words
   uint32_t progress[10];  // range start, range length, offset, sectors done, files found (u64 each)
   uint64_t freeBytes;     // free bytes of the volume when saved
-  uint64_t imageWriteTime;      // FILETIME of the image's last write
-  uint16_t imagePath[260];      // UTF-16, empty for volumes
-  uint16_t resultFolder[260];   // UTF-16
+  uint64_t imageWriteTime;     // FILETIME of the image's last write
+  uint16_t imagePath[260];     // UTF-16, empty for volumes
+  uint16_t resultFolder[260];  // UTF-16
 };
 #pragma pack(pop)
 static_assert(sizeof(ScanHistoryEntry) == 1120);
@@ -55,8 +55,11 @@ class ScanHistory {
   // The saved entry of a volume. An entry with the same keys but other free
   // bytes is stale: it is removed with its folder and nothing is found.
   bool FindVolume(const uint32_t (&keys)[5], uint64_t freeBytes, ScanHistoryEntry& found);
-  // The same for an image, by path and last-write time.
-  bool FindImage(const std::string& path, uint64_t writeTime, ScanHistoryEntry& found);
+  // The same for an image, by path, the first sector scanned (0 for the
+  // whole image, a partition's start in an image of a disk) and last-write
+  // time.
+  bool FindImage(const std::string& path, uint64_t firstSector, uint64_t writeTime,
+                 ScanHistoryEntry& found);
   // Replaces the entry with the same identity (keys, or image path), or
   // appends it; then saves.
   int AddOrUpdate(const ScanHistoryEntry& entry);

@@ -6,6 +6,7 @@
 #include "platform/ErrorCodes.h"
 #include "storage/EngineFactories.h"
 #include "storage/FastExtRecovery.h"
+#include "storage/ImageDisks.h"
 #include "storage/SectorSource.h"
 
 namespace salvora {
@@ -14,10 +15,14 @@ namespace {
 std::unique_ptr<IFileRecoveryParse> BuildEngine(VolumeClass volumeClass, bool deepMode) {
   if (deepMode) return MakeDeepEngine();
   switch (volumeClass) {
-    case VolumeClass::kFat: return MakeQuickFatEngine();
-    case VolumeClass::kNtfs: return MakeQuickNtfsEngine();
-    case VolumeClass::kExt: return std::make_unique<CFastExtRecovery>();
-    case VolumeClass::kOther: return nullptr;
+    case VolumeClass::kFat:
+      return MakeQuickFatEngine();
+    case VolumeClass::kNtfs:
+      return MakeQuickNtfsEngine();
+    case VolumeClass::kExt:
+      return std::make_unique<CFastExtRecovery>();
+    case VolumeClass::kOther:
+      return nullptr;
   }
   return nullptr;
 }
@@ -43,7 +48,8 @@ bool ReadProbe(RandomAccessFile& file, uint64_t offset, bool deepMode,
 void ExplainMissingEngine(SelectionResult& result, bool deepMode) {
   if (result.engine) return;
   if (result.volumeClass == VolumeClass::kOther && !deepMode)
-    result.message = "no FAT, NTFS or ext file system was found; a deep scan can still look for files";
+    result.message =
+        "no FAT, NTFS or ext file system was found; a deep scan can still look for files";
   else
     result.message = std::string("scanning ") + VolumeClassName(result.volumeClass) +
                      " volumes in this mode is not available in this build";
@@ -55,7 +61,7 @@ SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint
                                  uint16_t sourceTag, bool deepMode) {
   SelectionResult result;
   std::string path;
-  if (!DiskDevicePath(diskNumber, path)) {
+  if (!DiskNumberPath(diskNumber, path)) {
     result.error = kFileNotFound;
     result.message = "there is no disk number " + std::to_string(diskNumber);
     return result;

@@ -4,12 +4,13 @@
 
 #include "platform/BlockDevices.h"
 #include "platform/ErrorCodes.h"
+#include "storage/ImageDisks.h"
 
 namespace salvora {
 
 int SectorSource::OpenDisk(uint32_t diskNumber, std::string* message) {
   std::string path;
-  if (!DiskDevicePath(diskNumber, path)) {
+  if (!DiskNumberPath(diskNumber, path)) {
     if (message) *message = "there is no disk number " + std::to_string(diskNumber);
     return kFileNotFound;
   }

@@ -8,6 +8,9 @@
 #include "deep/CompositeFixture.h"
 #include "platform/ErrorCodes.h"
 #include "results/ScanHistory.h"
+#include "storage/EngineSelection.h"
+#include "storage/ImageEntries.h"
+#include "support/PartitionedImage.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {
@@ -121,6 +124,43 @@ TEST_F(CompositeResumeTest, DamagedIndexAndStoresNeverCrashAScan) {
   ScanHistory::Instance().Load();
   auto engine = OpenDeep(image_);
   EXPECT_FALSE(engine->ResumesSavedScan());
+}
+
+// A partition of a disk image, opened for a deep scan as its row would be.
+std::unique_ptr<CProfessionalRecovery> OpenDeepEntry(const PartitionRecord& entry) {
+  SelectionResult selection =
+      CreateDiskEngine(static_cast<uint32_t>(entry.diskNumber), static_cast<uint64_t>(entry.start),
+                       static_cast<uint64_t>(entry.length), 1, true);
+  auto* deep = dynamic_cast<CProfessionalRecovery*>(selection.engine.release());
+  return std::unique_ptr<CProfessionalRecovery>(deep);
+}
+
+TEST(CompositeResumeOfDiskImages, EachPartitionKeepsItsOwnSavedScan) {
+  if (!HaveCommand("sfdisk") || !HaveCommand("mkfs.fat") || !HaveCommand("mcopy"))
+    GTEST_SKIP() << "needs sfdisk, dosfstools and mtools";
+  ScopedDataDir data;
+  TempDir work;
+  std::string image = work / "disk.img";
+  const PartitionPlan first{2048, 81920, "c"}, second{86016, 81920, "c"};
+  MakePartitionedImage(image, "dos", 172032, {first, second});
+  WriteFile(work / "noise.bin", PseudoRandomBytes(20 << 20, 7));
+  for (const PartitionPlan& plan : {first, second})
+    FillFat32Partition(image, plan, {work / "noise.bin"}, {"noise.bin"});
+  std::vector<PartitionRecord> entries;
+  ASSERT_TRUE(ListImageEntries(image, entries));
+  ASSERT_EQ(entries.size(), 2u);
+  {
+    auto engine = OpenDeepEntry(entries[0]);
+    ASSERT_NE(engine, nullptr);
+    ASSERT_EQ(RunDeepScan(*engine, 50), kCancelled);
+  }
+  // The other partition of the same image is another source.
+  auto other = OpenDeepEntry(entries[1]);
+  EXPECT_FALSE(other->ResumesSavedScan());
+  EXPECT_TRUE(OpenDeepEntry(entries[0])->ResumesSavedScan());
+  // Known by the image file: a changed image starts afresh.
+  MustRun("touch -d '2001-02-03 04:05' " + Quote(image));
+  EXPECT_FALSE(OpenDeepEntry(entries[0])->ResumesSavedScan());
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/ExitCodes.h"
+#include "cli/ScanCommand.h"
 #include "fat/FatTestImage.h"
 #include "platform/ErrorCodes.h"
 #include "support/FaultSweep.h"
@@ -72,6 +74,25 @@ TEST_F(FatFaultSweep, AnUnreadableDirectoryIsReportedAndTheRestKept) {
   auto found = engine.FoundFiles();
   EXPECT_TRUE(found.count("Pictures/!hoto.jpg"));
   EXPECT_FALSE(found.count("Docs/!eport.bin"));
+}
+
+// The command line still lists what such a scan found, says what it could
+// not read, and exits as for files that failed.
+TEST_F(FatFaultSweep, TheCommandLineListsWhatWasFoundAndTellsOfTheFault) {
+  test::ScopedDataDir data;
+  test::FaultPlan plan;
+  plan.badSectors = {docsSector};
+  test::ReadFaults faults(plan);
+  ScanOptions options;
+  options.source = image;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  int exitCode = RunScan(options, false);
+  std::string listed = testing::internal::GetCapturedStdout();
+  std::string told = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(exitCode, kExitSomeFailed);
+  EXPECT_NE(listed.find("!hoto.jpg"), std::string::npos) << listed;
+  EXPECT_NE(told.find("could not be read"), std::string::npos) << told;
 }
 
 // A folder's recovery that meets a bad sector in one file reports that file

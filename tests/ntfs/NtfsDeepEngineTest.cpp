@@ -106,6 +106,15 @@ TEST(NtfsDeepMftMapTest, EachRecordBelongsToTheMftThatPredictsItsSector) {
   EXPECT_EQ(sector, 700002u);
   // A record number larger than its sector allows has no contiguous MFT.
   EXPECT_FALSE(LocateRecord(map.Locate(10, 1000, 2, 8, 0), 1001, 2, 8, sector));
+
+  // A disk strewn with "$MFT" records fills the map only so far; the MFTs
+  // already known keep being updated.
+  for (uint64_t copy = 0; copy < 2 * MftMap::kMaxMfts; ++copy)
+    map.Enter(1000000 + copy * 64, {{64, 4, false}});
+  EXPECT_EQ(map.Size(), MftMap::kMaxMfts);
+  map.Enter(2048 + 32, {{64, 8, false}});  // its MFT now starts 4 clusters later
+  EXPECT_EQ(map.Size(), MftMap::kMaxMfts);
+  EXPECT_EQ(map.Locate(2048 + 32 + 2 * 20, 20, 2, 8, 0).volumeStart, 2048u - 32);
 }
 
 TEST_F(DeepNtfsFixture, FilesInUseAndDeletedAreFoundWithNameSizeAndPlace) {

@@ -6,6 +6,7 @@
 #include "platform/ErrorCodes.h"
 #include "storage/EngineSelection.h"
 #include "storage/VolumeClass.h"
+#include "support/ReadFaults.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -124,6 +125,24 @@ TEST(EngineSelection, ExtGetsThePlaceholderAndUnknownGetsNothingInQuickMode) {
   SelectionResult shortImage = CreateImageEngine(dir / "short.img", 1, false);
   EXPECT_FALSE(shortImage.engine);
   EXPECT_EQ(shortImage.error, kReadFault);
+  EXPECT_FALSE(CreateImageEngine(dir / "short.img", 1, true).engine) << "too short for a deep scan";
+}
+
+// A disk whose first sectors fail gets no quick engine, but a deep scan can
+// still search it sector by sector.
+TEST(EngineSelection, UnreadableFirstSectorsStillAllowADeepScan) {
+  test::ScopedDataDir data;
+  test::TempDir dir;
+  test::WriteFile(dir / "disk.img", test::PseudoRandomBytes(1 << 20, 3));
+  test::FaultPlan plan;
+  plan.badSectors = {1};
+  test::ReadFaults faults(plan);
+  SelectionResult quick = CreateImageEngine(dir / "disk.img", 1, false);
+  EXPECT_FALSE(quick.engine);
+  EXPECT_EQ(quick.error, kReadFault);
+  SelectionResult deep = CreateImageEngine(dir / "disk.img", 1, true);
+  ASSERT_TRUE(deep.engine);
+  EXPECT_EQ(deep.engine->Scan(nullptr), kReadFault) << "the scan ends, telling of the bad sector";
 }
 
 }  // namespace
