@@ -49,17 +49,7 @@ mkfs.fat -C -F 32 -s 1 "$image" 409600 >/dev/null
 tr '\n' '\0' <"$work/deleted.txt" | xargs -0 -n 2000 mdel -i "$image"
 echo "$(wc -l <"$work/deleted.txt") of 50000 files deleted" >&2
 
-best_of_three() {
-  local best=""
-  for _ in 1 2 3; do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    best=$(python3 -c "t=$end-$start; b='$best'; print(t if not b else min(t, float(b)))")
-  done
-  echo "$best"
-}
+source "$repo/bench/best_of_three.sh"
 
 export SALVORA_DATA_DIR="$work/data"
 found=$("$salvora" scan --quick "$image" 2>/dev/null | grep -c '/' || true)

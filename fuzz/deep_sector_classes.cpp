@@ -17,6 +17,7 @@ class NoOwners : public salvora::SectorOwners {
   void OnFileRecord(const uint8_t*, size_t, uint64_t) override {}
   void OnDirectoryStart(const uint8_t*, uint64_t) override {}
   void OnDirectoryEntries(const uint8_t*, uint64_t) override {}
+  void OnExfatDirectoryEntries(const uint8_t*, uint64_t) override {}
   int Carve(const uint8_t*, uint64_t, uint64_t&) override { return 87; }
   size_t ReadRecordAt(uint64_t sector, uint8_t* buffer) override {
     size_t at = static_cast<size_t>(sector) * 512;

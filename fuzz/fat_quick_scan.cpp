@@ -1,23 +1,16 @@
 // A small FAT volume whose boot fields, FAT and directories come from the
 // fuzzer, scanned by the quick FAT engine and every find recovered.
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
 #include <vector>
 
+#include "QuickEngineRun.h"
 #include "fat/FastFatRecovery.h"
-#include "results/ScanHistory.h"
-#include "results/TypeGroups.h"
 
 namespace {
 
 constexpr size_t kImageBytes = 256 * 1024;
-constexpr size_t kMaxRecovered = 64;
 
 void Put16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -61,51 +54,9 @@ std::vector<uint8_t> BuildImage(const uint8_t* data, size_t size) {
   return image;
 }
 
-std::string TempRoot() {
-  static std::string root = [] {
-    char pattern[] = "/tmp/salvora-fuzz-fat-XXXXXX";
-    std::string made = mkdtemp(pattern) ? pattern : "/tmp";
-    setenv("SALVORA_DATA_DIR", (made + "/data").c_str(), 1);
-    return made;
-  }();
-  return root;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string root = TempRoot();
-  std::string imagePath = root + "/volume.img";
-  std::vector<uint8_t> image = BuildImage(data, size);
-  std::ofstream(imagePath, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()),
-             static_cast<std::streamsize>(image.size()));
-
-  salvora::ScanHistory::Instance().NewRunFolder();
-  {
-    salvora::CFastFatRecovery engine;
-    engine.OpenImage(imagePath, 1);
-    engine.Scan(nullptr);
-    std::vector<salvora::FoundRecord> records;
-    engine.ListByType(salvora::KnownExtensions() + "|.other", records);
-    std::vector<salvora::FoundRecord> top;
-    engine.ListFolder(nullptr, 0, top);
-    records.insert(records.end(), top.begin(), top.end());
-    std::string out = root + "/out";
-    for (size_t i = 0; i < records.size() && i < kMaxRecovered; ++i) {
-      std::string path;
-      engine.GetRecordPath(records[i], path);
-      engine.RecoverItem(&records[i], out + "/" + std::to_string(i), 1);
-    }
-    engine.BuildUsageMap();
-    uint64_t sector = 0, count = 0;
-    for (int i = 0; i < 16 && engine.NextFreeRange(sector, count) == 1 && count > 0; ++i)
-      sector += count;
-    std::error_code ec;
-    std::filesystem::remove_all(out, ec);
-  }
-  std::error_code ec;
-  std::filesystem::remove_all(root + "/data", ec);
-  salvora::ScanHistory::Instance().Load();
+  salvora::fuzz::RunQuickEngine<salvora::CFastFatRecovery>(BuildImage(data, size));
   return 0;
 }

@@ -78,7 +78,11 @@ if command -v mkfs.exfat >/dev/null; then
   mkfs.exfat -L SEEDS "$exfat" >/dev/null
   if [ "$(id -u)" = 0 ]; then
     mnt=$(mktemp -d)
-    if mount -o loop -t exfat "$exfat" "$mnt" 2>/dev/null; then
+    # The kernel's driver, else exfat-fuse, which wants a block device.
+    loop=""
+    if mount -o loop -t exfat "$exfat" "$mnt" 2>/dev/null ||
+      { command -v mount.exfat-fuse >/dev/null && loop=$(losetup -f --show "$exfat") &&
+        mount.exfat-fuse "$loop" "$mnt" 2>/dev/null; }; then
       mkdir -p "$mnt/Photos/Holiday"
       cp "$pool/files/"{photo.jpg,picture.png,notes.txt} "$mnt/Photos/Holiday/" 2>/dev/null || true
       cp "$pool/files/report.pdf" "$mnt/A rather long file name.pdf" 2>/dev/null || true
@@ -87,6 +91,7 @@ if command -v mkfs.exfat >/dev/null; then
     else
       note "exFAT could not be mounted: an empty exFAT volume"
     fi
+    [ -n "$loop" ] && losetup -d "$loop"
     rmdir "$mnt"
   fi
 fi

@@ -47,6 +47,10 @@ const char* EngineKindName(uint32_t engineKind) {
       return "deep-fat";
     case kCarved:
       return "carved";
+    case kQuickExfat:
+      return "quick-exfat";
+    case kDeepExfat:
+      return "deep-exfat";
     default:
       return "unknown";
   }

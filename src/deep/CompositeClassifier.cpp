@@ -73,6 +73,8 @@ uint32_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSi
       owners.OnDirectoryStart(sector, absolute);
     } else if (known & kDirectoryEntriesFact) {
       owners.OnDirectoryEntries(sector, absolute);
+    } else if (known & kExfatEntriesFact) {
+      owners.OnExfatDirectoryEntries(sector, absolute);
     } else if (absolute >= carveFrom) {
       uint64_t advance = 1;
       int result = owners.Carve(sector, absolute, advance);

@@ -1,7 +1,8 @@
 #pragma once
 // Hands every sector of a chunk to exactly one owner: NTFS file records to
-// the deep NTFS engine, FAT directory sectors to the deep FAT engine, and
-// everything else to carving. Carving is not tried again inside a file it
+// the deep NTFS engine, FAT directory sectors to the deep FAT engine, exFAT
+// directory sectors to the deep exFAT engine, and everything else to
+// carving. Carving is not tried again inside a file it
 // just carved (which may run past the chunk), but the file-system tests
 // still see those sectors: a carved file measured too long must not hide
 // the directories and records that lie behind its real end.
@@ -20,6 +21,7 @@ class SectorOwners {
   virtual void OnFileRecord(const uint8_t* record, size_t length, uint64_t sector) = 0;
   virtual void OnDirectoryStart(const uint8_t* data, uint64_t sector) = 0;
   virtual void OnDirectoryEntries(const uint8_t* data, uint64_t sector) = 0;
+  virtual void OnExfatDirectoryEntries(const uint8_t* data, uint64_t sector) = 0;
   // 0 when a file was stored (advance set to the sectors to skip), another
   // code when nothing was, the cancel code when the user cancelled.
   virtual int Carve(const uint8_t* data, uint64_t sector, uint64_t& advance) = 0;

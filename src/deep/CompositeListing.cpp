@@ -20,8 +20,8 @@ std::string LowerExtension(const FoundRecord& record) {
   return extension;
 }
 
-// First data sector of a FAT file: its first cluster, or for cluster 0 the
-// place the root directory is taken to occupy.
+// First data sector of a FAT or exFAT file: its first cluster, or for
+// cluster 0 the place the FAT12/16 root directory is taken to occupy.
 bool FatFirstSector(const FoundRecord& record, uint64_t sectorSize, uint64_t& sector) {
   uint64_t perCluster = record.clusterBytes / sectorSize;
   if (record.firstCluster == 0) {
@@ -46,6 +46,7 @@ int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<Fou
   if (quick_) quick_->ListByType(filter, out);
   fat_.ListByType(filter, out);
   ntfs_.ListByType(filter, out);
+  exfat_.ListByType(filter, out);
   std::map<uint64_t, std::string> foundAt;
   const uint64_t sectorSize = static_cast<uint64_t>(sectorSize_);
   for (const FoundRecord& record : out) {

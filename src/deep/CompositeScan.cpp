@@ -37,6 +37,9 @@ class CProfessionalRecovery::Owners final : public SectorOwners {
   void OnDirectoryEntries(const uint8_t* data, uint64_t sector) override {
     scan_.fat_.ProcessDirectoryEntries(data, sector);
   }
+  void OnExfatDirectoryEntries(const uint8_t* data, uint64_t sector) override {
+    scan_.exfat_.ProcessDirectoryEntries(data, sector);
+  }
   int Carve(const uint8_t* data, uint64_t sector, uint64_t& advance) override {
     uint64_t found = scan_.position_.filesFound;
     return scan_.carving_.CarveAtSector(
@@ -102,6 +105,7 @@ int CProfessionalRecovery::Scan(const char*) {
   // What the walk met is placed even when it was cancelled.
   fat_.FinishFolders();
   ntfs_.EmitPendingFolders();
+  exfat_.FinishFolders();
   fat_.Store().Flush();
   ntfs_.Store().Flush();
   carving_.Store().Flush();
@@ -152,10 +156,13 @@ int CProfessionalRecovery::PrepareEngines(const std::string& savedFolder) {
                  : carving_.OpenImage(identity_.imagePath, sourceTag_);
   if (result != kOk) return result;
   std::string fatName = savedName(kDeepFatStorePrefix), ntfsName = savedName(kDeepNtfsStorePrefix);
+  std::string exfatName = savedName(kDeepExfatStorePrefix);
   result = fat_.OpenResults(fatName.empty() ? nullptr : fatName.c_str());
   if (result == kOk) result = ntfs_.OpenResults(ntfsName.empty() ? nullptr : ntfsName.c_str());
+  if (result == kOk) result = exfat_.OpenResults(exfatName.empty() ? nullptr : exfatName.c_str());
   if (result != kOk) return result;
   fat_.RegisterBootVolume();
+  exfat_.RegisterBootVolume();
   carving_.ClearTransportStreamRanges();
   if (onList_) SetListCallback(onList_, listUserData_);
   SetCallbacks(onScan_, onTransfer_, userData_, percentScale_);

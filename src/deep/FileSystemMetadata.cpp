@@ -5,6 +5,7 @@
 #include "carving/ByteOrder.h"
 #include "carving/PatternSearch.h"
 #include "deep/FatDirectorySector.h"
+#include "exfat/ExfatDirectorySector.h"
 
 namespace salvora {
 namespace {
@@ -33,7 +34,9 @@ bool IsVolumeStructureSector(const uint8_t* sector, uint32_t sectorBytes) {
 
 bool IsFileSystemMetadataSector(const uint8_t* sector, uint32_t sectorBytes) {
   if (!sector || sectorBytes < 32) return false;
-  return IsVolumeStructureSector(sector, sectorBytes) || IsFatDirectorySector(sector, sectorBytes);
+  return IsVolumeStructureSector(sector, sectorBytes) ||
+         IsFatDirectorySector(sector, sectorBytes) ||
+         LooksLikeExfatDirectorySector(sector, sectorBytes);
 }
 
 }  // namespace salvora

@@ -28,6 +28,7 @@ int CProfessionalRecovery::OpenDisk(uint32_t diskNumber, uint64_t firstSector, u
   sectorSize_ = static_cast<int>(source_.DeviceSectorSize());
   FindSavedEntry();
   fat_.OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
+  exfat_.OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
   result = ntfs_.OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
   quick_ = CreateDiskEngine(diskNumber, firstSector, sectorCount, sourceTag, false).engine;
   return result;
@@ -41,6 +42,7 @@ int CProfessionalRecovery::OpenImage(const std::string& imagePath, uint16_t sour
   identity_ = {kImageDiskNumber, 0, source_.SectorCount(), NormalImagePath(imagePath)};
   FindSavedEntry();
   fat_.OpenImage(imagePath, sourceTag);
+  exfat_.OpenImage(imagePath, sourceTag);
   result = ntfs_.OpenImage(imagePath, sourceTag);
   quick_ = CreateImageEngine(imagePath, sourceTag, false).engine;
   return result;
@@ -69,6 +71,7 @@ int CProfessionalRecovery::SetCallbacks(ScanProgressFn onScan, TransferProgressF
   if (quick_) quick_->SetCallbacks(onScan, onTransfer, userData, 9);
   fat_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
   ntfs_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
+  exfat_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
   carving_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
   return kOk;
 }
@@ -79,6 +82,7 @@ int CProfessionalRecovery::SetListCallback(ListProgressFn fn, void* userData) {
   if (quick_) quick_->SetListCallback(fn, userData);
   fat_.SetListCallback(fn, userData);
   ntfs_.SetListCallback(fn, userData);
+  exfat_.SetListCallback(fn, userData);
   carving_.SetListCallback(fn, userData);
   return kOk;
 }
@@ -87,11 +91,14 @@ IFileRecoveryParse* CProfessionalRecovery::EngineOf(uint32_t engineKind) {
   switch (engineKind) {
     case kQuickNtfs:
     case kQuickFat:
+    case kQuickExfat:
       return quick_.get();
     case kDeepNtfs:
       return &ntfs_;
     case kDeepFat:
       return &fat_;
+    case kDeepExfat:
+      return &exfat_;
     case kCarved:
       return &carving_;
     default:
@@ -111,6 +118,7 @@ int CProfessionalRecovery::ListFolder(const FoundRecord* folder, int32_t depth,
   if (quick_) quick_->ListFolder(nullptr, 0, out);
   fat_.ListFolder(nullptr, 0, out);
   ntfs_.ListFolder(nullptr, 0, out);
+  exfat_.ListFolder(nullptr, 0, out);
   carving_.ListFolder(nullptr, 0, out);
   if (out.size() > 1) SortRecords(out);
   return kOk;
@@ -127,7 +135,8 @@ int CProfessionalRecovery::CountFolderFiles(const FoundRecord* folder, int32_t d
   if (depth != 0) return kInvalidParameter;
   for (IFileRecoveryParse* engine :
        {quick_.get(), static_cast<IFileRecoveryParse*>(&fat_),
-        static_cast<IFileRecoveryParse*>(&ntfs_), static_cast<IFileRecoveryParse*>(&carving_)}) {
+        static_cast<IFileRecoveryParse*>(&ntfs_), static_cast<IFileRecoveryParse*>(&exfat_),
+        static_cast<IFileRecoveryParse*>(&carving_)}) {
     uint32_t part = 0;
     if (engine && engine->CountFolderFiles(nullptr, 0, part) == kOk) count += part;
   }
@@ -135,7 +144,8 @@ int CProfessionalRecovery::CountFolderFiles(const FoundRecord* folder, int32_t d
 }
 
 uint64_t CProfessionalRecovery::GetRecordCount() {
-  uint64_t count = fat_.GetRecordCount() + ntfs_.GetRecordCount() + carving_.GetRecordCount();
+  uint64_t count = fat_.GetRecordCount() + ntfs_.GetRecordCount() + exfat_.GetRecordCount() +
+                   carving_.GetRecordCount();
   return quick_ ? count + quick_->GetRecordCount() : count;
 }
 

@@ -15,6 +15,7 @@
 #include "carving/FileTypeRecovery.h"
 #include "deep/CompositeHistory.h"
 #include "deep/CompositeRanges.h"
+#include "exfat/ProfessionalExfatRecovery.h"
 #include "fat/ProfessionalFatRecovery.h"
 #include "ntfs/ProfessionalNtfsRecovery.h"
 #include "results/ScanHistory.h"
@@ -83,6 +84,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse {
 
   CProfessionalFatRecovery fat_;
   CProfessionalNtfsRecovery ntfs_;
+  CProfessionalExfatRecovery exfat_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> quick_;
   SectorSource source_;

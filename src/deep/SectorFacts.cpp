@@ -3,6 +3,7 @@
 #include "deep/CompositeClassifier.h"
 #include "deep/FatDirectorySector.h"
 #include "deep/FileSystemMetadata.h"
+#include "exfat/ExfatDirectorySector.h"
 
 namespace salvora {
 
@@ -11,10 +12,12 @@ uint8_t SectorFactsOf(const uint8_t* sector, uint32_t sectorSize) {
   bool entries = IsFatDirectorySector(sector, sectorSize);
   if (LooksLikeFileRecord(sector, sectorSize)) facts |= kFileRecordFact;
   if (sectorSize >= 64 && IsDotEntrySector(sector)) facts |= kDirectoryStartFact;
+  bool exfatEntries = LooksLikeExfatDirectorySector(sector, sectorSize);
   if (entries) facts |= kDirectoryEntriesFact;
-  // The metadata test, with the directory-entry test it ends with taken
+  if (exfatEntries) facts |= kExfatEntriesFact;
+  // The metadata test, with the directory-entry tests it ends with taken
   // from above.
-  if (sectorSize >= 32 && (entries || IsVolumeStructureSector(sector, sectorSize)))
+  if (sectorSize >= 32 && (entries || exfatEntries || IsVolumeStructureSector(sector, sectorSize)))
     facts |= kMetadataFact;
   return facts;
 }

@@ -1,10 +1,10 @@
 #pragma once
 // What the file-system tests say of one sector: an NTFS file record, the
-// first sector of a FAT folder, a sector of FAT directory entries, and
-// whether it ends a carved file as metadata. The walk looks at every sector
-// this way, and the end search of a carved file looks again at the sectors
-// ahead of the walk; both take the answers from one memo per sector, so the
-// tests run once for each sector.
+// first sector of a FAT folder, a sector of FAT or exFAT directory entries,
+// and whether it ends a carved file as metadata. The walk looks at every
+// sector this way, and the end search of a carved file looks again at the
+// sectors ahead of the walk; both take the answers from one memo per sector,
+// so the tests run once for each sector.
 #include <cstdint>
 
 namespace salvora {
@@ -15,6 +15,7 @@ enum SectorFact : uint8_t {
   kDirectoryStartFact = 4,
   kDirectoryEntriesFact = 8,
   kMetadataFact = 16,
+  kExfatEntriesFact = 32,
 };
 
 // The facts of a sector, with kFactsKnown set.

@@ -11,28 +11,23 @@
 #include "fat/FatTable.h"
 #include "fat/FatUsageMap.h"
 #include "fat/FatVolumeReader.h"
-#include "storage/StoreEngine.h"
+#include "fat/QuickTreeEngine.h"
 
 namespace salvora {
 
-class CFastFatRecovery : public StoreEngine {
+class CFastFatRecovery : public QuickTreeEngine {
  public:
-  int OpenImage(const std::string& imagePath, uint16_t sourceTag) override;
-  int OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
-               uint16_t sourceTag) override;
-  int Scan(const char* savedStoreName) override;
   int BuildUsageMap() override;
   int NextFreeRange(uint64_t& sector, uint64_t& count) override;
 
  protected:
   int CopyFileData(const FoundRecord& record, DataSink& sink) override;
   uint64_t RootFolderKey() const override;
+  // Reads the boot block and takes the volume's own sector size.
+  int OpenVolume() override;
+  std::unique_ptr<TreeWalk> MakeWalk() override;
 
  private:
-  // Reads the boot block and takes the volume's own sector size.
-  int ReadBootBlock();
-  int WalkTree();
-
   FatVolumeReader volume_;
   std::unique_ptr<FatTable> fat_;
   FatUsageMap usageMap_;

@@ -36,6 +36,8 @@ uint32_t DataClusterLimit(FatType type) {
       return kFat16ClusterLimit - 1;
     case FatType::kFat32:
       return kFat32ClusterLimit - 1;
+    case FatType::kExfat:
+      return 0;  // never derived from a FAT boot sector
   }
   return 0;
 }
@@ -71,6 +73,7 @@ uint32_t FatLayout::FatEntryBits() const {
     case FatType::kFat16:
       return 16;
     case FatType::kFat32:
+    case FatType::kExfat:
       return 32;
   }
   return 32;

@@ -11,7 +11,9 @@ namespace salvora {
 // How much of the volume's start the engines read to find the boot sector.
 constexpr size_t kFatBootBlockBytes = 4096;
 
-enum class FatType { kFat12, kFat16, kFat32 };
+// exFAT keeps a FAT of full 32-bit entries beside its allocation bitmap;
+// its engine reads that FAT through the same table.
+enum class FatType { kFat12, kFat16, kFat32, kExfat };
 
 // The raw fields, as they lie in the volume's first sector.
 struct FatBootFields {
@@ -53,7 +55,7 @@ struct FatLayout {
   bool IsDataCluster(uint32_t cluster) const { return cluster >= 2 && cluster <= MaxCluster(); }
   // First sector of a cluster; cluster 0 is the fixed root on FAT12/16.
   uint64_t ClusterSector(uint32_t cluster) const;
-  // Bits of one FAT entry: 12, 16 or 32.
+  // Bits of one FAT entry: 12, 16 or 32 (FAT32 and exFAT).
   uint32_t FatEntryBits() const;
   // Number of entries the first FAT can hold (and the engines may read).
   uint32_t FatEntryCount() const;

@@ -16,22 +16,18 @@
 #include "fat/FatDirEntry.h"
 #include "fat/FatTable.h"
 #include "fat/FatVolumeReader.h"
+#include "fat/QuickTreeEngine.h"
 #include "results/ScanResultStore.h"
 
 namespace salvora {
 
-class FatDirectoryWalk {
+class FatDirectoryWalk final : public TreeWalk {
  public:
   FatDirectoryWalk(const FatVolumeReader& volume, FatTable& fat, ScanResultStore& store,
                    uint16_t sourceTag);
 
-  // Walks the tree. `betweenDirectories` is asked after each directory;
-  // its non-zero answer stops the walk and is returned.
-  int Run(const std::function<int()>& betweenDirectories);
-
-  // Writes the folders that lie above recorded files, each filed under its
-  // parent, so that every recorded file can be reached from the root.
-  void WriteAncestorFolders();
+  int Run(const std::function<int()>& betweenDirectories) override;
+  void WriteAncestorFolders() override;
 
  private:
   // A directory met in an entry: its folder record and the directory that

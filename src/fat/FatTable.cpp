@@ -20,6 +20,8 @@ uint32_t ReservedFrom(FatType type) {
       return 0xFFF7;
     case FatType::kFat32:
       return 0x0FFFFFF7;
+    case FatType::kExfat:
+      return 0xFFFFFFF7;
   }
   return 0;
 }
@@ -68,7 +70,8 @@ int FatTable::Entry(uint32_t cluster, uint32_t& value) {
   }
   const uint8_t* p = window_.data() + (offset - windowStartByte_);
   if (bits == 32) {
-    value = Le32(p) & kFat32EntryMask;
+    // FAT32 entries keep 4 reserved high bits; exFAT uses all 32.
+    value = Layout().IsFat32() ? Le32(p) & kFat32EntryMask : Le32(p);
   } else if (bits == 12) {
     value = (cluster & 1) ? Le16(p) >> 4 : Le16(p) & 0xFFF;
   } else {

@@ -15,6 +15,8 @@ enum EngineKind : uint32_t {
   kDeepNtfs = 2,
   kDeepFat = 3,
   kCarved = 4,
+  kQuickExfat = 5,
+  kDeepExfat = 6,
 };
 
 #pragma pack(push, 1)

@@ -17,6 +17,8 @@ std::unique_ptr<IFileRecoveryParse> BuildEngine(VolumeClass volumeClass, bool de
   switch (volumeClass) {
     case VolumeClass::kFat:
       return MakeQuickFatEngine();
+    case VolumeClass::kExfat:
+      return MakeQuickExfatEngine();
     case VolumeClass::kNtfs:
       return MakeQuickNtfsEngine();
     case VolumeClass::kExt:
@@ -49,7 +51,8 @@ void ExplainMissingEngine(SelectionResult& result, bool deepMode) {
   if (result.engine) return;
   if (result.volumeClass == VolumeClass::kOther && !deepMode)
     result.message =
-        "no FAT, NTFS or ext file system was found; a deep scan can still look for files";
+        "no FAT, exFAT, NTFS or ext file system was found; a deep scan can still look for "
+        "files";
   else
     result.message = std::string("scanning ") + VolumeClassName(result.volumeClass) +
                      " volumes in this mode is not available in this build";

@@ -24,6 +24,21 @@ std::string ParentFolder(const std::string& path) {
 
 }  // namespace
 
+int StoreEngine::OpenImage(const std::string& imagePath, uint16_t sourceTag) {
+  if (opened_) return kOk;
+  int result = OpenImageSource(imagePath, sourceTag);
+  opened_ = result == kOk;
+  return result;
+}
+
+int StoreEngine::OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
+                          uint16_t sourceTag) {
+  if (opened_) return kOk;
+  int result = OpenDiskSource(diskNumber, firstSector, sectorCount, sourceTag);
+  opened_ = result == kOk;
+  return result;
+}
+
 int StoreEngine::SetCallbacks(ScanProgressFn onScan, TransferProgressFn onTransfer, void* userData,
                               int32_t percentScale) {
   onScan_ = onScan;

@@ -16,6 +16,10 @@ namespace salvora {
 
 class StoreEngine : public IFileRecoveryParse {
  public:
+  // Open the source; both do nothing and return 0 once the engine is open.
+  int OpenImage(const std::string& imagePath, uint16_t sourceTag) override;
+  int OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
+               uint16_t sourceTag) override;
   int SetCallbacks(ScanProgressFn onScan, TransferProgressFn onTransfer, void* userData,
                    int32_t percentScale) override;
   int ListFolder(const FoundRecord* folder, int32_t depth, std::vector<FoundRecord>& out) override;

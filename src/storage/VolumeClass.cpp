@@ -48,7 +48,55 @@ bool IsExtSuperblock(const uint8_t* sb) {
   return firstData == (smallBlocks ? 1u : 0u);
 }
 
+bool ExfatBootFieldsPlausible(const uint8_t* s) {
+  if (std::memcmp(s + 3, "EXFAT   ", 8) != 0 || !HasBootSignature(s)) return false;
+  // The BIOS parameter block of FAT lies here and must be zero, so that no
+  // older system takes the volume for FAT.
+  for (int offset = 11; offset < 64; ++offset)
+    if (s[offset] != 0) return false;
+  uint8_t sectorShift = s[108], clusterShift = s[109], fatCount = s[110];
+  return sectorShift >= 9 && sectorShift <= 12 && clusterShift <= 25 - sectorShift &&
+         (fatCount == 1 || fatCount == 2);
+}
+
 }  // namespace
+
+// The volume flags and the percent in use change without the checksum
+// being written again, so they are left out.
+uint32_t ExfatBootChecksum(const uint8_t* region, size_t bytesPerSector) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < 11 * bytesPerSector; ++i) {
+    if (i == 106 || i == 107 || i == 112) continue;
+    sum = ((sum & 1) ? 0x80000000u : 0u) + (sum >> 1) + region[i];
+  }
+  return sum;
+}
+
+bool IsExfatBootRegion(const uint8_t* region, size_t length) {
+  if (!region || length < 512 || !ExfatBootFieldsPlausible(region)) return false;
+  size_t bytesPerSector = size_t{1} << region[108];
+  if (length < 12 * bytesPerSector) return true;
+  uint32_t sum = ExfatBootChecksum(region, bytesPerSector);
+  const uint8_t* checksumSector = region + 11 * bytesPerSector;
+  for (size_t offset = 0; offset < bytesPerSector; offset += 4)
+    if (Le32(checksumSector + offset) != sum) return false;
+  return true;
+}
+
+bool FindExfatBootRegion(const uint8_t* volumeStart, size_t length, size_t& regionOffset) {
+  regionOffset = 0;
+  if (IsExfatBootRegion(volumeStart, length)) return true;
+  for (uint8_t sectorShift = 9; sectorShift <= 12; ++sectorShift) {
+    size_t backup = 12 * (size_t{1} << sectorShift);
+    if (length < backup + 512) break;
+    const uint8_t* region = volumeStart + backup;
+    if (region[108] == sectorShift && IsExfatBootRegion(region, length - backup)) {
+      regionOffset = backup;
+      return true;
+    }
+  }
+  return false;
+}
 
 bool IsNtfsBootSector(const uint8_t* s, size_t length) {
   if (length < 512 || std::memcmp(s + 3, "NTFS    ", 8) != 0) return false;
@@ -76,6 +124,8 @@ bool IsFatBootSector(const uint8_t* s, size_t length) {
 VolumeClass ClassifyVolume(const uint8_t* probe, size_t length) {
   if (IsNtfsBootSector(probe, length)) return VolumeClass::kNtfs;
   if (IsFatBootSector(probe, length)) return VolumeClass::kFat;
+  size_t exfatRegion = 0;
+  if (FindExfatBootRegion(probe, length, exfatRegion)) return VolumeClass::kExfat;
   if (length >= 1024 + 1024 && IsExtSuperblock(probe + 1024)) return VolumeClass::kExt;
   return VolumeClass::kOther;
 }
@@ -84,6 +134,7 @@ const char* VolumeClassName(VolumeClass volumeClass) {
   switch (volumeClass) {
     case VolumeClass::kNtfs: return "NTFS";
     case VolumeClass::kFat: return "FAT";
+    case VolumeClass::kExfat: return "exFAT";
     case VolumeClass::kExt: return "ext";
     case VolumeClass::kOther: return "other";
   }

@@ -7,13 +7,25 @@ namespace salvora {
 
 constexpr size_t kProbeBytes = 0x4000;
 
-enum class VolumeClass { kNtfs, kFat, kExt, kOther };
+enum class VolumeClass { kNtfs, kFat, kExfat, kExt, kOther };
 
 // Classifies a 16 KiB probe: NTFS first, then FAT (never an encrypted
-// volume), then ext, else other.
+// volume), then exFAT, then ext, else other.
 VolumeClass ClassifyVolume(const uint8_t* probe, size_t length);
 bool IsNtfsBootSector(const uint8_t* sector, size_t length);
 bool IsFatBootSector(const uint8_t* sector, size_t length);
+// The checksum of an exFAT boot region over its sectors 0 to 10; sector 11
+// repeats it.
+uint32_t ExfatBootChecksum(const uint8_t* region, size_t bytesPerSector);
+// An exFAT boot region (boot sector, extended boot sectors, parameters and
+// checksum sector) starting at `region`. The checksum is verified whenever
+// all twelve sectors lie within `length`; a shorter buffer (4 KiB sectors
+// in a 16 KiB probe) is judged on the boot sector's fields alone.
+bool IsExfatBootRegion(const uint8_t* region, size_t length);
+// The main boot region of an exFAT volume, or its backup (sectors 12 to
+// 23) when the main one is damaged: true with the region's byte offset from
+// the volume start, false when neither is whole.
+bool FindExfatBootRegion(const uint8_t* volumeStart, size_t length, size_t& regionOffset);
 const char* VolumeClassName(VolumeClass volumeClass);
 
 }  // namespace salvora

@@ -25,6 +25,9 @@ class RecordingOwners : public SectorOwners {
   }
   void OnDirectoryStart(const uint8_t*, uint64_t sector) override { starts.push_back(sector); }
   void OnDirectoryEntries(const uint8_t*, uint64_t sector) override { entries.push_back(sector); }
+  void OnExfatDirectoryEntries(const uint8_t*, uint64_t sector) override {
+    exfatEntries.push_back(sector);
+  }
   int Carve(const uint8_t*, uint64_t sector, uint64_t& advance) override {
     carved.push_back(sector);
     auto it = files.find(sector);
@@ -40,7 +43,7 @@ class RecordingOwners : public SectorOwners {
     return kRecordReadBytes;
   }
 
-  std::vector<uint64_t> records, starts, entries, carved, rereads;
+  std::vector<uint64_t> records, starts, entries, exfatEntries, carved, rereads;
   std::vector<size_t> recordLengths;
   std::map<uint64_t, uint64_t> files;  // sector -> advance (0: cancel)
   std::vector<uint8_t> disk;
@@ -66,12 +69,21 @@ void PutDotEntries(std::vector<uint8_t>& disk, uint64_t sector) {
   s[43] = 0x10;
 }
 
+// An exFAT file entry, its stream extension and one name entry.
+void PutExfatEntries(std::vector<uint8_t>& disk, uint64_t sector) {
+  uint8_t* s = disk.data() + sector * kSector;
+  s[0] = 0x85, s[1] = 2;
+  s[32] = 0xC0, s[35] = 1;
+  s[64] = 0xC1, s[66] = 'x';
+}
+
 TEST(CompositeClassifierTest, EachSectorGoesToExactlyOneOwner) {
   RecordingOwners owners;
   owners.disk.assign(16 * kSector, 0);
   PutFileRecord(owners.disk, 2, false);
   PutFileRecord(owners.disk, 6, true);  // a directory record: nobody's
   PutDotEntries(owners.disk, 9);
+  PutExfatEntries(owners.disk, 4);
   owners.files[1012] = 3;  // a carved file over sectors 12-14
   uint64_t carveFrom = 0;
   bool cancelled = false;
@@ -81,11 +93,13 @@ TEST(CompositeClassifierTest, EachSectorGoesToExactlyOneOwner) {
   EXPECT_EQ(carveFrom, 1015u);
   EXPECT_EQ(owners.records, (std::vector<uint64_t>{1002}));
   EXPECT_EQ(owners.starts, (std::vector<uint64_t>{1009}));
+  EXPECT_EQ(owners.exfatEntries, (std::vector<uint64_t>{1004}));
   // The directory record's second sector is no record and is carved; the
   // carved file's own sectors are skipped.
   std::vector<uint64_t> carvedExpected;
   for (uint64_t s = 0; s < 16; ++s)
-    if (s != 2 && s != 6 && s != 9 && s != 13 && s != 14) carvedExpected.push_back(1000 + s);
+    if (s != 2 && s != 4 && s != 6 && s != 9 && s != 13 && s != 14)
+      carvedExpected.push_back(1000 + s);
   EXPECT_EQ(owners.carved, carvedExpected);
 }
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <regex>
 
-#include "results/TypeGroups.h"
+#include "support/EngineListing.h"
 
 namespace salvora::test {
 
@@ -54,22 +54,6 @@ FatLayout ImageLayout(const std::string& image) {
   return layout;
 }
 
-std::string ReadImage(const std::string& image, uint64_t offset, size_t length) {
-  std::ifstream in(image, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(offset));
-  std::string bytes(length, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(length));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  return bytes;
-}
-
-void PatchImage(const std::string& image, uint64_t offset, const std::string& bytes) {
-  std::fstream out(image, std::ios::binary | std::ios::in | std::ios::out);
-  out.seekp(static_cast<std::streamoff>(offset));
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good()) << "cannot patch " << image;
-}
-
 uint64_t FindInImage(const std::string& image, const std::string& bytes) {
   std::string all = ReadFile(image);
   size_t at = all.find(bytes);
@@ -113,19 +97,7 @@ EngineOnImage::EngineOnImage(const std::string& image)
   openResult_ = engine_->OpenImage(image, 'T');
 }
 
-std::map<std::string, FoundRecord> EngineOnImage::FoundFiles() {
-  std::vector<FoundRecord> records;
-  engine_->ListByType(KnownExtensions() + "|.other", records);
-  std::map<std::string, FoundRecord> found;
-  for (const FoundRecord& record : records) {
-    std::string folder;
-    EXPECT_EQ(engine_->GetRecordPath(record, folder), 0);
-    std::string key = folder + record.name;
-    EXPECT_EQ(found.count(key), 0u) << "listed twice: " << key;
-    found[key] = record;
-  }
-  return found;
-}
+std::map<std::string, FoundRecord> EngineOnImage::FoundFiles() { return ListedByPath(*engine_); }
 
 int EngineOnImage::RecoverListed(const std::string& listedAs, const std::string& target) {
   auto found = FoundFiles();
@@ -134,27 +106,6 @@ int EngineOnImage::RecoverListed(const std::string& listedAs, const std::string&
   return engine_->RecoverItem(&it->second, target, 0);
 }
 
-std::map<std::string, FoundRecord> EngineOnImage::WalkTree() {
-  std::map<std::string, FoundRecord> found;
-  std::vector<std::pair<std::string, std::pair<FoundRecord, int32_t>>> pending;
-  std::vector<FoundRecord> children;
-  EXPECT_EQ(engine_->ListFolder(nullptr, 0, children), 0);
-  auto take = [&](const std::string& prefix, int32_t depth) {
-    for (const FoundRecord& child : children) {
-      std::string key = prefix + child.name + (child.isFolder ? "/" : "");
-      found[key] = child;
-      if (child.isFolder) pending.push_back({key, {child, depth + 1}});
-    }
-  };
-  take("", 0);
-  while (!pending.empty() && found.size() < 100000) {
-    auto [prefix, folder] = pending.back();
-    pending.pop_back();
-    children.clear();
-    EXPECT_EQ(engine_->ListFolder(&folder.first, folder.second, children), 0);
-    take(prefix, folder.second);
-  }
-  return found;
-}
+std::map<std::string, FoundRecord> EngineOnImage::WalkTree() { return TreeByPath(*engine_); }
 
 }  // namespace salvora::test

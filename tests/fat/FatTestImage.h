@@ -30,8 +30,6 @@ std::vector<std::pair<uint32_t, uint32_t>> ClusterRuns(const std::string& image,
                                                        const std::string& volumePath);
 
 FatLayout ImageLayout(const std::string& image);
-std::string ReadImage(const std::string& image, uint64_t offset, size_t length);
-void PatchImage(const std::string& image, uint64_t offset, const std::string& bytes);
 // Offset of the first occurrence of `bytes` in the image; npos when absent.
 uint64_t FindInImage(const std::string& image, const std::string& bytes);
 // The bytes of a FAT entry and of a cluster of the image.

@@ -44,7 +44,8 @@ FaultPlan Plan(uint64_t failEvery, uint64_t failFrom, size_t shortReadBytes) {
 
 bool Varies(const SweepTarget& target, const std::string& key) {
   bool quick = key.rfind(std::to_string(kQuickNtfs) + ":", 0) == 0 ||
-               key.rfind(std::to_string(kQuickFat) + ":", 0) == 0;
+               key.rfind(std::to_string(kQuickFat) + ":", 0) == 0 ||
+               key.rfind(std::to_string(kQuickExfat) + ":", 0) == 0;
   return target.deep && !quick;
 }
 

@@ -73,6 +73,22 @@ bool HaveCommand(const std::string& name) {
 
 bool CanUseLoopDevices() { return IsRoot() && fs::exists("/dev/loop-control"); }
 
+std::string ReadImage(const std::string& image, uint64_t offset, size_t length) {
+  std::ifstream in(image, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(length, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(length));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+void PatchImage(const std::string& image, uint64_t offset, const std::string& bytes) {
+  std::fstream out(image, std::ios::binary | std::ios::in | std::ios::out);
+  out.seekp(static_cast<std::streamoff>(offset));
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << "cannot patch " << image;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;

@@ -49,6 +49,10 @@ bool CanUseLoopDevices();
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+// Bytes of an image at an offset (fewer at its end), and bytes written over
+// it in place (a failed write fails the current test).
+std::string ReadImage(const std::string& image, uint64_t offset, size_t length);
+void PatchImage(const std::string& image, uint64_t offset, const std::string& bytes);
 // SHA-256 of a file's bytes as hex (empty when it cannot be read).
 std::string FileSha256(const std::string& path);
 // Deterministic pseudo-random bytes.
