@@ -121,7 +121,8 @@ int CProfessionalRecovery::Scan(const char*) {
 // scan; the first such failure is the scan's result once all is kept.
 int CProfessionalRecovery::FirstReadFailure(int quickFailure) {
   for (int failure : {quickFailure, source_.FirstFailure(), carving_.Source().FirstFailure(),
-                      fat_.Source().FirstFailure(), ntfs_.Source().FirstFailure()})
+                      fat_.Source().FirstFailure(), ntfs_.Source().FirstFailure(),
+                      exfat_.Source().FirstFailure()})
     if (failure != kOk) return failure;
   return kOk;
 }

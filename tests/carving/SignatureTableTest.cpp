@@ -1,7 +1,9 @@
 // Identification: the ordered table, its fast dispatch, the classifying
 // detectors and the content check other engines use.
 #include <gtest/gtest.h>
+#include <strings.h>
 
+#include <cctype>
 #include <set>
 #include <vector>
 
@@ -35,6 +37,27 @@ TEST(SignatureTable, RowsAndTheExtensionEachCodeTakes) {
   std::set<int> codes;
   for (size_t i = 0; i < kSignatureRowCount; ++i) codes.insert(kSignatureTable[i].type);
   EXPECT_EQ(codes.size(), 49u);
+}
+
+// The index behind the lookup by extension answers as a walk over the rows
+// comparing without regard to case would: the first row of the extension.
+TEST(SignatureTable, LookupByExtensionIgnoresCaseAndTakesTheFirstRow) {
+  auto walk = [](const std::string& extension) -> const SignatureRow* {
+    for (size_t row = 0; kSignatureTable[row].extension; ++row)
+      if (strcasecmp(kSignatureTable[row].extension, extension.c_str()) == 0)
+        return &kSignatureTable[row];
+    return nullptr;
+  };
+  for (size_t row = 0; row < kSignatureRowCount; ++row) {
+    std::string extension = kSignatureTable[row].extension;
+    std::string upper = extension;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(FirstRowOfExtension(extension.c_str()), walk(extension)) << extension;
+    EXPECT_EQ(FirstRowOfExtension(upper.c_str()), walk(extension)) << upper;
+  }
+  for (const char* unknown : {"", "xyz", "jp", "jpgx", "txt.", ".jpg"})
+    EXPECT_EQ(FirstRowOfExtension(unknown), walk(unknown)) << unknown;
+  EXPECT_EQ(FirstRowOfExtension(nullptr), nullptr);
 }
 
 // First sectors of every detector's format (and near misses), for the
@@ -269,13 +292,17 @@ TEST(PatternSearch, FirstAndLastOccurrenceOrNone) {
 // answer as a plain comparison at every position would, also for patterns
 // of zeros and 0xFF and on buffers made of few byte values.
 TEST(PatternSearch, AgreesWithComparingAtEveryPosition) {
-  const std::string patterns[] = {Bytes({0x00, 0x3B}), Bytes({0xFF, 0xD9}), Bytes({0, 0, 1, 0xB7}),
-                                  Bytes({0xFF}),       Bytes({0, 0}),       "TAGT",
+  const std::string patterns[] = {Bytes({0x00, 0x3B}),
+                                  Bytes({0xFF, 0xD9}),
+                                  Bytes({0, 0, 1, 0xB7}),
+                                  Bytes({0xFF}),
+                                  Bytes({0, 0}),
+                                  "TAGT",
                                   Bytes({0x3B, 0x00, 0xFF})};
   for (uint64_t seed = 1; seed <= 40; ++seed) {
     std::string buffer = PseudoRandomBytes(200 + seed * 7, seed);
-    const char alphabet[] = {0x00, 0x3B, static_cast<char>(0xFF), static_cast<char>(0xD9), 'T',
-                             'A', 'G', 0x01, static_cast<char>(0xB7)};
+    const char alphabet[] = {0x00, 0x3B, static_cast<char>(0xFF), static_cast<char>(0xD9), 'T', 'A',
+                             'G',  0x01, static_cast<char>(0xB7)};
     for (char& c : buffer) c = alphabet[static_cast<uint8_t>(c) % sizeof(alphabet)];
     for (const std::string& pattern : patterns) {
       size_t first = kNoMatch, last = kNoMatch;

@@ -37,11 +37,14 @@ class PlainWalk final : public SectorOwners {
     source_.OpenImage(image);
     fat_.OpenImage(image, kTag);
     ntfs_.OpenImage(image, kTag);
+    exfat_.OpenImage(image, kTag);
     carving_.OpenImage(image, kTag);
     carving_.Context().endsCarvedFile = IsFileSystemMetadataSector;
     fat_.OpenResults(nullptr);
     ntfs_.OpenResults(nullptr);
+    exfat_.OpenResults(nullptr);
     fat_.RegisterBootVolume();
+    exfat_.RegisterBootVolume();
     quick_ = CreateImageEngine(image, kTag, false).engine;
   }
 
@@ -69,8 +72,10 @@ class PlainWalk final : public SectorOwners {
     }
     fat_.FinishFolders();
     ntfs_.EmitPendingFolders();
+    exfat_.FinishFolders();
     fat_.Store().Flush();
     ntfs_.Store().Flush();
+    exfat_.Store().Flush();
     carving_.Store().Flush();
   }
 
@@ -82,6 +87,9 @@ class PlainWalk final : public SectorOwners {
   }
   void OnDirectoryEntries(const uint8_t* data, uint64_t sector) override {
     fat_.ProcessDirectoryEntries(data, sector);
+  }
+  void OnExfatDirectoryEntries(const uint8_t* data, uint64_t sector) override {
+    exfat_.ProcessDirectoryEntries(data, sector);
   }
   int Carve(const uint8_t* data, uint64_t sector, uint64_t& advance) override {
     uint64_t found = 0;
@@ -100,6 +108,7 @@ class PlainWalk final : public SectorOwners {
   SectorSource source_;
   CProfessionalFatRecovery fat_;
   CProfessionalNtfsRecovery ntfs_;
+  CProfessionalExfatRecovery exfat_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> quick_;
   uint64_t done_ = 0, total_ = 0;
@@ -108,7 +117,8 @@ class PlainWalk final : public SectorOwners {
 // The stores of the deep engines in a run folder, as bytes.
 std::vector<std::string> StoresIn(const std::string& folder) {
   std::vector<std::string> stores;
-  for (const char* prefix : {kCarvingStorePrefix, kDeepFatStorePrefix, kDeepNtfsStorePrefix}) {
+  for (const char* prefix :
+       {kCarvingStorePrefix, kDeepFatStorePrefix, kDeepNtfsStorePrefix, kDeepExfatStorePrefix}) {
     std::string name = FindStoreName(folder, prefix);
     EXPECT_FALSE(name.empty()) << prefix;
     for (const char* part : {"", "_Relation", "_DirInfo"})
@@ -133,7 +143,8 @@ class DeepScanIdentity : public ::testing::Test {
     std::vector<std::string> walked = StoresIn(ScanHistory::Instance().CurrentRunFolder());
     const char* names[] = {"carved", "carved relations", "carved folders",
                            "FAT",    "FAT relations",    "FAT folders",
-                           "NTFS",   "NTFS relations",   "NTFS folders"};
+                           "NTFS",   "NTFS relations",   "NTFS folders",
+                           "exFAT",  "exFAT relations",  "exFAT folders"};
     for (size_t i = 0; i < scanned.size(); ++i)
       EXPECT_TRUE(scanned[i] == walked[i]) << names[i] << ": " << scanned[i].size() << " bytes, "
                                            << walked[i].size() << " in the plain walk";
