@@ -7,12 +7,14 @@
 # shared), and the deep scan's peak memory, which must not grow with the
 # image.
 #
-# Usage: bench/deep_scan.sh [SALVORA_BINARY]   (a Release build is best)
+# Usage: bench/deep_scan.sh [SALVORA_BINARY...]   (Release builds are best;
+# several binaries, say before and after a change, run on the same images)
 # Needs python3, /usr/bin/time, PhotoRec (testdisk) and the encoders of
 # tests/carving/make_real_files.sh plus ffmpeg, ImageMagick, gzip, sqlite3.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-SALVORA=$(realpath "${1:-build-rel/salvora}")
+SALVORAS=()
+for binary in "${@:-build-rel/salvora}"; do SALVORAS+=("$(realpath "$binary")"); done
 MIXED_MIB=${MIXED_MIB:-2048}
 PLAIN_MIB=${PLAIN_MIB:-512}
 WORK=$(mktemp -d /tmp/salvora-deep-bench.XXXXXX)
@@ -78,28 +80,34 @@ median_of_three() {
 
 rate() { python3 -c "print(f'{$1 / 1048576 / max($2, 1e-9):.0f}')"; }
 
-
+# Prints the figures of every binary on IMAGE, next to cat's and (mixed
+# image) PhotoRec's.
 bench() {
   local name=$1 image=$2 bytes
   bytes=$(stat -c %s "$image")
   cat "$image" > /dev/null
   read -r cat_s cat_cpu _ < <(median_of_three cat "$image")
-  read -r deep_s deep_cpu peak < <(median_of_three env SALVORA_DATA_DIR="$WORK/data" \
-    "$SALVORA" scan --deep --fresh "$image")
-  printf '%-8s salvora %5s MB/s (%s s, CPU %s s, peak %s KiB)  cat %5s MB/s (%s s, CPU %s s)' \
-    "$name" "$(rate "$bytes" "$deep_s")" "$deep_s" "$deep_cpu" "$peak" \
-    "$(rate "$bytes" "$cat_s")" "$cat_s" "$cat_cpu"
-  printf '  ratio to cat %s\n' "$(python3 -c "print(f'{$cat_s / $deep_s:.2f}')")"
+  printf '%-6s cat      %5s MB/s (%s s, CPU %s s)\n' "$name" "$(rate "$bytes" "$cat_s")" \
+    "$cat_s" "$cat_cpu"
+  local rec_s=""
   if [ "$name" = mixed ] && command -v photorec > /dev/null; then
     # Each run starts without the files of the one before (their removal
     # is timed with it, a small part).
     read -r rec_s rec_cpu _ < <(median_of_three sh -c "rm -rf $WORK/recup*; exec photorec \
       /d $WORK/recup /cmd $image partition_none,fileopt,everything,enable,search")
-    printf '%-8s PhotoRec %5s MB/s (%s s, CPU %s s): salvora is %s times as fast\n' "$name" \
-      "$(rate "$bytes" "$rec_s")" "$rec_s" "$rec_cpu" \
-      "$(python3 -c "print(f'{$rec_s / $deep_s:.1f}')")"
+    printf '%-6s PhotoRec %5s MB/s (%s s, CPU %s s)\n' "$name" "$(rate "$bytes" "$rec_s")" \
+      "$rec_s" "$rec_cpu"
     rm -rf "$WORK"/recup*
   fi
+  for salvora in "${SALVORAS[@]}"; do
+    read -r deep_s deep_cpu peak < <(median_of_three env SALVORA_DATA_DIR="$WORK/data" \
+      "$salvora" scan --deep --fresh "$image")
+    printf '%-6s salvora  %5s MB/s (%s s, CPU %s s, peak %s KiB), %s of cat' "$name" \
+      "$(rate "$bytes" "$deep_s")" "$deep_s" "$deep_cpu" "$peak" \
+      "$(python3 -c "print(f'{$cat_s / $deep_s:.2f}')")"
+    [ -z "$rec_s" ] || printf ', %s times PhotoRec' "$(python3 -c "print(f'{$rec_s / $deep_s:.1f}')")"
+    printf '  [%s]\n' "$salvora"
+  done
 }
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
