@@ -12,6 +12,9 @@ const uint8_t kZipLocal[] = {'P', 'K', 0x03, 0x04};
 const uint8_t kRar[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
 const uint8_t kPeSignature[] = {'P', 'E', 0x00, 0x00};
 const uint8_t kTrueType[] = {0x00, 0x01, 0x00, 0x00};
+const uint8_t kXz[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
+const uint8_t kBzip2Block[] = {0x31, 0x41, 0x59, 0x26, 0x53, 0x59};
+const uint8_t kBzip2End[] = {0x17, 0x72, 0x45, 0x38, 0x50, 0x90};
 const uint8_t kSqlite[] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
                            'o', 'r', 'm', 'a', 't', ' ', '3', 0x00};
 
@@ -30,7 +33,8 @@ int DetectPdf(CarveContext&, const uint8_t* bytes, uint32_t count) {
 int DetectGzip(CarveContext&, const uint8_t* bytes, uint32_t count) {
   if (!bytes || count < 16 || !HasBytes(bytes, kGzip)) return kTypeNone;
   bool flagsOk = bytes[3] == 0x00 || bytes[3] == 0x08;
-  bool extraOk = bytes[8] == 2 || bytes[8] == 4;
+  // gzip's default level marks neither the best nor the fastest compression.
+  bool extraOk = bytes[8] == 0 || bytes[8] == 2 || bytes[8] == 4;
   bool systemOk = bytes[9] < 14 || bytes[9] == 0xFF;
   return flagsOk && extraOk && systemOk ? kTypeGzip : kTypeNone;
 }
@@ -90,6 +94,21 @@ int DetectTrueType(CarveContext&, const uint8_t* bytes, uint32_t count) {
   uint64_t directoryEnd = 12 + 16ull * tables;
   if (16ull * tables + 16 > count) return kTypeNone;
   return HasBytes(bytes + directoryEnd, kTrueType) ? kTypeTrueType : kTypeNone;
+}
+
+// The stream header: magic, a zero flag byte and a known check type.
+int DetectXz(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  if (!bytes || count < 12 || !HasBytes(bytes, kXz) || bytes[6] != 0) return kTypeNone;
+  uint8_t check = bytes[7];
+  return check == 0x00 || check == 0x01 || check == 0x04 || check == 0x0A ? kTypeXz : kTypeNone;
+}
+
+// "BZh", the block size digit, and the first block's or the end's magic.
+int DetectBzip2(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  if (!bytes || count < 10 || !HasText(bytes, "BZh") || bytes[3] < '1' || bytes[3] > '9')
+    return kTypeNone;
+  return HasBytes(bytes + 4, kBzip2Block) || HasBytes(bytes + 4, kBzip2End) ? kTypeBzip2
+                                                                            : kTypeNone;
 }
 
 }  // namespace salvora

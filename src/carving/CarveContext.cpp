@@ -45,4 +45,12 @@ bool CarveContext::EndsCarvedFile(const uint8_t* sector, uint32_t sectorBytes) c
   return known >= 0 ? known == 1 : endsCarvedFile(sector, sectorBytes);
 }
 
+bool CarveContext::ReportProgress(uint64_t done) {
+  if (!onScan) return true;
+  int32_t percent = 10 + static_cast<int32_t>(sectorsTotal ? done * 100 / sectorsTotal : 0);
+  lastCallbackResult =
+      onScan(userData, percent, percentScale, secondsLeft, done, sectorsTotal, filesFound, 0);
+  return lastCallbackResult == 0;
+}
+
 }  // namespace salvora

@@ -89,6 +89,9 @@ struct CarveContext {
   const uint8_t* ReadView(uint64_t sector, uint32_t count, uint8_t* buffer) const;
   // Whether a sector ends a carved file as file-system metadata.
   bool EndsCarvedFile(const uint8_t* sector, uint32_t sectorBytes) const;
+  // Reports a measure rule's progress (`done` sectors of the scan); false
+  // when the answer ends the rule (-9527 also ends the scan).
+  bool ReportProgress(uint64_t done);
 
  private:
   std::vector<uint8_t> scanBuffer_;

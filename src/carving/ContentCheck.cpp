@@ -16,7 +16,13 @@ int MatchesExtension(const uint8_t* buffer, uint32_t length, const char* extensi
   context.fileStartSector = startSector;
   context.cursorSector = startSector;
   context.tsFollowFlag = 0;
-  return row->detect(context, buffer, length) == row->type ? 1 : 0;
+  // Rows added after the table's own widen what a type may start with (a
+  // JPEG that opens with its tables); any row of the extension's type may
+  // vouch for it.
+  const int type = row->type;
+  for (row = kSignatureTable; row->extension; ++row)
+    if (row->type == type && row->detect(context, buffer, length) == type) return 1;
+  return 0;
 }
 
 }  // namespace salvora

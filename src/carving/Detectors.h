@@ -31,11 +31,15 @@ int DetectWave(CarveContext&, const uint8_t*, uint32_t);
 int DetectQuickTime(CarveContext&, const uint8_t*, uint32_t);
 int DetectMpegAudio(CarveContext&, const uint8_t*, uint32_t);
 int DetectMmf(CarveContext&, const uint8_t*, uint32_t);
+int DetectOgg(CarveContext&, const uint8_t*, uint32_t);
+int DetectM4a(CarveContext&, const uint8_t*, uint32_t);
 
 // Pictures.
 int DetectGif(CarveContext&, const uint8_t*, uint32_t);
 int DetectBitmap(CarveContext&, const uint8_t*, uint32_t);
 int DetectJpeg(CarveContext&, const uint8_t*, uint32_t);
+// JPEGs that open with another marker than a JFIF or Exif block.
+int DetectJpegOther(CarveContext&, const uint8_t*, uint32_t);
 int DetectPng(CarveContext&, const uint8_t*, uint32_t);
 int DetectPhotoshop(CarveContext&, const uint8_t*, uint32_t);
 int DetectTiff(CarveContext&, const uint8_t*, uint32_t);
@@ -51,6 +55,8 @@ int Detect7z(CarveContext&, const uint8_t*, uint32_t);
 int DetectZip(CarveContext&, const uint8_t*, uint32_t);
 int DetectRar(CarveContext&, const uint8_t*, uint32_t);
 int DetectCabinet(CarveContext&, const uint8_t*, uint32_t);
+int DetectXz(CarveContext&, const uint8_t*, uint32_t);
+int DetectBzip2(CarveContext&, const uint8_t*, uint32_t);
 
 // Programs, databases and the rest.
 int DetectPeImage(CarveContext&, const uint8_t*, uint32_t);

@@ -54,6 +54,11 @@ enum FileTypeCode : int {
   kTypeM2ts = 47,
   kTypeMxf = 48,
   kTypeNone = 49,
+  // Formats a deep scan is expected to find beyond the table's own.
+  kTypeOgg = 50,
+  kTypeXz = 51,
+  kTypeBzip2 = 52,
+  kTypeM4a = 53,
 };
 
 }  // namespace salvora

@@ -5,20 +5,6 @@
 #include "carving/StopSearch.h"
 
 namespace salvora {
-namespace {
-
-// Reports progress; a non-zero answer ends the rule (and -9527 the scan).
-bool ReportProgress(CarveContext& context, uint64_t done) {
-  if (!context.onScan) return true;
-  uint64_t total = context.sectorsTotal;
-  int32_t percent = 10 + static_cast<int32_t>(total ? done * 100 / total : 0);
-  context.lastCallbackResult =
-      context.onScan(context.userData, percent, context.percentScale, context.secondsLeft, done,
-                     total, context.filesFound, 0);
-  return context.lastCallbackResult == 0;
-}
-
-}  // namespace
 
 uint64_t RunForwardScan(CarveContext& context, uint64_t capBytes, ChunkRule& rule,
                         StopKind stopKind) {
@@ -41,7 +27,7 @@ uint64_t RunForwardScan(CarveContext& context, uint64_t capBytes, ChunkRule& rul
     const uint8_t* buffer = n == 0 ? nullptr : context.ReadView(first, n, scanBuffer);
     if (!buffer) break;
     done += n;
-    if (!ReportProgress(context, done)) break;
+    if (!context.ReportProgress(done)) break;
     uint32_t bytes = n * sectorBytes;
     uint64_t reached = size;
     bool stopped = stopKind == StopKind::kAnyButMpeg

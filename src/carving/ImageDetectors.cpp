@@ -22,11 +22,20 @@ int DetectGif(CarveContext&, const uint8_t* bytes, uint32_t count) {
   return IsDigit(bytes[3]) && IsDigit(bytes[4]) && lowerLetter ? kTypeGif : kTypeNone;
 }
 
+// Besides the classic 40-byte header, the later ones (V4, V5, with 32-bit
+// pixels and colour spaces) and the OS/2 ones.
+bool IsBitmapHeaderSize(uint32_t size) {
+  for (uint32_t known : {40u, 12u, 52u, 56u, 64u, 108u, 124u})
+    if (size == known) return true;
+  return false;
+}
+
 int DetectBitmap(CarveContext&, const uint8_t* bytes, uint32_t count) {
   if (!bytes || count < 40) return kTypeNone;
   if (!HasText(bytes, "BM") && !HasText(bytes, "BA")) return kTypeNone;
-  return Le16(bytes + 6) == 0 && Le16(bytes + 8) == 0 && Le32(bytes + 14) == 40 ? kTypeBitmap
-                                                                                : kTypeNone;
+  return Le16(bytes + 6) == 0 && Le16(bytes + 8) == 0 && IsBitmapHeaderSize(Le32(bytes + 14))
+             ? kTypeBitmap
+             : kTypeNone;
 }
 
 int DetectJpeg(CarveContext&, const uint8_t* bytes, uint32_t count) {
@@ -34,6 +43,17 @@ int DetectJpeg(CarveContext&, const uint8_t* bytes, uint32_t count) {
   if (HasBytes(bytes, kJfif) && HasText(bytes + 6, "JFIF")) return kTypeJpeg;
   if (HasBytes(bytes, kExif) && HasText(bytes + 6, "Exif")) return kTypeJpeg;
   return kTypeNone;
+}
+
+// Start of image, then a quantisation or Huffman table, a frame, a restart
+// interval, any application block or a comment, with a plausible length.
+int DetectJpegOther(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  if (!bytes || count < 16 || bytes[0] != 0xFF || bytes[1] != 0xD8 || bytes[2] != 0xFF)
+    return kTypeNone;
+  const uint8_t marker = bytes[3];
+  bool opens = marker == 0xDB || marker == 0xC4 || marker == 0xDD || marker == 0xFE ||
+               (marker >= 0xC0 && marker <= 0xC2) || (marker >= 0xE0 && marker <= 0xEF);
+  return opens && Be16(bytes + 4) >= 2 ? kTypeJpeg : kTypeNone;
 }
 
 int DetectPng(CarveContext&, const uint8_t* bytes, uint32_t count) {

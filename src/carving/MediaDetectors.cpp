@@ -130,4 +130,19 @@ int DetectMmf(CarveContext&, const uint8_t* bytes, uint32_t count) {
   return bytes && count >= 4 && HasText(bytes, "MMMD") ? kTypeMmf : kTypeNone;
 }
 
+// The first page of an Ogg stream: version 0, only the begin flag set.
+int DetectOgg(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  return bytes && count >= 27 && HasText(bytes, "OggS") && bytes[4] == 0 && bytes[5] == 0x02
+             ? kTypeOgg
+             : kTypeNone;
+}
+
+// MPEG-4 audio (and audio books and protected audio) by its major brand.
+int DetectM4a(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  if (!bytes || count < 32 || !HasFtyp(bytes)) return kTypeNone;
+  bool audio =
+      HasText(bytes + 8, "M4A ") || HasText(bytes + 8, "M4B ") || HasText(bytes + 8, "M4P ");
+  return audio ? kTypeM4a : kTypeNone;
+}
+
 }  // namespace salvora

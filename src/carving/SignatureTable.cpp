@@ -9,16 +9,39 @@
 #include "carving/ByteOrder.h"
 #include "carving/FileTypeCode.h"
 #include "carving/MeasureRules.h"
+#include "carving/StructureWalks.h"
 
 namespace salvora {
+
+// Rules that walk a format's structure first and fall back to the table's
+// own rule when the structure does not hold together.
+constexpr MeasureFn kMpegSize = MeasureWalked<WalkMpegPacks, k6GiB, MeasureMpeg>;
+constexpr MeasureFn kMp4Size = MeasureWalked<WalkIsoBoxes, k6GiB, MeasureMp4>;
+constexpr MeasureFn kMovieBoxSize = MeasureWalked<WalkIsoBoxes, k6GiB, MeasureScan<k6GiB>>;
+constexpr MeasureFn kFlvSize = MeasureWalked<WalkFlv, k6GiB, MeasureScan<k6GiB>>;
+constexpr MeasureFn kMatroskaSize = MeasureWalked<WalkMatroska, k64GiB, MeasureScan<k64GiB>>;
+constexpr MeasureFn kMp3Size = MeasureWalked<WalkMp3, k2GiB, MeasureMp3>;
+constexpr MeasureFn kGifSize = MeasureWalked<WalkGif, k128MiB, MeasureGif>;
+constexpr MeasureFn kBitmapSize = MeasureWalked<WalkBitmap, k128MiB, MeasureBitmap>;
+constexpr MeasureFn kJpegSize = MeasureWalked<WalkJpeg, k128MiB, MeasureJpeg>;
+constexpr MeasureFn kPngSize = MeasureWalked<WalkPng, k128MiB, MeasurePng>;
+constexpr MeasureFn kPhotoshopSize = MeasureWalked<WalkPhotoshop, k128MiB, MeasureScan<k128MiB>>;
+constexpr MeasureFn kTiffSize = MeasureWalked<WalkTiff, k128MiB, MeasureScan<k128MiB>>;
+constexpr MeasureFn kGzipSize = MeasureWalked<WalkGzip, k6GiB, MeasureScan<k6GiB>>;
+constexpr MeasureFn kSqliteSize = MeasureWalked<WalkSqlite, k4GiB, MeasureScan<k4GiB>>;
+constexpr MeasureFn kOggSize = MeasureWalked<WalkOgg, k2GiB, MeasureScan<k2GiB>>;
+constexpr MeasureFn kXzSize = MeasureWalked<WalkXz, k4GiB, MeasureScan<k4GiB>>;
+constexpr MeasureFn kBzip2Size = MeasureWalked<WalkBzip2, k4GiB, MeasureScan<k4GiB>>;
+constexpr MeasureFn kZipSize = MeasureWalked<WalkZip, k4GiB, MeasureZip>;
+constexpr MeasureFn kOoxmlSize = MeasureWalked<WalkZip, kOfficeCap, MeasureOoxml>;
 
 // Order matters: formats that share a signature are told apart by which row
 // comes first, and a type code takes the extension of its first row.
 const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
-    {"mpeg", 15, DetectMpegStream, MeasureMpeg},
-    {"mpg", 15, DetectMpegStream, MeasureMpeg},
-    {"vob", 15, DetectMpegStream, MeasureMpeg},
-    {"mp4", 18, DetectMp4, MeasureMp4},
+    {"mpeg", 15, DetectMpegStream, kMpegSize},
+    {"mpg", 15, DetectMpegStream, kMpegSize},
+    {"vob", 15, DetectMpegStream, kMpegSize},
+    {"mp4", 18, DetectMp4, kMp4Size},
     {"rmvb", 23, DetectRealMedia, MeasureRealMedia},
     {"rm", 23, DetectRealMedia, MeasureRealMedia},
     {"wmv", 24, DetectAsf, MeasureAsf},
@@ -26,30 +49,30 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"wma", 24, DetectAsf, MeasureAsf},
     {"swf", 26, DetectFlash, MeasureFlash},
     {"avi", 22, DetectAvi, MeasureRiff},
-    {"flv", 27, DetectFlv, MeasureScan<k6GiB>},
-    {"3gp", 16, Detect3gpp, MeasureScan<k6GiB>},
-    {"mkv", 19, DetectMatroska, MeasureScan<k64GiB>},
+    {"flv", 27, DetectFlv, kFlvSize},
+    {"3gp", 16, Detect3gpp, kMovieBoxSize},
+    {"mkv", 19, DetectMatroska, kMatroskaSize},
     {"ts", 20, DetectTransportStream, MeasureTransportStream},
     {"mts", 47, DetectM2ts, MeasureScan<k6GiB>},
     {"mxf", 48, DetectMxf, MeasureScan<k6GiB>},
-    {"mp3", 12, DetectId3, MeasureMp3},
+    {"mp3", 12, DetectId3, kMp3Size},
     {"mid", 13, DetectMidi, MeasureMidi},
     {"ape", 25, DetectApe, MeasureApe},
     {"wav", 21, DetectWave, MeasureRiff},
-    {"mov", 17, DetectQuickTime, MeasureScan<k6GiB>},
+    {"mov", 17, DetectQuickTime, kMovieBoxSize},
     {"mp2", 11, DetectMpegAudio, MeasureScan<k512MiB>},
     {"mmf", 14, DetectMmf, MeasureScan<k512MiB>},
-    {"gif", 31, DetectGif, MeasureGif},
-    {"bmp", 29, DetectBitmap, MeasureBitmap},
-    {"dib", 29, DetectBitmap, MeasureBitmap},
-    {"jpg", 10, DetectJpeg, MeasureJpeg},
-    {"jpeg", 10, DetectJpeg, MeasureJpeg},
-    {"jpe", 10, DetectJpeg, MeasureJpeg},
-    {"jfif", 10, DetectJpeg, MeasureJpeg},
-    {"png", 30, DetectPng, MeasurePng},
-    {"psd", 28, DetectPhotoshop, MeasureScan<k128MiB>},
-    {"tif", 32, DetectTiff, MeasureScan<k128MiB>},
-    {"tiff", 32, DetectTiff, MeasureScan<k128MiB>},
+    {"gif", 31, DetectGif, kGifSize},
+    {"bmp", 29, DetectBitmap, kBitmapSize},
+    {"dib", 29, DetectBitmap, kBitmapSize},
+    {"jpg", 10, DetectJpeg, kJpegSize},
+    {"jpeg", 10, DetectJpeg, kJpegSize},
+    {"jpe", 10, DetectJpeg, kJpegSize},
+    {"jfif", 10, DetectJpeg, kJpegSize},
+    {"png", 30, DetectPng, kPngSize},
+    {"psd", 28, DetectPhotoshop, kPhotoshopSize},
+    {"tif", 32, DetectTiff, kTiffSize},
+    {"tiff", 32, DetectTiff, kTiffSize},
     {"ico", 46, DetectIcon, MeasureIcon},
     {"doc", 0, DetectCompoundDocument, MeasureCompoundFile},
     {"dot", 0, DetectCompoundDocument, MeasureCompoundFile},
@@ -66,41 +89,46 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"dps", 5, DetectCompoundDocument, MeasureCompoundFile},
     {"dpt", 5, DetectCompoundDocument, MeasureCompoundFile},
     {"ole", 2, DetectCompoundDocument, MeasureCompoundFile},
-    {"docx", 1, DetectOoxml, MeasureOoxml},
-    {"docm", 1, DetectOoxml, MeasureOoxml},
-    {"dotm", 1, DetectOoxml, MeasureOoxml},
-    {"dotx", 1, DetectOoxml, MeasureOoxml},
-    {"xlsx", 4, DetectOoxml, MeasureOoxml},
-    {"xlsb", 4, DetectOoxml, MeasureOoxml},
-    {"xlsm", 4, DetectOoxml, MeasureOoxml},
-    {"xlsx", 4, DetectOoxml, MeasureOoxml},
-    {"xlam", 4, DetectOoxml, MeasureOoxml},
-    {"xltx", 4, DetectOoxml, MeasureOoxml},
-    {"xltm", 4, DetectOoxml, MeasureOoxml},
-    {"pptx", 6, DetectOoxml, MeasureOoxml},
-    {"pptm", 6, DetectOoxml, MeasureOoxml},
-    {"potx", 6, DetectOoxml, MeasureOoxml},
-    {"potm", 6, DetectOoxml, MeasureOoxml},
-    {"ppsx", 6, DetectOoxml, MeasureOoxml},
-    {"ppsm", 6, DetectOoxml, MeasureOoxml},
-    {"mso07", 7, DetectOoxml, MeasureOoxml},
+    {"docx", 1, DetectOoxml, kOoxmlSize},
+    {"docm", 1, DetectOoxml, kOoxmlSize},
+    {"dotm", 1, DetectOoxml, kOoxmlSize},
+    {"dotx", 1, DetectOoxml, kOoxmlSize},
+    {"xlsx", 4, DetectOoxml, kOoxmlSize},
+    {"xlsb", 4, DetectOoxml, kOoxmlSize},
+    {"xlsm", 4, DetectOoxml, kOoxmlSize},
+    {"xlsx", 4, DetectOoxml, kOoxmlSize},
+    {"xlam", 4, DetectOoxml, kOoxmlSize},
+    {"xltx", 4, DetectOoxml, kOoxmlSize},
+    {"xltm", 4, DetectOoxml, kOoxmlSize},
+    {"pptx", 6, DetectOoxml, kOoxmlSize},
+    {"pptm", 6, DetectOoxml, kOoxmlSize},
+    {"potx", 6, DetectOoxml, kOoxmlSize},
+    {"potm", 6, DetectOoxml, kOoxmlSize},
+    {"ppsx", 6, DetectOoxml, kOoxmlSize},
+    {"ppsm", 6, DetectOoxml, kOoxmlSize},
+    {"mso07", 7, DetectOoxml, kOoxmlSize},
     {"pdf", 8, DetectPdf, MeasurePdf},
-    {"gz", 36, DetectGzip, MeasureScan<k6GiB>},
-    {"gzip", 36, DetectGzip, MeasureScan<k6GiB>},
+    {"gz", 36, DetectGzip, kGzipSize},
+    {"gzip", 36, DetectGzip, kGzipSize},
     {"7z", 34, Detect7z, Measure7z},
-    {"zip", 35, DetectZip, MeasureZip},
+    {"zip", 35, DetectZip, kZipSize},
     {"rar", 37, DetectRar, MeasureRar},
     {"cab", 33, DetectCabinet, MeasureCabinet},
     {"exe", 41, DetectPeImage, nullptr},
     {"dll", 42, DetectPeImage, nullptr},
     {"sys", 43, DetectPeImage, nullptr},
     {"gho", 9, DetectDiskImage, nullptr},
-    {"db", 39, DetectSqlite, MeasureScan<k4GiB>},
+    {"db", 39, DetectSqlite, kSqliteSize},
     {"dbx", 40, DetectMailDatabase, MeasureScan<k2GiB>},
     {"pst", 38, DetectPersonalFolders, MeasureScan<k2GiB>},
     {"fla", 44, DetectCompoundMagic, MeasureScan<k512MiB>},
     {"ttf", 45, DetectTrueType, MeasureFont},
     {"ico", 46, DetectIcon, MeasureIcon},
+    {"jpg", 10, DetectJpegOther, kJpegSize},
+    {"ogg", 50, DetectOgg, kOggSize},
+    {"xz", 51, DetectXz, kXzSize},
+    {"bz2", 52, DetectBzip2, kBzip2Size},
+    {"m4a", 53, DetectM4a, kMp4Size},
     {nullptr, kTypeNone, nullptr, nullptr},
 };
 
@@ -161,6 +189,11 @@ const DetectorStart kDetectorStarts[] = {
     {DetectPersonalFolders, {'!'}, 0},
     {DetectCompoundMagic, {0xD0}, 0},
     {DetectTrueType, {0x00}, 0},
+    {DetectJpegOther, {0xFF}, 0},
+    {DetectOgg, {'O'}, 0},
+    {DetectXz, {0xFD}, 0},
+    {DetectBzip2, {'B'}, 0},
+    {DetectM4a, {}, kFtypAt4},
 };
 
 bool CanMatch(DetectFn detect, uint8_t first, unsigned gates) {

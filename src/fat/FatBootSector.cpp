@@ -88,9 +88,9 @@ void FatLayout::LimitTo(uint64_t readableSectors) {
   totalSectors = std::min(totalSectors, readableSectors);
   uint64_t readableFat = readableSectors > fatStart ? readableSectors - fatStart : 0;
   fatSectors = static_cast<uint32_t>(std::min<uint64_t>(fatSectors, readableFat));
-  // A cluster counts while its first sector is there: its start still reads.
+  // Only whole clusters: every read of one stays inside the source.
   uint64_t dataSectors = readableSectors > firstDataSector ? readableSectors - firstDataSector : 0;
-  uint64_t clusters = (dataSectors + sectorsPerCluster - 1) / sectorsPerCluster;
+  uint64_t clusters = dataSectors / sectorsPerCluster;
   clusterCount = static_cast<uint32_t>(std::min<uint64_t>(clusterCount, clusters));
 }
 

@@ -36,7 +36,15 @@ TEST(SignatureTable, RowsAndTheExtensionEachCodeTakes) {
     EXPECT_EQ(FirstRowOfExtension(uncarved)->measure, nullptr) << uncarved;
   std::set<int> codes;
   for (size_t i = 0; i < kSignatureRowCount; ++i) codes.insert(kSignatureTable[i].type);
-  EXPECT_EQ(codes.size(), 49u);
+  EXPECT_EQ(codes.size(), 53u);
+  // Added rows come after the table's own, so every earlier row keeps its
+  // number; a JPEG that opens with its tables is still a jpg.
+  const std::pair<const char*, int> added[] = {
+      {"jpg", kTypeJpeg}, {"ogg", kTypeOgg}, {"xz", kTypeXz}, {"bz2", kTypeBzip2}, {"m4a", kTypeM4a}};
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_STREQ(kSignatureTable[86 + i].extension, added[i].first);
+    EXPECT_EQ(kSignatureTable[86 + i].type, added[i].second);
+  }
 }
 
 // The index behind the lookup by extension answers as a walk over the rows
@@ -115,7 +123,16 @@ std::vector<std::string> SignatureStarts() {
       std::string("SQLite format 3", 16),
       Bytes({0xCF, 0xAD, 0x12, 0xFE}),
       "!BDN\x00\x00\x00\x00SM",
-      Bytes({0, 1, 0, 0, 0, 2, 0, 0x20, 0, 1, 0, 0})};
+      Bytes({0, 1, 0, 0, 0, 2, 0, 0x20, 0, 1, 0, 0}),
+      // Formats of the added rows.
+      Bytes({0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43}),
+      Bytes({0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E}),
+      Bytes({'O', 'g', 'g', 'S', 0, 2}),
+      Bytes({0xFD, '7', 'z', 'X', 'Z', 0, 0, 4}),
+      Bytes({'B', 'Z', 'h', '9', 0x31, 0x41, 0x59, 0x26, 0x53, 0x59}),
+      "\x00\x00\x00\x1c"
+      "ftypM4A ",
+      Bytes({'B', 'M', 0x10, 0, 0, 0, 0, 0, 0, 0, 0x8A, 0, 0, 0, 124, 0})};
   return starts;
 }
 
@@ -165,11 +182,21 @@ TEST_F(TableAnswers, DetectorsStayInsideShortBuffers) {
   }
 }
 
-TEST_F(TableAnswers, JpegNeedsItsApplicationHeader) {
+// Besides JFIF and Exif starts, a JPEG may open with its tables or another
+// block, which the added row takes when the segment length is plausible.
+TEST_F(TableAnswers, JpegStartsWithAnyPlausibleSegment) {
   std::string exif = Padded(Bytes({0xFF, 0xD8, 0xFF, 0xE1, 0, 0x10, 'E', 'x', 'i', 'f'}));
-  std::string bare = Padded(Bytes({0xFF, 0xD8, 0xFF, 0xDB}));
+  std::string tables = Padded(Bytes({0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43}));
+  std::string noLength = Padded(Bytes({0xFF, 0xD8, 0xFF, 0xDB}));
+  std::string scan = Padded(Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x0C}));
   EXPECT_EQ(IdentifySector(context_, U8(exif), kSector), kTypeJpeg);
-  EXPECT_EQ(IdentifySector(context_, U8(bare), kSector), kTypeNone);
+  EXPECT_EQ(IdentifySector(context_, U8(tables), kSector), kTypeJpeg);
+  EXPECT_EQ(IdentifySector(context_, U8(noLength), kSector), kTypeNone);
+  EXPECT_EQ(IdentifySector(context_, U8(scan), kSector), kTypeNone);
+  // The content check of a .jpg found through a file system agrees.
+  EXPECT_EQ(MatchesExtension(U8(tables), kSector, "jpg", source_, kSector, 4), 1);
+  EXPECT_EQ(MatchesExtension(U8(tables), kSector, "jpeg", source_, kSector, 4), 1);
+  EXPECT_EQ(MatchesExtension(U8(noLength), kSector, "JPG", source_, kSector, 4), 0);
 }
 
 std::string PeSector(uint16_t characteristics) {

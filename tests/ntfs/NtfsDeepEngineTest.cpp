@@ -39,6 +39,18 @@ class DeepNtfsFixture : public ::testing::Test {
     engine_.ListFolder(nullptr, 0, out);
     return out;
   }
+  // The one file of the sweep, once the folder pass has run.
+  FoundRecord OnlyFile() {
+    engine_.EmitPendingFolders();
+    auto root = Root();
+    EXPECT_EQ(root.size(), 1u);
+    return root.empty() ? FoundRecord{} : root[0];
+  }
+  std::string Recovered(const FoundRecord& record) {
+    test::TempDir out;
+    EXPECT_EQ(engine_.RecoverItem(&record, out / "file", 0), kOk);
+    return test::ReadFile(out / "file");
+  }
   const FoundRecord* Named(const std::vector<FoundRecord>& records, const char* name) {
     for (const auto& r : records)
       if (std::strcmp(r.name, name) == 0) return &r;
@@ -253,14 +265,10 @@ TEST_F(DeepNtfsFixture, MftRecordZeroLocatesLaterRecordsAndInfersClusters) {
   WriteAtSector(image_, 2048 + 800, content);
   EXPECT_EQ(Feed(BuildFileRecord(file), 2048 + 128 + 40), kOk);
   EXPECT_EQ(engine_.SectorsPerCluster(), 8);
-  engine_.EmitPendingFolders();
-  auto root = Root();
-  ASSERT_EQ(root.size(), 1u);
-  EXPECT_EQ(+root[0].volumeFirstSector, 2048u);
-  EXPECT_EQ(+root[0].clusterBytes, 4096u);
-  test::TempDir out;
-  ASSERT_EQ(engine_.RecoverItem(&root[0], out / "p.dat", 0), kOk);
-  EXPECT_EQ(test::ReadFile(out / "p.dat"), "zzzzz");
+  FoundRecord found = OnlyFile();
+  EXPECT_EQ(+found.volumeFirstSector, 2048u);
+  EXPECT_EQ(+found.clusterBytes, 4096u);
+  EXPECT_EQ(Recovered(found), "zzzzz");
 }
 
 // The size in $FILE_NAME is 0 as volumes leave it; the $DATA lives only in
@@ -288,14 +296,10 @@ TEST_F(DeepNtfsFixture, SizeOfDataInAnExtensionRecordComesFromItsFirstPiece) {
   WriteAtSector(image_, 2048 + 100, content);
   EXPECT_EQ(Feed(std::vector<uint8_t>(base.begin(), base.end()), mftSector + 40), kOk);
 
-  engine_.EmitPendingFolders();
-  auto root = Root();
-  ASSERT_EQ(root.size(), 1u);
-  EXPECT_EQ(+root[0].volumeFirstSector, 2048u);
-  EXPECT_EQ(+root[0].fileSize, 5000u);
-  test::TempDir out;
-  ASSERT_EQ(engine_.RecoverItem(&root[0], out / "s.bin", 0), kOk);
-  EXPECT_EQ(test::ReadFile(out / "s.bin"), std::string(content.begin(), content.begin() + 5000));
+  FoundRecord found = OnlyFile();
+  EXPECT_EQ(+found.volumeFirstSector, 2048u);
+  EXPECT_EQ(+found.fileSize, 5000u);
+  EXPECT_EQ(Recovered(found), std::string(content.begin(), content.begin() + 5000));
 }
 
 TEST_F(DeepNtfsFixture, DamagedRecordsAreRefusedWithoutReadingOutside) {

@@ -29,6 +29,10 @@ void ImageBuilder::RandomSectors(size_t count, uint64_t seed) {
   image_ += PseudoRandomBytes(count * kSector, seed);
 }
 
+void ImageBuilder::RandomTail(uint64_t seed) {
+  image_ += PseudoRandomBytes(NextSector() * kSector - image_.size(), seed);
+}
+
 void PointContext(CarveContext& context, SectorSource& source, uint64_t start) {
   context.sectorSize = kSector;
   context.source = &source;

@@ -28,6 +28,8 @@ class ImageBuilder {
   void Append(const std::string& bytes) { image_ += bytes; }
   void ZeroSectors(size_t count) { image_.append(count * kSector, '\0'); }
   void RandomSectors(size_t count, uint64_t seed);
+  // Fills the rest of the last sector with noise.
+  void RandomTail(uint64_t seed);
   uint64_t NextSector() const { return (image_.size() + kSector - 1) / kSector; }
   const std::string& bytes() const { return image_; }
 

@@ -1,0 +1,52 @@
+#pragma once
+// The imaging window: copies a partition, an unallocated stretch or a whole
+// disk into a raw image file and shows how far the copy has come.
+#include <optional>
+#include <string>
+
+#include "app/ProgressWnd.h"
+#include "storage/PartitionRecord.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace salvora {
+
+struct ImageJob {
+  std::optional<PartitionRecord> source;  // a partition or unallocated stretch
+  int32_t diskNumber = -1;                // a whole disk, when there is no record
+  std::string target;
+};
+
+class CCreateImageProcessWnd : public ProgressWnd {
+  Q_OBJECT
+
+ public:
+  CCreateImageProcessWnd(ImageJob job, QWidget* owner);
+
+  static int OnProgress(void* window, int32_t percent, uint64_t sectorsDone,
+                        uint64_t sectorsTotal, int32_t secondsLeft);
+  // The result code of the copy (0, a read or write fault, or the cancel code).
+  int Result() const { return result_; }
+
+ private:
+  void Work() override;
+  void ShowFigures() override;
+  const char* CancelQuestionKey() const override { return "MSG0306"; }
+  int CodeAfterCancel(int workerCode) const override { return workerCode; }
+
+  ImageJob job_;
+  int result_ = 0;
+  // Under lock_.
+  int32_t percent_ = 0;
+  int32_t secondsLeft_ = -1;
+  uint64_t sectorsDone_ = 0, sectorsTotal_ = 0;
+
+  QLabel* stage_;
+  QLabel* percentText_;
+  QLabel* time_;
+  QProgressBar* progress_;
+  QLabel* sectors_;
+};
+
+}  // namespace salvora

@@ -1,0 +1,250 @@
+#include "app/MainWnd.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include "app/AssistMenu.h"
+#include "app/DiskListModel.h"
+#include "app/FileListModel.h"
+#include "app/FileTypeChoice.h"
+#include "app/FolderTreeModel.h"
+#include "app/ImageCreation.h"
+#include "app/LanguageStore.h"
+#include "app/MessageBox.h"
+#include "app/SizeBarDelegate.h"
+#include "app/Skin.h"
+#include "app/TypeTreePanel.h"
+
+namespace salvora {
+namespace {
+
+struct ModeButton {
+  const char* name;
+  const char* infoKey;
+  int workMode;
+  int scanMode;  // -1 keeps the scan mode
+  const char* icon;
+};
+
+const ModeButton kModes[] = {
+    {"BtnDeletedRecovery", "MSG0101", CMainWnd::kRecovery, 0, ":/skin/icons/mode-deleted.svg"},
+    {"BtnFormattedRecovery", "MSG0102", CMainWnd::kRecovery, 1, ":/skin/icons/mode-formatted.svg"},
+    {"BtnDeepRecovery", "MSG0103", CMainWnd::kRecovery, 1, ":/skin/icons/mode-deep.svg"},
+    {"BtnCreateImageMode", "MSG0104", CMainWnd::kImaging, -1, ":/skin/icons/mode-image.svg"},
+};
+
+// The colour of the step title on each page.
+const char* const kTitleColours[] = {"", "#0089BE", "#E47100", "#316D1E"};
+
+}  // namespace
+
+CMainWnd::CMainWnd(QWidget* parent) : QMainWindow(parent) {
+  auto* host = new QWidget(this);
+  form_ = LoadSkin("MainWnd", host);
+  setCentralWidget(host);
+  setWindowIcon(QIcon(":/skin/icons/salvora.svg"));
+  BindControls();
+  BindModes();
+  BindDiskList();
+  BindResults();
+  BindCommands();
+  connect(&LanguageStore::Instance(), &LanguageStore::Changed, this, &CMainWnd::Retext);
+  Retext();
+  RefillDiskList();
+  WatchDevices();
+  ShowPage(kModePage);
+}
+
+CMainWnd::~CMainWnd() = default;
+
+void CMainWnd::BindControls() {
+  tabPage_ = Bind<QStackedWidget>(form_, "TabPage");
+  diskList_ = Bind<QTreeView>(form_, "DiskList");
+  fileList_ = Bind<QTreeView>(form_, "FileList");
+  diskTree_ = Bind<QTreeView>(form_, "DiskTree");
+  typeTreeWidget_ = Bind<QTreeWidget>(form_, "TypeTree");
+  selectAll_ = Bind<QCheckBox>(form_, "ChkSelAll");
+  selectedFileInfo_ = Bind<QLabel>(form_, "SelectedFileInfo");
+  txt1_ = Bind<QLabel>(form_, "Txt1");
+  txt2_ = Bind<QLabel>(form_, "Txt2");
+  mainInfo_ = Bind<QLabel>(form_, "TxtMainInfo");
+  previewEdit_ = Bind<QTextBrowser>(form_, "PreviewEdit");
+  tabScan_ = Bind<QToolButton>(form_, "TabScan");
+  tabFileType_ = Bind<QToolButton>(form_, "TabFileType");
+  tabRecover_ = Bind<QToolButton>(form_, "TabRecover");
+  btnScan_ = Bind<QPushButton>(form_, "BtnScan");
+  btnAdvanceScan_ = Bind<QPushButton>(form_, "BtnAdvanceScan");
+  btnLoadImage_ = Bind<QPushButton>(form_, "BtnLoadImage");
+  btnRecover_ = Bind<QPushButton>(form_, "BtnRecover");
+  btnCreateImage_ = Bind<QPushButton>(form_, "BtnCreateImage");
+  Bind<QLabel>(form_, "ToolBar2Logo")->setPixmap(QIcon(":/skin/icons/salvora.svg").pixmap(32, 32));
+  Bind<QLabel>(form_, "LblProductName")->setText("Vornek Salvora");
+  Bind<QPushButton>(form_, "BtnNext")->hide();
+}
+
+void CMainWnd::BindModes() {
+  for (const ModeButton& mode : kModes) {
+    auto* button = Bind<QToolButton>(form_, mode.name);
+    button->setIcon(QIcon(mode.icon));
+    button->installEventFilter(this);
+    connect(button, &QToolButton::clicked, this,
+            [this, mode] { ChooseMode(mode.workMode, mode.scanMode < 0 ? scanMode_ : mode.scanMode); });
+  }
+  connect(tabScan_, &QToolButton::clicked, this, [this] { ShowPage(kDiskPage); });
+  connect(tabFileType_, &QToolButton::clicked, this, [this] { ShowPage(kTypePage); });
+  connect(tabRecover_, &QToolButton::clicked, this, [this] { ShowPage(kResultPage); });
+  connect(Bind<QPushButton>(form_, "BtnPrev"), &QPushButton::clicked, this, &CMainWnd::GoBack);
+  connect(Bind<QPushButton>(form_, "BtnNext"), &QPushButton::clicked, this, &CMainWnd::GoNext);
+}
+
+void CMainWnd::BindCommands() {
+  connect(btnScan_, &QPushButton::clicked, this, &CMainWnd::Scan);
+  connect(btnAdvanceScan_, &QPushButton::clicked, this, [this] { ShowPage(kTypePage); });
+  connect(btnLoadImage_, &QPushButton::clicked, this, &CMainWnd::LoadImage);
+  connect(btnRecover_, &QPushButton::clicked, this, &CMainWnd::Recover);
+  connect(btnCreateImage_, &QPushButton::clicked, this, [this] { StartImaging(*this); });
+  new AssistMenu(Bind<QToolButton>(form_, "BtnAssist"), this);
+}
+
+bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Enter || event->type() == QEvent::FocusIn) {
+    for (const ModeButton& mode : kModes)
+      if (watched->objectName() == QLatin1String(mode.name)) mainInfo_->setText(Msg(mode.infoKey));
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainWnd::ChooseMode(int workMode, int scanMode) {
+  workMode_ = workMode;
+  scanMode_ = scanMode;
+  QModelIndex images = disks_->ImageHeader();
+  if (images.isValid()) diskList_->setRowHidden(images.row(), {}, workMode_ == kImaging);
+  QModelIndex first = disks_->FirstRemovablePartition();
+  if (!first.isValid() && disks_->rowCount() > 0 && disks_->rowCount(disks_->index(0, 0)) > 0)
+    first = disks_->index(0, 0, disks_->index(0, 0));
+  if (first.isValid()) SelectSourceRow(first);
+  for (const ModeButton& mode : kModes)
+    if (mode.workMode == workMode_ && (mode.scanMode < 0 || mode.scanMode == scanMode_))
+      tabScan_->setIcon(QIcon(mode.icon));
+  ShowPage(kDiskPage);
+}
+
+int CMainWnd::CurrentPage() const { return tabPage_->currentIndex(); }
+
+void CMainWnd::ShowPage(int page) {
+  tabPage_->setCurrentIndex(page);
+  bool recovery = workMode_ == kRecovery;
+  bool choosing = page == kModePage;
+  for (const char* bar : {"ToolBar2", "ToolBar3", "ToolBtn", "Txt1", "Txt2", "SubBar2"})
+    Bind<QWidget>(form_, bar)->setVisible(!choosing);
+  Bind<QWidget>(form_, "SubBar1")->setVisible(choosing);
+  btnRecover_->setVisible(page == kResultPage);
+  selectedFileInfo_->setVisible(page == kResultPage);
+  btnScan_->setVisible((page == kDiskPage && recovery) || page == kTypePage);
+  btnAdvanceScan_->setVisible(page == kDiskPage && recovery);
+  btnLoadImage_->setVisible(page == kDiskPage && recovery);
+  btnCreateImage_->setVisible(page == kDiskPage && !recovery);
+  tabFileType_->setVisible(recovery);
+  tabRecover_->setVisible(recovery);
+  tabScan_->setChecked(page == kDiskPage);
+  tabFileType_->setChecked(page == kTypePage);
+  tabRecover_->setChecked(page == kResultPage);
+  if (!choosing)
+    txt1_->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;").arg(kTitleColours[page]));
+  ApplyPageTexts();
+}
+
+void CMainWnd::GoBack() {
+  int page = CurrentPage();
+  if (page == kModePage) return;
+  if (page == kResultPage && !typeScan_) page = kTypePage;
+  ShowPage(page - 1);
+}
+
+void CMainWnd::GoNext() {
+  switch (CurrentPage()) {
+    case kModePage:
+      ShowPage(kDiskPage);
+      break;
+    case kDiskPage:
+      if (btnScan_->isEnabled() && sourceSelected_) {
+        ShowPage(kTypePage);
+      } else {
+        CMessageBox::Show(this, CMessageBox::kInformation,
+                          LanguageStore::Instance().Text("MainWnd", "SelectMediaFirst"), 300, 160);
+      }
+      break;
+    case kTypePage:
+      ShowPage(kResultPage);
+      break;
+    default:
+      break;
+  }
+}
+
+void CMainWnd::ApplyPageTexts() {
+  bool imaging = workMode_ == kImaging;
+  tabScan_->setText(Msg(imaging ? "MSG0213" : "MSG0503"));
+  switch (CurrentPage()) {
+    case kDiskPage:
+      txt1_->setText(Msg(imaging ? "MSG0211" : "MSG0501"));
+      txt2_->setText(Msg(imaging ? "MSG0212" : "MSG0502"));
+      break;
+    case kTypePage:
+      txt1_->setText(Msg("MSG0601"));
+      txt2_->setText(Msg("MSG0602"));
+      break;
+    case kResultPage:
+      txt1_->setText(Msg("MSG0801"));
+      txt2_->setText(Msg("MSG0802"));
+      break;
+    default:
+      break;
+  }
+}
+
+void CMainWnd::Retext() {
+  ApplyTexts(form_);
+  Bind<QLabel>(form_, "LblProductName")->setText("Vornek Salvora");
+  disks_->Retext();
+  files_->Retext();
+  typeTree_->Retext();
+  ApplyPageTexts();
+  UpdateSummary();
+  FillInformation(SelectedDiskRow());
+}
+
+void CMainWnd::OfferImageForScan(const std::string& imagePath) {
+  ChooseMode(kRecovery, 1);
+  SelectSourceRow(AddImageSource(imagePath));
+  ShowPage(kTypePage);
+}
+
+void CMainWnd::TakeArguments(const QStringList& arguments) {
+  QModelIndex first;
+  for (const QString& argument : arguments) {
+    QFileInfo file(argument);
+    if (argument.startsWith('-') || !file.isFile()) continue;
+    QModelIndex row = AddImageSource(file.absoluteFilePath().toStdString());
+    if (!first.isValid()) first = row;
+  }
+  if (first.isValid()) {
+    ChooseMode(kRecovery, scanMode_);
+    SelectSourceRow(first);
+  }
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace salvora

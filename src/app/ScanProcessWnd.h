@@ -1,0 +1,73 @@
+#pragma once
+// The scan window: scans the chosen sources one after the other, each with
+// a new engine, and shows how far the current one has come.
+#include <string>
+#include <vector>
+
+#include "app/DiskListItem.h"
+#include "app/ProgressWnd.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace salvora {
+
+class CScanProcessWnd : public ProgressWnd {
+  Q_OBJECT
+
+ public:
+  static constexpr int kQuickScan = 0;
+  static constexpr int kDeepScan = 1;
+
+  CScanProcessWnd(std::vector<DiskListItem*> sources, int scanMode, QWidget* owner);
+
+  // The run folders this window's quick scans started; their results live
+  // there until the next scan.
+  const std::vector<std::string>& RunFolders() const { return runFolders_; }
+  // What the last engine's scan returned (the cancel code after a cancel).
+  int LastScanResult() const { return lastScanResult_; }
+  // Why the last source could not be scanned (close code 3).
+  const std::string& FailureText() const { return failureText_; }
+
+  // The scan callback: stores the figures, or answers the cancel code.
+  static int OnScan(void* window, int32_t percent, int32_t scale, int32_t secondsLeft,
+                    uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
+                    int32_t reserved);
+
+ private:
+  struct Figures {
+    size_t source = 0;
+    int32_t shown = 0;
+    int32_t secondsLeft = -1;
+    uint64_t sectorsDone = 0;
+    uint64_t sectorsTotal = 0;
+    uint64_t filesFound = 0;
+  };
+
+  void Work() override;
+  void ShowFigures() override;
+  const char* CancelQuestionKey() const override { return "MSG0709"; }
+  int CodeAfterCancel(int workerCode) const override { return workerCode; }
+
+  // Creates the source's engine; false (with failureText_) when none can be had.
+  bool CreateEngine(DiskListItem& source);
+  // Lets the user keep or drop the results of an interrupted deep scan.
+  void OfferResume(IFileRecoveryParse& engine);
+  QString StageText(const DiskListItem& source) const;
+
+  std::vector<DiskListItem*> sources_;
+  int scanMode_;
+  std::vector<std::string> runFolders_;
+  std::string failureText_;
+  int lastScanResult_ = 0;
+  Figures figures_;  // under lock_
+
+  QLabel* stage_;
+  QLabel* percent_;
+  QLabel* time_;
+  QProgressBar* progress_;
+  QLabel* sectors_;
+  QLabel* totalfile_;
+};
+
+}  // namespace salvora

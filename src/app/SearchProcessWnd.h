@@ -1,0 +1,50 @@
+#pragma once
+// The type-collection window: after a scan, asks every scanned source's
+// engine for its found files of the chosen types.
+#include <string>
+#include <vector>
+
+#include "app/DiskListItem.h"
+#include "app/ProgressWnd.h"
+#include "results/FoundRecord.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace salvora {
+
+class CSearchProcessWnd : public ProgressWnd {
+  Q_OBJECT
+
+ public:
+  // Appends the files that `filter` takes to `results`, and, when `paths`
+  // is given, each one's folder path to it: the results page sorts and
+  // shows paths, and asking the engines for them here keeps that work off
+  // the window thread.
+  CSearchProcessWnd(std::vector<DiskListItem*> sources, std::string filter,
+                    std::vector<FoundRecord>& results, QWidget* owner,
+                    std::vector<std::string>* paths = nullptr);
+
+  static int OnList(void* window, int32_t percent, int32_t reserved);
+
+ private:
+  void Work() override;
+  void ShowFigures() override;
+  const char* CancelQuestionKey() const override { return "MSG1205"; }
+  QString StageText(const DiskListItem& source) const;
+  // The folder paths of the results from `first` on; false on a cancel.
+  bool ListPaths(IFileRecoveryParse& engine, size_t first);
+
+  std::vector<DiskListItem*> sources_;
+  std::string filter_;
+  std::vector<FoundRecord>& results_;
+  std::vector<std::string>* paths_;
+  size_t current_ = 0;  // under lock_
+  int32_t percent_ = 0;  // under lock_
+
+  QLabel* stage_;
+  QLabel* percentText_;
+  QProgressBar* progress_;
+};
+
+}  // namespace salvora
