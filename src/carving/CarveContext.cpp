@@ -25,7 +25,8 @@ uint64_t CarveContext::SectorsLeftFrom(uint64_t sector) const {
 
 bool CarveContext::ReadExact(uint64_t sector, uint32_t count, uint8_t* buffer) const {
   const uint8_t* bytes = ReadView(sector, count, buffer);
-  if (bytes && bytes != buffer) std::memcpy(buffer, bytes, static_cast<size_t>(count) * SectorBytes());
+  if (bytes && bytes != buffer)
+    std::memcpy(buffer, bytes, static_cast<size_t>(count) * SectorBytes());
   return bytes != nullptr;
 }
 

@@ -36,8 +36,7 @@ class FaultyFile final : public RandomAccessFile {
 
   long long ReadAt(void* buffer, size_t length, uint64_t offset) override {
     if (schedule_->NextFails()) return -EIO;
-    if (schedule_->plan.shortReadBytes)
-      length = std::min(length, schedule_->plan.shortReadBytes);
+    if (schedule_->plan.shortReadBytes) length = std::min(length, schedule_->plan.shortReadBytes);
     // A read reaching a bad sector delivers what lies before it, as a disk does.
     const std::set<uint64_t>& bad = schedule_->plan.badSectors;
     auto first = bad.lower_bound(offset / 512);
