@@ -1,81 +1,123 @@
 #!/usr/bin/env bash
-# Deep scan speed on a cached image of noise with real pictures sprinkled
-# in: MB/s of `salvora scan --deep`, its ratio to `cat IMAGE > /dev/null`,
-# PhotoRec carving the same image in the same run, and the peak memory of
-# the deep scan at 1 GiB and 2 GiB (it must not grow with the image).
+# Deep scan speed on cached images: a 2 GiB image of real files of every
+# carvable kind with noise between them, a 512 MiB image of zeros and one of
+# random bytes. For each: MB/s of `salvora scan --deep`, of `cat IMAGE >
+# /dev/null` and (mixed image) of PhotoRec carving every file type, each the
+# median of three runs, with the CPU seconds beside them (the machine may be
+# shared), and the deep scan's peak memory, which must not grow with the
+# image.
 #
-# Usage: bench/deep_scan.sh [SALVORA_BINARY]   (a Release build is best)
-# Needs python3, ImageMagick, /usr/bin/time and PhotoRec (testdisk).
+# Usage: bench/deep_scan.sh [SALVORA_BINARY...]   (Release builds are best;
+# several binaries, say before and after a change, run on the same images)
+# Needs python3, /usr/bin/time, PhotoRec (testdisk) and the encoders of
+# tests/carving/make_real_files.sh plus ffmpeg, ImageMagick, gzip, sqlite3.
 set -euo pipefail
-SALVORA=${1:-build-rel/salvora}
-SALVORA=$(realpath "$SALVORA")
+root=$(cd "$(dirname "$0")/.." && pwd)
+SALVORAS=()
+for binary in "${@:-build-rel/salvora}"; do SALVORAS+=("$(realpath "$binary")"); done
+MIXED_MIB=${MIXED_MIB:-2048}
+PLAIN_MIB=${PLAIN_MIB:-512}
 WORK=$(mktemp -d /tmp/salvora-deep-bench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"
 
-convert -size 640x480 -seed 3 plasma:red-blue -quality 85 photo.jpg
-convert -size 400x300 gradient:yellow-green -seed 2 +noise Uniform picture.png
+# One real file of each kind the carving engine measures.
+make_files() {
+  mkdir files
+  bash "$root/tests/carving/make_real_files.sh" "$WORK/files" > /dev/null
+  cd files
+  local video="testsrc=size=128x96:rate=25:duration=2" tone="sine=frequency=500:duration=2"
+  for kind in mp4 mov mkv flv ts mpg asf m2ts; do
+    ffmpeg -v error -f lavfi -i "$video" -f lavfi -i "$tone" -shortest -fflags +bitexact \
+      "clip.$kind"
+  done
+  ffmpeg -v error -f lavfi -i "$video" -f lavfi -i "$tone:sample_rate=48000" -shortest \
+    -fflags +bitexact clip.mxf
+  ffmpeg -v error -f lavfi -i "$video" -f lavfi -i "$tone" -shortest -c:a aac \
+    -fflags +bitexact clip.3gp
+  convert -size 120x90 gradient:red-blue tiff:image.tif
+  convert -size 120x90 gradient:red-blue psd:image.psd
+  head -c 30000 /usr/share/common-licenses/GPL-3 | gzip -9n > text.gz
+  sqlite3 data.db 'create table t(a,b); insert into t values(1,"x");'
+  cd "$WORK"
+}
 
-# IMAGE of SIZE MiB: deterministic noise, a picture every 64 MiB at a
-# sector boundary.
-make_image() {
-  python3 - "$1" "$2" <<'PY'
-import random, sys
-size_mib, path = int(sys.argv[1]), sys.argv[2]
+# IMAGE of SIZE MiB: the files in turn, each at a sector boundary after up
+# to 1 MiB of noise.
+make_mixed() {
+  python3 - "$1" files "$2" <<'PY'
+import os, random, sys
+size, folder, path = int(sys.argv[1]) << 20, sys.argv[2], sys.argv[3]
 rng = random.Random(20261207)
-pictures = [open("photo.jpg", "rb").read(), open("picture.png", "rb").read()]
+files = [open(os.path.join(folder, n), "rb").read() for n in sorted(os.listdir(folder))]
 with open(path, "wb") as out:
-    for piece in range(size_mib // 64):
-        block = bytearray(rng.randbytes(64 << 20))
-        picture = pictures[piece % 2]
-        at = (rng.randrange(0, (64 << 20) - len(picture)) // 512) * 512
-        block[at:at + len(picture)] = picture
-        out.write(block)
+    at = placed = 0
+    while True:
+        gap = rng.randrange(0, 1 << 20) // 512 * 512
+        data = files[placed % len(files)]
+        padded = data + rng.randbytes(-len(data) % 512)
+        if at + gap + len(padded) > size:
+            break
+        out.write(rng.randbytes(gap) + padded)
+        at += gap + len(padded)
+        placed += 1
+    out.write(rng.randbytes(size - at))
+print(f"{placed} files of {len(files)} kinds", file=sys.stderr)
 PY
 }
 
-seconds() { date +%s.%N; }
-rate() { python3 -c "print(f'{$1 / 1048576 / max($2, 1e-9):.0f}')"; }
-
-# Deep-scans IMAGE; prints "seconds peak_kib files".
-deep_scan() {
-  local data="$WORK/data-$RANDOM"
-  local start end
-  start=$(seconds)
-  SALVORA_DATA_DIR="$data" /usr/bin/time -v -o time.txt "$SALVORA" scan --deep "$1" \
-    > list.txt 2> /dev/null
-  end=$(seconds)
-  rm -rf "$data"
-  local peak
-  peak=$(awk -F: '/Maximum resident/ {gsub(/ /, "", $2); print $2}' time.txt)
-  echo "$(python3 -c "print($end - $start)") $peak $(grep -c . list.txt)"
+# Runs a command three times on a cached image; prints the median wall
+# seconds, the CPU seconds of that run and its peak memory in KiB.
+median_of_three() {
+  local runs=()
+  for _ in 1 2 3; do
+    /usr/bin/time -f "%e %U %S %M" -o time.txt "$@" > /dev/null 2>&1 || true
+    runs+=("$(tail -1 time.txt)")
+  done
+  printf '%s\n' "${runs[@]}" | sort -n | sed -n 2p |
+    awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}'
 }
 
-for size in 1024 2048; do
-  image="noise-$size.img"
-  make_image "$size" "$image"
+rate() { python3 -c "print(f'{$1 / 1048576 / max($2, 1e-9):.0f}')"; }
+
+# Prints the figures of every binary on IMAGE, next to cat's and (mixed
+# image) PhotoRec's.
+bench() {
+  local name=$1 image=$2 bytes
   bytes=$(stat -c %s "$image")
   cat "$image" > /dev/null
-  cat "$image" > /dev/null
-  start=$(seconds)
-  cat "$image" > /dev/null
-  end=$(seconds)
-  cat_seconds=$(python3 -c "print($end - $start)")
-  read -r deep_seconds peak lines < <(deep_scan "$image")
-  deep_rate=$(rate "$bytes" "$deep_seconds")
-  cat_rate=$(rate "$bytes" "$cat_seconds")
-  echo "image $((size / 1024)) GiB: cat ${cat_rate} MB/s; salvora scan --deep ${deep_rate} MB/s" \
-       "(ratio $(python3 -c "print(f'{$cat_seconds / $deep_seconds:.2f}')") of cat)," \
-       "peak memory ${peak} KiB, $((lines - 2)) listing lines"
-  if [ "$size" = 2048 ] && command -v photorec > /dev/null; then
-    start=$(seconds)
-    photorec /d "$WORK/recup" /cmd "$image" partition_none,fileopt,everything,enable,search \
-      > /dev/null 2>&1 || true
-    end=$(seconds)
-    photorec_seconds=$(python3 -c "print($end - $start)")
-    echo "image 2 GiB: PhotoRec $(rate "$bytes" "$photorec_seconds") MB/s;" \
-         "salvora is $(python3 -c "print(f'{$photorec_seconds / $deep_seconds:.1f}')") times as fast"
+  read -r cat_s cat_cpu _ < <(median_of_three cat "$image")
+  printf '%-6s cat      %5s MB/s (%s s, CPU %s s)\n' "$name" "$(rate "$bytes" "$cat_s")" \
+    "$cat_s" "$cat_cpu"
+  local rec_s=""
+  if [ "$name" = mixed ] && command -v photorec > /dev/null; then
+    # Each run starts without the files of the one before (their removal
+    # is timed with it, a small part).
+    read -r rec_s rec_cpu _ < <(median_of_three sh -c "rm -rf $WORK/recup*; exec photorec \
+      /d $WORK/recup /cmd $image partition_none,fileopt,everything,enable,search")
+    printf '%-6s PhotoRec %5s MB/s (%s s, CPU %s s)\n' "$name" "$(rate "$bytes" "$rec_s")" \
+      "$rec_s" "$rec_cpu"
     rm -rf "$WORK"/recup*
   fi
-  rm -f "$image"
-done
+  for salvora in "${SALVORAS[@]}"; do
+    read -r deep_s deep_cpu peak < <(median_of_three env SALVORA_DATA_DIR="$WORK/data" \
+      "$salvora" scan --deep --fresh "$image")
+    printf '%-6s salvora  %5s MB/s (%s s, CPU %s s, peak %s KiB), %s of cat' "$name" \
+      "$(rate "$bytes" "$deep_s")" "$deep_s" "$deep_cpu" "$peak" \
+      "$(python3 -c "print(f'{$cat_s / $deep_s:.2f}')")"
+    [ -z "$rec_s" ] || printf ', %s times PhotoRec' "$(python3 -c "print(f'{$rec_s / $deep_s:.1f}')")"
+    printf '  [%s]\n' "$salvora"
+  done
+}
+
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+make_files
+make_mixed "$MIXED_MIB" mixed.img
+bench mixed mixed.img
+rm -f mixed.img
+head -c $((PLAIN_MIB << 20)) /dev/zero > zeros.img
+bench zeros zeros.img
+rm -f zeros.img
+head -c $((PLAIN_MIB << 20)) /dev/urandom > random.img
+bench random random.img
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

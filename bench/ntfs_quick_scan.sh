@@ -2,16 +2,19 @@
 # Quick-scan speed on an NTFS volume of 50,000 files, half of them deleted,
 # next to The Sleuth Kit's `fls -rd` and ntfs-3g's `ntfsundelete --scan` on
 # the same image. Needs root (the volume is written through an ntfs-3g FUSE
-# mount). Usage: bench/ntfs_quick_scan.sh [path/to/salvora]
+# mount). Usage: bench/ntfs_quick_scan.sh [path/to/salvora...] (several
+# binaries, say before and after a change, run on the same volume)
 # Best of three warm runs each; prints the times and the ratios. The files
 # hold random bytes, so their names avoid picture types, whose listings
 # leave out files that fail the content check.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-salvora=${1:-$root/build-release/salvora}
+binaries=("${@:-$root/build-release/salvora}")
 files=${FILES:-50000}
-[ -x "$salvora" ] || { echo "no salvora at $salvora (build it in Release first)" >&2; exit 2; }
+for salvora in "${binaries[@]}"; do
+  [ -x "$salvora" ] || { echo "no salvora at $salvora (build it in Release first)" >&2; exit 2; }
+done
 for tool in mkntfs ntfs-3g fls ntfsundelete python3; do
   command -v "$tool" > /dev/null || { echo "$tool is missing (scripts/deps.sh)" >&2; exit 2; }
 done
@@ -58,15 +61,17 @@ best_of_three() {
   echo "$best"
 }
 
-ours=$(best_of_three "$salvora" scan --quick "$work/vol.img")
-ours_found=$(grep -c . "$work/out.txt" || true)
 fls_time=$(best_of_three fls -rd "$work/vol.img")
 fls_found=$(grep -c . "$work/out.txt" || true)
 undelete=$(best_of_three ntfsundelete --scan "$work/vol.img")
 
 printf 'files on the volume: %d, deleted: %d\n' "$files" $((files / 2))
-printf '%-28s %8.3f s  (%s lines)\n' "salvora scan --quick" "$ours" "$ours_found"
 printf '%-28s %8.3f s  (%s lines)\n' "fls -rd" "$fls_time" "$fls_found"
 printf '%-28s %8.3f s\n' "ntfsundelete --scan" "$undelete"
-awk -v a="$ours" -v b="$fls_time" -v c="$undelete" \
-  'BEGIN { printf "ratio salvora/fls: %.2f  salvora/ntfsundelete: %.2f\n", a / b, a / c }'
+for salvora in "${binaries[@]}"; do
+  ours=$(best_of_three "$salvora" scan --quick "$work/vol.img")
+  ours_found=$(grep -c . "$work/out.txt" || true)
+  printf '%-28s %8.3f s  (%s lines)  [%s]\n' "salvora scan --quick" "$ours" "$ours_found" "$salvora"
+  awk -v a="$ours" -v b="$fls_time" -v c="$undelete" \
+    'BEGIN { printf "ratio salvora/fls: %.2f  salvora/ntfsundelete: %.2f\n", a / b, a / c }'
+done

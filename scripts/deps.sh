@@ -27,8 +27,8 @@ packages=(
   gcab abcmidi python3-fonttools fonts-dejavu-core
   # fixtures: office documents and PDFs made by a real office suite (headless)
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
-  # benchmarks: PhotoRec as the reference carver
-  testdisk
+  # benchmarks: PhotoRec as the reference carver, peak memory and profiles
+  testdisk time linux-perf
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "carving/CarveContext.h"
 
+#include <cstring>
+
 #include "platform/ErrorCodes.h"
 
 namespace salvora {
@@ -22,10 +24,26 @@ uint64_t CarveContext::SectorsLeftFrom(uint64_t sector) const {
 }
 
 bool CarveContext::ReadExact(uint64_t sector, uint32_t count, uint8_t* buffer) const {
-  if (!source || count == 0 || count > static_cast<uint32_t>(INT32_MAX)) return false;
+  const uint8_t* bytes = ReadView(sector, count, buffer);
+  if (bytes && bytes != buffer)
+    std::memcpy(buffer, bytes, static_cast<size_t>(count) * SectorBytes());
+  return bytes != nullptr;
+}
+
+const uint8_t* CarveContext::ReadView(uint64_t sector, uint32_t count, uint8_t* buffer) const {
+  if (!source || count == 0 || count > static_cast<uint32_t>(INT32_MAX)) return nullptr;
+  if (held && SectorSizeUsable()) {
+    if (const uint8_t* bytes = held->Find(sector, count, buffer)) return bytes;
+  }
   uint32_t read = 0;
   int result = source->ReadSectors(static_cast<int32_t>(count), buffer, sector, sectorSize, read);
-  return result == kOk && read == count;
+  return result == kOk && read == count ? buffer : nullptr;
+}
+
+bool CarveContext::EndsCarvedFile(const uint8_t* sector, uint32_t sectorBytes) const {
+  if (!endsCarvedFile) return false;
+  int known = held ? held->HeldMetadata(sector, sectorBytes) : -1;
+  return known >= 0 ? known == 1 : endsCarvedFile(sector, sectorBytes);
 }
 
 bool CarveContext::ReportProgress(uint64_t done) {

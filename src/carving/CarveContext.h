@@ -26,6 +26,23 @@ struct SectorRange {
 // file although no known file starts there.
 using MetadataSectorTest = bool (*)(const uint8_t* sector, uint32_t sectorBytes);
 
+// The sectors that the scan driving carving has read ahead and holds in
+// memory. Measure rules and detectors look here before they read the disk,
+// so that a sector the scan holds is not read a second time, and ask here
+// whether a held sector holds file-system metadata, which the scan works
+// out once for each sector it holds.
+class HeldSectors {
+ public:
+  virtual ~HeldSectors() = default;
+  // The `count` sectors from absolute sector `first` as one run of bytes,
+  // when the scan holds every one of them (copied into `scratch`, which
+  // has room for them, when they lie apart); null otherwise.
+  virtual const uint8_t* Find(uint64_t first, uint32_t count, uint8_t* scratch) = 0;
+  // Whether a sector that Find handed out holds file-system metadata (1 or
+  // 0), worked out once for each held sector; -1 for any other bytes.
+  virtual int HeldMetadata(const uint8_t* sector, uint32_t sectorBytes) = 0;
+};
+
 struct CarveContext {
   int sectorSize = 512;
   SectorSource* source = nullptr;
@@ -51,6 +68,8 @@ struct CarveContext {
   // Carving knows no file system: the scan that drives it installs the
   // test of the file systems it knows. Without one only signatures stop.
   MetadataSectorTest endsCarvedFile = nullptr;
+  // What the driving scan holds in memory while it runs; null without.
+  HeldSectors* held = nullptr;
 
   int tsFollowFlag = 0;
   int mtsFollowFlag = 0;
@@ -65,6 +84,11 @@ struct CarveContext {
   uint64_t SectorsLeftFrom(uint64_t sector) const;
   // Reads whole sectors at an absolute sector; false unless all arrived.
   bool ReadExact(uint64_t sector, uint32_t count, uint8_t* buffer) const;
+  // The same sectors where the driving scan holds them, without a copy;
+  // otherwise read into `buffer`. Null unless all arrived.
+  const uint8_t* ReadView(uint64_t sector, uint32_t count, uint8_t* buffer) const;
+  // Whether a sector ends a carved file as file-system metadata.
+  bool EndsCarvedFile(const uint8_t* sector, uint32_t sectorBytes) const;
   // Reports a measure rule's progress (`done` sectors of the scan); false
   // when the answer ends the rule (-9527 also ends the scan).
   bool ReportProgress(uint64_t done);

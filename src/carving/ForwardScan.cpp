@@ -12,7 +12,7 @@ uint64_t RunForwardScan(CarveContext& context, uint64_t capBytes, ChunkRule& rul
     return rule.Finish(context.sectorSize > 0 ? context.SectorBytes() : 0);
   const uint32_t sectorBytes = context.SectorBytes();
   const uint32_t chunkSectors = kScanBufferBytes / sectorBytes;
-  uint8_t* buffer = context.ScanBuffer();
+  uint8_t* scanBuffer = context.ScanBuffer();
   uint64_t size = sectorBytes;
   uint64_t remaining = capBytes / sectorBytes;
   uint64_t position = 0;
@@ -23,7 +23,9 @@ uint64_t RunForwardScan(CarveContext& context, uint64_t capBytes, ChunkRule& rul
     // last whole chunk before it.
     uint32_t n = static_cast<uint32_t>(
         std::min<uint64_t>({chunkSectors, remaining, context.SectorsLeftFrom(first)}));
-    if (n == 0 || !context.ReadExact(first, n, buffer)) break;
+    // Sectors the driving scan holds are looked at where they lie.
+    const uint8_t* buffer = n == 0 ? nullptr : context.ReadView(first, n, scanBuffer);
+    if (!buffer) break;
     done += n;
     if (!context.ReportProgress(done)) break;
     uint32_t bytes = n * sectorBytes;

@@ -1,8 +1,9 @@
 #include "carving/SignatureTable.h"
 
-#include <strings.h>
-
 #include <array>
+#include <cctype>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "carving/ByteOrder.h"
@@ -269,11 +270,34 @@ const SignatureRow* FirstRowOfType(int type) {
   return nullptr;
 }
 
+namespace {
+
+std::string Lowered(const char* text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// The first row of each extension, by its lower-case spelling: the content
+// checks of quick scans ask once for every file they find.
+using ExtensionIndex = std::unordered_map<std::string, const SignatureRow*>;
+
+const ExtensionIndex& RowsByExtension() {
+  static const ExtensionIndex index = [] {
+    ExtensionIndex rows;
+    for (size_t row = 0; kSignatureTable[row].extension; ++row)
+      rows.emplace(Lowered(kSignatureTable[row].extension), &kSignatureTable[row]);
+    return rows;
+  }();
+  return index;
+}
+
+}  // namespace
+
 const SignatureRow* FirstRowOfExtension(const char* extension) {
   if (!extension) return nullptr;
-  for (size_t row = 0; kSignatureTable[row].extension; ++row)
-    if (strcasecmp(kSignatureTable[row].extension, extension) == 0) return &kSignatureTable[row];
-  return nullptr;
+  auto found = RowsByExtension().find(Lowered(extension));
+  return found == RowsByExtension().end() ? nullptr : found->second;
 }
 
 }  // namespace salvora

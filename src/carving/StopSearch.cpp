@@ -15,8 +15,7 @@ bool FindStop(CarveContext& context, uint32_t chunkBytes, const uint8_t* chunk, 
     const uint8_t* sector = chunk + at;
     int answer = IdentifySector(context, sector, sectorBytes);
     bool stops = answer != kTypeNone && !(passOverMpeg && answer == kTypeMpegStream);
-    bool metadata = answer == kTypeNone && context.endsCarvedFile &&
-                    context.endsCarvedFile(sector, sectorBytes);
+    bool metadata = answer == kTypeNone && context.EndsCarvedFile(sector, sectorBytes);
     if (stops || metadata) {
       size += at;
       return true;

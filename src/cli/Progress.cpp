@@ -24,11 +24,13 @@ ProgressPrinter::ProgressPrinter(const std::string& label)
 
 ProgressPrinter::~ProgressPrinter() { Finish(); }
 
-void ProgressPrinter::Show(const std::string& text, bool force) {
-  uint64_t now = SteadyMilliseconds();
+bool ProgressPrinter::Due(bool force) const {
   uint64_t interval = terminal_ ? 100 : 1000;
-  if (!force && lastShownMs_ != 0 && now - lastShownMs_ < interval) return;
-  lastShownMs_ = now;
+  return force || lastShownMs_ == 0 || SteadyMilliseconds() - lastShownMs_ >= interval;
+}
+
+void ProgressPrinter::Show(const std::string& text) {
+  lastShownMs_ = SteadyMilliseconds();
   if (terminal_) {
     std::fprintf(stderr, "\r\033[K%s", text.c_str());
     lineOpen_ = true;
@@ -49,13 +51,14 @@ int ProgressPrinter::OnScan(void* self, int32_t percent, int32_t scale, int32_t 
   if (CancelRequested()) return kCancelled;
   auto* printer = static_cast<ProgressPrinter*>(self);
   int shown = percent * scale / 100;
+  if (!printer->Due(shown >= 100)) return 0;
   std::string text = printer->label_ + " " + std::to_string(shown) + "%";
   text += TimeLeftText(secondsLeft);
   if (sectorsTotal != 0) {
     text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
     text += " | files found " + std::to_string(filesFound);
   }
-  printer->Show(text, shown >= 100);
+  printer->Show(text);
   return 0;
 }
 
@@ -63,10 +66,11 @@ int ProgressPrinter::OnImage(void* self, int32_t percent, uint64_t sectorsDone,
                              uint64_t sectorsTotal, int32_t secondsLeft) {
   if (CancelRequested()) return kCancelled;
   auto* printer = static_cast<ProgressPrinter*>(self);
+  if (!printer->Due(percent >= 100)) return 0;
   std::string text = printer->label_ + " " + std::to_string(percent) + "%";
   text += TimeLeftText(secondsLeft);
   text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
-  printer->Show(text, percent >= 100);
+  printer->Show(text);
   return 0;
 }
 
@@ -81,7 +85,8 @@ int ProgressPrinter::OnTransfer(void* self, int32_t percent, int32_t scale, int3
     ++printer->failedFiles_;
     return 0;
   }
-  printer->Show(printer->label_ + " " + std::to_string(shown) + "% " + path, false);
+  if (printer->Due(false))
+    printer->Show(printer->label_ + " " + std::to_string(shown) + "% " + path);
   return 0;
 }
 

@@ -28,7 +28,11 @@ class ProgressPrinter {
   uint64_t FailedFiles() const { return failedFiles_; }
 
  private:
-  void Show(const std::string& text, bool force);
+  // Whether a new line is due: at most ten a second on a terminal, one a
+  // second in a log, and always the last. Progress comes for every chunk
+  // of a scan, so the text is made only when it is shown.
+  bool Due(bool force) const;
+  void Show(const std::string& text);
   std::string label_;
   bool terminal_;
   bool lineOpen_ = false;

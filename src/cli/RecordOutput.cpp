@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <map>
+#include <unordered_map>
 
 #include "platform/Clock.h"
 #include "results/TypeGroups.h"
@@ -90,9 +91,16 @@ std::string RecordLine(const FoundRecord& record, const std::string& folderPath)
 
 void PrintGroupSummary(std::FILE* out, const std::vector<FoundRecord>& records) {
   std::map<std::string, std::pair<uint64_t, uint64_t>> groups;
+  // Files share few extensions: each one's group is looked up once.
+  std::unordered_map<std::string, std::string> groupOfSuffix;
   uint64_t totalBytes = 0;
   for (const auto& record : records) {
-    auto& group = groups[GroupFolderOfName(NameOf(record))];
+    std::string name = NameOf(record);
+    std::string suffix(NameSuffix(name));
+    auto known = groupOfSuffix.find(suffix);
+    if (known == groupOfSuffix.end())
+      known = groupOfSuffix.emplace(std::move(suffix), GroupFolderOfName(name)).first;
+    auto& group = groups[known->second];
     ++group.first;
     group.second += record.fileSize;
     totalBytes += record.fileSize;

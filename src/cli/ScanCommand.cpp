@@ -202,7 +202,10 @@ int RunScan(const ScanOptions& options, bool recover) {
     if (volumes.size() > 1 && options.keepPaths)
       volumeOptions.destination += "/partition" + std::to_string(volume.sourceTag);
     VolumeOutcome outcome = ScanVolume(volume, label, filter, volumeOptions, recover);
-    all.insert(all.end(), outcome.records.begin(), outcome.records.end());
+    if (all.empty())
+      all = std::move(outcome.records);
+    else
+      all.insert(all.end(), outcome.records.begin(), outcome.records.end());
     anyScanned = anyScanned || outcome.exitCode != kExitUsage;
     // On a partitioned disk a volume no engine can read is reported and
     // passed over; only a disk where nothing could be scanned fails.

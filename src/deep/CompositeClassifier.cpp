@@ -3,8 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "deep/FatDirectorySector.h"
-#include "exfat/ExfatDirectorySector.h"
+#include "deep/SectorFacts.h"
 #include "platform/ErrorCodes.h"
 #include "storage/LittleEndian.h"
 
@@ -55,24 +54,26 @@ bool IsDotEntrySector(const uint8_t* sector) {
 
 uint32_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
                        uint64_t firstSector, SectorOwners& owners, uint64_t& carveFrom,
-                       bool& cancelled) {
+                       bool& cancelled, uint8_t* facts) {
   const uint32_t recordBytes = FileRecordBytes(sectorSize);
   std::vector<uint8_t> spare;
   cancelled = false;
   for (uint32_t index = 0; index < sectors; ++index) {
     const uint8_t* sector = chunk + static_cast<size_t>(index) * sectorSize;
     const uint64_t absolute = firstSector + index;
-    if (LooksLikeFileRecord(sector, sectorSize)) {
+    uint8_t unshared = 0;
+    const uint8_t known = KnownFacts(facts ? facts[index] : unshared, sector, sectorSize);
+    if (known & kFileRecordFact) {
       size_t bytesLeft = static_cast<size_t>(sectors - index) * sectorSize;
       RecordView view = ViewRecord(sector, bytesLeft, absolute, recordBytes, owners, spare);
       // Folders come from the parent walk of the files inside them.
       if ((view.data[22] & kDirectoryFlag) == 0)
         owners.OnFileRecord(view.data, view.length, absolute);
-    } else if (IsDotEntrySector(sector)) {
+    } else if (known & kDirectoryStartFact) {
       owners.OnDirectoryStart(sector, absolute);
-    } else if (IsFatDirectorySector(sector, sectorSize)) {
+    } else if (known & kDirectoryEntriesFact) {
       owners.OnDirectoryEntries(sector, absolute);
-    } else if (LooksLikeExfatDirectorySector(sector, sectorSize)) {
+    } else if (known & kExfatEntriesFact) {
       owners.OnExfatDirectoryEntries(sector, absolute);
     } else if (absolute >= carveFrom) {
       uint64_t advance = 1;

@@ -42,8 +42,10 @@ bool IsDotEntrySector(const uint8_t* sector);
 // and are not carved; a carved file moves `carveFrom` past its end. Returns
 // the sectors walked: all of them, or after a cancel those before the
 // cancelled sector (so a resumed scan starts there), with `cancelled` set.
+// `facts`, when given, is the memo of the sectors' file-system tests (one
+// per sector, see SectorFacts.h), used and filled in.
 uint32_t ClassifyChunk(const uint8_t* chunk, uint32_t sectors, uint32_t sectorSize,
                        uint64_t firstSector, SectorOwners& owners, uint64_t& carveFrom,
-                       bool& cancelled);
+                       bool& cancelled, uint8_t* facts = nullptr);
 
 }  // namespace salvora

@@ -1,10 +1,14 @@
 // The deep scan itself: the quick scan first, then one walk over the free
-// space (or the whole volume) in 64 KiB chunks, then the folders of the
-// deep engines, and at the end the position in the saved-scan index.
+// space (or the whole volume) in 64 KiB chunks, read ahead by a reader
+// thread, then the folders of the deep engines, and at the end the position
+// in the saved-scan index.
 #include <algorithm>
+#include <cstring>
+#include <exception>
 
 #include "deep/CompositeClassifier.h"
 #include "deep/ProfessionalRecovery.h"
+#include "deep/ReadAheadRing.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -18,10 +22,12 @@ constexpr uint64_t kEstimateEveryMs = 5000;
 }  // namespace
 
 // Hands the classified sectors to the engines, with the walk's progress for
-// the carving engine's own progress calls.
+// the carving engine's own progress calls. The walk's reader owns the
+// composite's source; what the scan reads itself goes through the carving
+// engine's source, after a look into the ring.
 class CProfessionalRecovery::Owners final : public SectorOwners {
  public:
-  explicit Owners(CProfessionalRecovery& scan) : scan_(scan) {}
+  Owners(CProfessionalRecovery& scan, ReadAheadRing& ring) : scan_(scan), ring_(ring) {}
   void OnFileRecord(const uint8_t* record, size_t length, uint64_t sector) override {
     scan_.ntfs_.ProcessFileRecord(record, length, sector, 0, 0);
   }
@@ -36,25 +42,41 @@ class CProfessionalRecovery::Owners final : public SectorOwners {
   }
   int Carve(const uint8_t* data, uint64_t sector, uint64_t& advance) override {
     uint64_t found = scan_.position_.filesFound;
-    return scan_.carving_.CarveAtSector(scan_.sectorSize_, data,
-                                        static_cast<uint32_t>(scan_.sectorSize_), sector,
-                                        scan_.position_.sectorsDone, scan_.total_,
-                                        scan_.secondsLeft_, scan_.source_, advance, found);
+    return scan_.carving_.CarveAtSector(
+        scan_.sectorSize_, data, static_cast<uint32_t>(scan_.sectorSize_), sector,
+        scan_.position_.sectorsDone, scan_.total_, scan_.secondsLeft_, scan_.carving_.Source(),
+        advance, found);
   }
   size_t ReadRecordAt(uint64_t sector, uint8_t* buffer) override {
+    SectorSource& source = scan_.carving_.Source();
     uint64_t size = static_cast<uint64_t>(scan_.sectorSize_);
-    uint64_t available =
-        scan_.source_.SectorCount() > sector ? scan_.source_.SectorCount() - sector : 0;
+    uint64_t available = source.SectorCount() > sector ? source.SectorCount() - sector : 0;
     uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kRecordReadBytes / size, available));
+    if (count == 0) return 0;
+    if (const uint8_t* held = ring_.Find(sector, count, buffer)) {
+      if (held != buffer) std::memcpy(buffer, held, count * size);
+      return static_cast<size_t>(count * size);
+    }
     uint32_t read = 0;
-    if (count > 0)
-      scan_.source_.ReadSectors(static_cast<int32_t>(count), buffer, sector, scan_.sectorSize_,
-                                read);
+    source.ReadSectors(static_cast<int32_t>(count), buffer, sector, scan_.sectorSize_, read);
     return static_cast<size_t>(read * size);
   }
 
  private:
   CProfessionalRecovery& scan_;
+  ReadAheadRing& ring_;
+};
+
+// Measure rules look into the ring while the walk runs, and only then.
+class HeldForCarving {
+ public:
+  HeldForCarving(CarveContext& context, HeldSectors& held) : context_(context) {
+    context_.held = &held;
+  }
+  ~HeldForCarving() { context_.held = nullptr; }
+
+ private:
+  CarveContext& context_;
 };
 
 int CProfessionalRecovery::Scan(const char*) {
@@ -98,8 +120,9 @@ int CProfessionalRecovery::Scan(const char*) {
 // Sectors the disk would not give are passed over by every part of the
 // scan; the first such failure is the scan's result once all is kept.
 int CProfessionalRecovery::FirstReadFailure(int quickFailure) {
-  for (int failure : {quickFailure, source_.FirstFailure(), fat_.Source().FirstFailure(),
-                      ntfs_.Source().FirstFailure()})
+  for (int failure : {quickFailure, source_.FirstFailure(), carving_.Source().FirstFailure(),
+                      fat_.Source().FirstFailure(), ntfs_.Source().FirstFailure(),
+                      exfat_.Source().FirstFailure()})
     if (failure != kOk) return failure;
   return kOk;
 }
@@ -152,11 +175,13 @@ int CProfessionalRecovery::WalkVolume(WalkRanges& ranges) {
   startMs_ = lastEstimateMs_ = SteadyMilliseconds();
   secondsLeft_ = -1;
   WalkRange range;
+  uint64_t offset = 0;
   bool more;
   carveFrom_ = 0;
   if (resume_) {
     position_ = PositionOf(saved_);
     range = {position_.rangeStart, position_.rangeLength};
+    offset = position_.offset;
     more = range.length > 0;
     resume_ = false;
     // A carved file that the interrupted walk was inside is not carved again.
@@ -165,49 +190,48 @@ int CProfessionalRecovery::WalkVolume(WalkRanges& ranges) {
     position_ = {};
     more = ranges.Next(0, range);
   }
-  std::vector<uint8_t> buffer(kChunkBytes, 0);
-  Owners owners(*this);
-  while (more) {
-    position_.rangeStart = range.start;
-    position_.rangeLength = range.length;
-    int result = WalkOneRange(range, owners, buffer);
-    if (result != kOk) return result;
-    more = ranges.Next(range.End(), range);
-    if (more) position_.offset = 0;
+  const uint32_t chunkSectors = kChunkBytes / static_cast<uint32_t>(sectorSize_);
+  if (!more || chunkSectors == 0) return kOk;
+  try {
+    ReadAheadRing ring(source_, identity_.firstSector, static_cast<uint32_t>(sectorSize_),
+                       chunkSectors);
+    HeldForCarving held(carving_.Context(), ring);
+    Owners owners(*this, ring);
+    ring.Start(ranges, range, offset);
+    WalkChunk chunk;
+    while (ring.NextChunk(chunk)) {
+      int result = WalkOneChunk(chunk, owners);
+      if (result != kOk) return result;
+    }
+  } catch (const std::exception&) {
+    // No memory for the ring, or no thread to read it.
+    return kNotEnoughMemory;
   }
   return kOk;
 }
 
-int CProfessionalRecovery::WalkOneRange(const WalkRange& range, Owners& owners,
-                                        std::vector<uint8_t>& buffer) {
-  const uint32_t chunkSectors = kChunkBytes / static_cast<uint32_t>(sectorSize_);
-  uint64_t left = range.length > position_.offset ? range.length - position_.offset : 0;
-  while (left > 0) {
-    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(chunkSectors, left));
-    uint64_t first = identity_.firstSector + range.start + position_.offset;
-    uint32_t read = 0;
-    source_.ReadSectors(static_cast<int32_t>(n), buffer.data(), first, sectorSize_, read);
-    bool cancelled = false;
-    uint32_t walked = n;
-    if (read > 0) {
-      try {
-        walked = ClassifyChunk(buffer.data(), read, static_cast<uint32_t>(sectorSize_), first,
-                               owners, carveFrom_, cancelled);
-      } catch (...) {
-        // One damaged chunk must not end the scan of a whole disk.
-      }
+int CProfessionalRecovery::WalkOneChunk(const WalkChunk& chunk, Owners& owners) {
+  bool cancelled = false;
+  uint32_t walked = chunk.sectors;
+  if (chunk.read > 0) {
+    try {
+      walked = ClassifyChunk(chunk.data, chunk.read, static_cast<uint32_t>(sectorSize_),
+                             chunk.first, owners, carveFrom_, cancelled, chunk.facts);
+    } catch (...) {
+      // One damaged chunk must not end the scan of a whole disk.
     }
-    // Unreadable sectors are passed over; a cancel stops at its sector.
-    uint32_t step = cancelled ? walked : n;
-    position_.offset += step;
-    position_.sectorsDone += step;
-    left -= step;
-    UpdateEstimate();
-    int answer = ReportWalk();
-    // A cancel seen while a file was measured ends the walk even if the
-    // walk's own progress call no longer answers it.
-    if (answer != 0 || cancelled) return answer != 0 ? answer : kCancelled;
   }
+  // Unreadable sectors are passed over; a cancel stops at its sector.
+  uint32_t step = cancelled ? walked : chunk.sectors;
+  position_.rangeStart = chunk.range.start;
+  position_.rangeLength = chunk.range.length;
+  position_.offset = chunk.offset + step;
+  position_.sectorsDone += step;
+  UpdateEstimate();
+  int answer = ReportWalk();
+  // A cancel seen while a file was measured ends the walk even if the
+  // walk's own progress call no longer answers it.
+  if (answer != 0 || cancelled) return answer != 0 ? answer : kCancelled;
   return kOk;
 }
 

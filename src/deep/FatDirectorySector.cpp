@@ -87,6 +87,10 @@ Verdict CheckSlot(const uint8_t* sector, uint32_t& at, uint32_t end) {
 bool IsFatDirectorySector(const uint8_t* sector, uint32_t sectorBytes) {
   if (!sector) return false;
   if (sectorBytes < kDirEntryBytes) return true;
+  // The deep scan asks this of every sector, and nearly all fail at their
+  // first slot: a free one, or one with attribute bits no entry has (only
+  // a "." entry, which opens a folder, is not held to them).
+  if (sector[0] == 0 || (sector[0] != '.' && (sector[11] & kAttrUnused) != 0)) return false;
   uint32_t end = sectorBytes / kDirEntryBytes * kDirEntryBytes;
   for (uint32_t at = 0; at < end; at += kDirEntryBytes) {
     Verdict verdict = CheckSlot(sector, at, end);

@@ -23,14 +23,19 @@ bool IsBootSector(const uint8_t* sector) {
 
 }  // namespace
 
-bool IsFileSystemMetadataSector(const uint8_t* sector, uint32_t sectorBytes) {
+bool IsVolumeStructureSector(const uint8_t* sector, uint32_t sectorBytes) {
   if (!sector || sectorBytes < 32) return false;
   if (HasText(sector, "FILE") || HasText(sector, "INDX")) return true;
   if (HasText(sector, "RSTR") &&
       FindForward(sector, sectorBytes, kNtfsUtf16, sizeof(kNtfsUtf16)) != kNoMatch)
     return true;
-  if (HasBytes(sector, kStaUtf16) || IsBootSector(sector)) return true;
-  return IsFatDirectorySector(sector, sectorBytes) ||
+  return HasBytes(sector, kStaUtf16) || IsBootSector(sector);
+}
+
+bool IsFileSystemMetadataSector(const uint8_t* sector, uint32_t sectorBytes) {
+  if (!sector || sectorBytes < 32) return false;
+  return IsVolumeStructureSector(sector, sectorBytes) ||
+         IsFatDirectorySector(sector, sectorBytes) ||
          LooksLikeExfatDirectorySector(sector, sectorBytes);
 }
 

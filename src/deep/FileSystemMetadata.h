@@ -8,5 +8,8 @@ namespace salvora {
 // NTFS records, index blocks and log pages, boot sectors and FAT and exFAT
 // directory sectors. Fits the carving context's metadata test.
 bool IsFileSystemMetadataSector(const uint8_t* sector, uint32_t sectorBytes);
+// The same test without the FAT and exFAT directory sectors, for a caller
+// that has already tested for those.
+bool IsVolumeStructureSector(const uint8_t* sector, uint32_t sectorBytes);
 
 }  // namespace salvora

@@ -23,6 +23,8 @@
 
 namespace salvora {
 
+struct WalkChunk;
+
 class CProfessionalRecovery final : public IFileRecoveryParse {
  public:
   CProfessionalRecovery();
@@ -73,7 +75,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse {
   int PrepareEngines(const std::string& folder);
   int WalkVolume(WalkRanges& ranges);
   int FirstReadFailure(int quickFailure);
-  int WalkOneRange(const WalkRange& range, Owners& owners, std::vector<uint8_t>& buffer);
+  int WalkOneChunk(const WalkChunk& chunk, Owners& owners);
   int ReportWalk();
   // Sectors of a carved file still ahead of the walk's position.
   uint32_t CarveSkipAtPosition() const;

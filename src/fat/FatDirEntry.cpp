@@ -9,9 +9,6 @@
 namespace salvora {
 namespace {
 
-// Some attribute combinations never occur on a real volume; slots that show
-// them are leftovers of other data.
-constexpr uint8_t kAttrUnused = 0xC0;
 // Real sequence numbers end at 20: 20 parts of 13 characters hold the
 // longest name FAT allows.
 constexpr uint8_t kLongNameLastFlag = 0x40;

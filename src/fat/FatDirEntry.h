@@ -16,6 +16,9 @@ constexpr uint8_t kAttrVolumeLabel = 0x08;
 constexpr uint8_t kAttrDirectory = 0x10;
 constexpr uint8_t kAttrArchive = 0x20;
 constexpr uint8_t kAttrLongName = 0x0F;
+// Attribute bits no volume sets; slots that show them are leftovers of
+// other data.
+constexpr uint8_t kAttrUnused = 0xC0;
 // First name byte of a deleted entry; 0 marks the end of a directory.
 constexpr uint8_t kDeletedMark = 0xE5;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "carving/ContentCheck.h"
+#include "carving/SignatureTable.h"
 #include "ntfs/FastNtfsRecovery.h"
 #include "ntfs/NtfsRunList.h"
 #include "platform/Clock.h"
@@ -182,17 +183,20 @@ bool CFastNtfsRecovery::FillFromRecord(const uint8_t* record, uint32_t recordNum
 int CFastNtfsRecovery::HeaderCheck(const FoundRecord& found, const uint8_t* record) {
   const size_t bytes = static_cast<size_t>(geometry_.recordBytes);
   std::string extension = ExtensionOf(found.name);
+  // Content can only contradict an extension that the signatures know; for
+  // any other the disk is not asked.
+  bool checkable = !extension.empty() && FirstRowOfExtension(extension.c_str());
   Attribute data;
   bool inBase = FindAttribute(record, bytes, kAttrData, data);
   if (inBase && !data.nonResident) {
     if (data.valueLength == 0) return 0;
-    if (extension.empty()) return 1;
+    if (!checkable) return 1;
     return MatchesExtension(data.value, data.valueLength, extension.c_str(), source_,
                             geometry_.bytesPerSector, found.entrySector)
                ? 1
                : 0;
   }
-  if (extension.empty()) return 1;
+  if (!checkable) return 1;
   RunList runs;
   DataAttributeInfo info;
   if (inBase && data.lowestVcn == 0) {

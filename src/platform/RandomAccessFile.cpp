@@ -35,6 +35,9 @@ class PosixFile final : public RandomAccessFile {
   uint64_t Size() const override { return size_; }
   uint32_t LogicalSectorSize() const override { return sectorSize_; }
   bool IsBlockDevice() const override { return blockDevice_; }
+  void AdviseSequential() override {
+    ::posix_fadvise(descriptor_->get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
 
  private:
   std::shared_ptr<FileDescriptor> descriptor_;

@@ -21,6 +21,9 @@ class RandomAccessFile {
   // Logical sector size of a block device, 512 for a regular file.
   virtual uint32_t LogicalSectorSize() const = 0;
   virtual bool IsBlockDevice() const = 0;
+  // Tells the system that the file will be read front to back from here on,
+  // so that it reads ahead generously; a hint, without effect on results.
+  virtual void AdviseSequential() {}
 };
 
 // Opens a regular file or block device read-only. Never writes to it. A

@@ -55,7 +55,8 @@ bool WriteAt(int fd, const void* data, size_t length, uint64_t offset) {
 
 bool IsHiddenImage(const FoundRecord& record) {
   if (record.isFolder || record.contentOk != 0) return false;
-  return IsImageExtension(LowerExtension(std::string_view(record.name, RecordNameLength(record.name))));
+  return IsImageExtension(
+      LowerExtension(std::string_view(record.name, RecordNameLength(record.name))));
 }
 
 }  // namespace
@@ -142,7 +143,7 @@ void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, 
     if (known == parentIndex_.end() || key < known->second) parentIndex_[recordNo] = key;
   }
   if (folderName) {
-    FolderInfo info {};
+    FolderInfo info{};
     info.folderCluster = firstCluster;
     info.recordNo = recordNo;
     SetRecordName(info.name, folderName);
@@ -159,8 +160,9 @@ int ScanResultStore::Flush() {
   relationsDirty_ = false;
   std::string text;
   for (const auto& [key, children] : relations_) text += FormatRelationItem(key, children);
-  if (WriteAt(relation_, text.data(), text.size(), 0))
+  if (WriteAt(relation_, text.data(), text.size(), 0)) {
     [[maybe_unused]] int ignored = ::ftruncate(relation_, static_cast<off_t>(text.size()));
+  }
   int folderResult = kOk;
   if (folders_ >= 0) {
     uint64_t offset = 0;
@@ -257,7 +259,8 @@ bool ScanResultStore::FindFolderRecord(uint32_t cluster, uint32_t exceptRecordNo
   if (folderMisses_.count(cluster)) return false;
   std::vector<unsigned char> chunk(kStoreBufferBytes);
   for (uint64_t first = 0; first < recordsOnDisk_; first += kRecordsPerChunk) {
-    size_t count = static_cast<size_t>(std::min<uint64_t>(kRecordsPerChunk, recordsOnDisk_ - first));
+    size_t count =
+        static_cast<size_t>(std::min<uint64_t>(kRecordsPerChunk, recordsOnDisk_ - first));
     ssize_t n = ::pread(data_, chunk.data(), count * kRecordBytes,
                         static_cast<off_t>(first * kRecordBytes));
     if (n <= 0) return false;
@@ -288,7 +291,7 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
     // A key at depth 0 lists the root itself, which has no folder record.
     if (!FindParentKey(current, key) || (key >> 32) == 0) return kOk;
     uint32_t cluster = static_cast<uint32_t>(key);
-    FoundRecord parent {};
+    FoundRecord parent{};
     auto folder = folderIndex_.find(cluster);
     if (folder != folderIndex_.end()) {
       const FolderInfo& info = folderList_[folder->second];
@@ -331,7 +334,7 @@ bool ScanResultStore::FolderDepthOf(const FoundRecord& folder, uint32_t& depth) 
 int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRecord>& out) {
   if (!IsOpen()) return 0;
   Flush();
-  bool otherInForce = filter.find(".other") != std::string::npos;
+  NameFilter takes(filter, filter.find(".other") != std::string::npos);
   int fd = ::open(dataPath_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat st {};
@@ -348,7 +351,7 @@ int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRec
       std::memcpy(&record, chunk.data() + at, kRecordBytes);
       record.name[kRecordNameBytes - 1] = '\0';
       if (record.isFolder || IsHiddenImage(record)) continue;
-      if (FilterTakesName(filter, otherInForce, std::string_view(record.name, RecordNameLength(record.name))))
+      if (takes.Takes(std::string_view(record.name, RecordNameLength(record.name))))
         out.push_back(record);
     }
     if (listCallback_ &&
@@ -391,8 +394,19 @@ bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {
   return la < lb;
 }
 
+// Records are large: their positions are sorted, and each record then moved
+// once. The sort makes the same steps either way, so the order, ties
+// included, is the one sorting the records themselves gives.
 void SortRecords(std::vector<FoundRecord>& records) {
-  if (records.size() > 1) std::sort(records.begin(), records.end(), RecordOrder);
+  if (records.size() < 2) return;
+  std::vector<uint32_t> order(records.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&records](uint32_t a, uint32_t b) { return RecordOrder(records[a], records[b]); });
+  std::vector<FoundRecord> sorted;
+  sorted.reserve(records.size());
+  for (uint32_t i : order) sorted.push_back(records[i]);
+  records.swap(sorted);
 }
 
 }  // namespace salvora

@@ -48,6 +48,11 @@ std::string LowerExtension(std::string_view name) {
   return extension;
 }
 
+std::string_view NameSuffix(std::string_view name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
 bool IsImageExtension(std::string_view extension) {
   return !extension.empty() && Contains(kImageGroup, extension);
 }
@@ -57,6 +62,15 @@ bool FilterTakesName(std::string_view filter, bool otherInForce, std::string_vie
   std::string dotted = "." + LowerExtension(name);
   if (Contains(filter, dotted)) return true;
   return otherInForce && !Contains(KnownExtensions(), dotted);
+}
+
+bool NameFilter::Takes(std::string_view name) {
+  std::string suffix(NameSuffix(name));
+  auto known = answers_.find(suffix);
+  if (known != answers_.end()) return known->second;
+  bool takes = FilterTakesName(filter_, otherInForce_, name);
+  answers_.emplace(std::move(suffix), takes);
+  return takes;
 }
 
 std::string GroupFolderOfName(std::string_view name) {

@@ -45,19 +45,52 @@ void SectorSource::Close() {
   sectorCount_ = 0;
 }
 
-int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
-                              uint32_t& sectorsRead) {
-  if (!file_ || count < 0 || sectorSize <= 0 || firstSector > sectorCount_ ||
-      static_cast<uint64_t>(count) > sectorCount_ - firstSector)
-    return kInvalidParameter;
-  uint64_t offset = firstSector * static_cast<uint64_t>(sectorSize);
-  if (sectorSize != 0 && offset / static_cast<uint64_t>(sectorSize) != firstSector)
+bool SectorSource::ByteOffset(uint64_t count, uint64_t firstSector, int32_t sectorSize,
+                              uint64_t& offset) const {
+  if (!file_ || sectorSize <= 0 || firstSector > sectorCount_ || count > sectorCount_ - firstSector)
+    return false;
+  offset = firstSector * static_cast<uint64_t>(sectorSize);
+  return offset / static_cast<uint64_t>(sectorSize) == firstSector;
+}
+
+int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector,
+                              int32_t sectorSize, uint32_t& sectorsRead) {
+  uint64_t offset = 0;
+  if (count < 0 || !ByteOffset(static_cast<uint64_t>(count), firstSector, sectorSize, offset))
     return kInvalidParameter;
   uint64_t wanted = static_cast<uint64_t>(count) * static_cast<uint64_t>(sectorSize);
   uint64_t got = 0;
   int result = ReadChunked(*file_, buffer, offset, wanted, got);
   sectorsRead = static_cast<uint32_t>(got / static_cast<uint64_t>(sectorSize));
-  if (result != kOk && firstFailure_ == kOk) firstFailure_ = result;
+  NoteFailure(result);
+  return result;
+}
+
+int SectorSource::ReadPieces(uint32_t count, uint32_t pieceSectors, void* buffer,
+                             uint64_t firstSector, int32_t sectorSize,
+                             std::vector<uint32_t>& piecesRead) {
+  uint64_t offset = 0;
+  piecesRead.assign(pieceSectors == 0 ? 0 : (count + pieceSectors - 1) / pieceSectors, 0);
+  if (pieceSectors == 0 || !ByteOffset(count, firstSector, sectorSize, offset))
+    return kInvalidParameter;
+  const uint64_t sectorBytes = static_cast<uint64_t>(sectorSize);
+  const uint64_t pieceBytes = pieceSectors * sectorBytes, total = count * sectorBytes;
+  std::fill(piecesRead.begin(), piecesRead.end(), pieceSectors);
+  if (count % pieceSectors != 0) piecesRead.back() = count % pieceSectors;
+  auto* out = static_cast<uint8_t*>(buffer);
+  int result = kOk;
+  for (uint64_t at = 0; at < total;) {
+    long long n = file_->ReadAt(out + at, static_cast<size_t>(total - at), offset + at);
+    if (n > 0) {
+      at += static_cast<uint64_t>(n);
+      continue;
+    }
+    uint64_t piece = at / pieceBytes;
+    piecesRead[piece] = static_cast<uint32_t>((at - piece * pieceBytes) / sectorBytes);
+    result = kReadFault;
+    at = (piece + 1) * pieceBytes;
+  }
+  NoteFailure(result);
   return result;
 }
 

@@ -1,7 +1,9 @@
 // Identification: the ordered table, its fast dispatch, the classifying
 // detectors and the content check other engines use.
 #include <gtest/gtest.h>
+#include <strings.h>
 
+#include <cctype>
 #include <set>
 #include <vector>
 
@@ -43,6 +45,27 @@ TEST(SignatureTable, RowsAndTheExtensionEachCodeTakes) {
     EXPECT_STREQ(kSignatureTable[86 + i].extension, added[i].first);
     EXPECT_EQ(kSignatureTable[86 + i].type, added[i].second);
   }
+}
+
+// The index behind the lookup by extension answers as a walk over the rows
+// comparing without regard to case would: the first row of the extension.
+TEST(SignatureTable, LookupByExtensionIgnoresCaseAndTakesTheFirstRow) {
+  auto walk = [](const std::string& extension) -> const SignatureRow* {
+    for (size_t row = 0; kSignatureTable[row].extension; ++row)
+      if (strcasecmp(kSignatureTable[row].extension, extension.c_str()) == 0)
+        return &kSignatureTable[row];
+    return nullptr;
+  };
+  for (size_t row = 0; row < kSignatureRowCount; ++row) {
+    std::string extension = kSignatureTable[row].extension;
+    std::string upper = extension;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(FirstRowOfExtension(extension.c_str()), walk(extension)) << extension;
+    EXPECT_EQ(FirstRowOfExtension(upper.c_str()), walk(extension)) << upper;
+  }
+  for (const char* unknown : {"", "xyz", "jp", "jpgx", "txt.", ".jpg"})
+    EXPECT_EQ(FirstRowOfExtension(unknown), walk(unknown)) << unknown;
+  EXPECT_EQ(FirstRowOfExtension(nullptr), nullptr);
 }
 
 // First sectors of every detector's format (and near misses), for the
@@ -290,6 +313,35 @@ TEST(PatternSearch, FirstAndLastOccurrenceOrNone) {
   EXPECT_EQ(FindBackward(U8(text), text.size(), nullptr, 2), kNoMatch);
   EXPECT_EQ(FindForward(U8(text), 1, "ab", 2), kNoMatch);
   EXPECT_EQ(FindBackward(U8(text), 2, "ab", 2), 0u);
+}
+
+// The searches look for one byte of the pattern first; whichever it is, they
+// answer as a plain comparison at every position would, also for patterns
+// of zeros and 0xFF and on buffers made of few byte values.
+TEST(PatternSearch, AgreesWithComparingAtEveryPosition) {
+  const std::string patterns[] = {Bytes({0x00, 0x3B}),
+                                  Bytes({0xFF, 0xD9}),
+                                  Bytes({0, 0, 1, 0xB7}),
+                                  Bytes({0xFF}),
+                                  Bytes({0, 0}),
+                                  "TAGT",
+                                  Bytes({0x3B, 0x00, 0xFF})};
+  for (uint64_t seed = 1; seed <= 40; ++seed) {
+    std::string buffer = PseudoRandomBytes(200 + seed * 7, seed);
+    const char alphabet[] = {0x00, 0x3B, static_cast<char>(0xFF), static_cast<char>(0xD9), 'T', 'A',
+                             'G',  0x01, static_cast<char>(0xB7)};
+    for (char& c : buffer) c = alphabet[static_cast<uint8_t>(c) % sizeof(alphabet)];
+    for (const std::string& pattern : patterns) {
+      size_t first = kNoMatch, last = kNoMatch;
+      for (size_t at = 0; at + pattern.size() <= buffer.size(); ++at)
+        if (buffer.compare(at, pattern.size(), pattern) == 0) {
+          if (first == kNoMatch) first = at;
+          last = at;
+        }
+      EXPECT_EQ(FindForward(U8(buffer), buffer.size(), pattern.data(), pattern.size()), first);
+      EXPECT_EQ(FindBackward(U8(buffer), buffer.size(), pattern.data(), pattern.size()), last);
+    }
+  }
 }
 
 }  // namespace

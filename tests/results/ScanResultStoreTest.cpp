@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
 #include "platform/ErrorCodes.h"
 #include "results/ScanResultStore.h"
 #include "results/StoreName.h"
+#include "results/TypeGroups.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -93,6 +95,41 @@ TEST_F(StoreTest, TypeListingFollowsTheSubstringRules) {
   EXPECT_EQ(Names(jpg), (std::vector<std::string>{"photo.JPG"}));
   EXPECT_EQ(store.ListByTypes(".other", other), 1);
   EXPECT_EQ(Names(other), (std::vector<std::string>{"data.xyz", "noext"}));
+}
+
+// Listings answer each extension once; whatever the case, the dots and the
+// filter, the answer is the one the name alone would get.
+TEST(TypeFilter, RememberedAnswersAreThoseOfEachName) {
+  const char* names[] = {"a.jpg", "B.JPG", "c.Jpg", "noext", "d.",     ".hidden", "e.tar.gz",
+                         "f.gz",  "g.xyz", "h.XYZ", "i.doc", "j.docx", "k.jpeg",  "l.jp"};
+  for (const char* filter : {"*.jpg", "*.jpg|*.gz", ".other", "*.doc|.other", ""}) {
+    bool otherInForce = std::string(filter).find(".other") != std::string::npos;
+    NameFilter remembered(filter, otherInForce);
+    for (int pass = 0; pass < 2; ++pass)
+      for (const char* name : names)
+        EXPECT_EQ(remembered.Takes(name), FilterTakesName(filter, otherInForce, name))
+            << filter << " " << name;
+  }
+}
+
+// Sorting moves each record once; the order, ties between names that differ
+// only in case included, is the one sorting the records themselves gives.
+TEST(RecordSort, SameOrderAsSortingTheRecords) {
+  std::vector<FoundRecord> records(300);
+  const char* names[] = {"a.txt", "A.TXT", "b", "B", "a.txt", "zz", "Docs", "docs"};
+  for (uint32_t i = 0; i < records.size(); ++i) {
+    records[i].recordNo = i;
+    records[i].isFolder = (i * 7) % 5 == 0;
+    SetRecordName(records[i].name, names[(i * 13) % 8]);
+  }
+  std::vector<FoundRecord> expected = records;
+  std::sort(expected.begin(), expected.end(), RecordOrder);
+  SortRecords(records);
+  ASSERT_EQ(records.size(), expected.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    uint32_t got = records[i].recordNo, wanted = expected[i].recordNo;  // packed fields
+    EXPECT_EQ(got, wanted) << i;
+  }
 }
 
 TEST_F(StoreTest, ReopenedStoreListsOldRecordsAndNumbersNewOnesAfterThem) {

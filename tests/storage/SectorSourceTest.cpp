@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/ErrorCodes.h"
@@ -57,6 +58,43 @@ TEST(SectorSource, AFailingDeviceGivesReadFaultAndTheWholeSectorsThatArrived) {
   uint32_t got = 0;
   EXPECT_EQ(source.ReadSectors(32, buffer.data(), 4, 512, got), kReadFault);
   EXPECT_EQ(got, 6u);
+}
+
+// Large reads split into pieces give each piece exactly what reading that
+// piece alone gives, on a disk with bad sectors and short reads.
+TEST(SectorSource, PiecesOfALargeReadAreThePiecesReadAlone) {
+  std::string bytes = test::PseudoRandomBytes(400 * 512, 4);
+  for (uint64_t seed = 1; seed <= 6; ++seed) {
+    MemoryFile *whole = nullptr, *single = nullptr;
+    SectorSource large = MakeSource(bytes, &whole), pieces = MakeSource(bytes, &single);
+    for (uint64_t bad : {seed * 37 % 400, seed * 91 % 400, 399 - seed}) {
+      whole->FailSector(bad);
+      single->FailSector(bad);
+    }
+    if (seed % 2) whole->LimitReadSize(700 * seed);
+    const uint32_t first = static_cast<uint32_t>(seed * 5), count = 300, piece = 16 + seed;
+    std::vector<char> run(count * 512, 0);
+    std::vector<uint32_t> read;
+    int result = large.ReadPieces(count, piece, run.data(), first, 512, read);
+    ASSERT_EQ(read.size(), (count + piece - 1) / piece);
+    bool anyShort = false;
+    for (uint32_t i = 0; i < read.size(); ++i) {
+      uint32_t asked = std::min(piece, count - i * piece), got = 0;
+      std::vector<char> alone(asked * 512, 0);
+      pieces.ReadSectors(static_cast<int32_t>(asked), alone.data(), first + i * piece, 512, got);
+      EXPECT_EQ(read[i], got) << "seed " << seed << " piece " << i;
+      EXPECT_EQ(std::string(run.data() + size_t{i} * piece * 512, got * 512),
+                std::string(alone.data(), got * 512));
+      anyShort = anyShort || got < asked;
+    }
+    EXPECT_EQ(result, anyShort ? kReadFault : kOk);
+    EXPECT_EQ(large.FirstFailure(), pieces.FirstFailure());
+  }
+  SectorSource source = MakeSource(bytes);
+  std::vector<char> buffer(512);
+  std::vector<uint32_t> read{9};
+  EXPECT_EQ(source.ReadPieces(2, 1, buffer.data(), 399, 512, read), kInvalidParameter);
+  EXPECT_EQ(read, (std::vector<uint32_t>{0, 0})) << "nothing arrived";
 }
 
 TEST(SectorSource, ImagesCountWhole512ByteSectorsAndOpenReadOnly) {
