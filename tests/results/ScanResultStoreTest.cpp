@@ -116,11 +116,28 @@ TEST(TypeFilter, RememberedAnswersAreThoseOfEachName) {
 // only in case included, is the one sorting the records themselves gives.
 TEST(RecordSort, SameOrderAsSortingTheRecords) {
   std::vector<FoundRecord> records(300);
-  const char* names[] = {"a.txt", "A.TXT", "b", "B", "a.txt", "zz", "Docs", "docs"};
+  // Long names that share their first sixteen letters or end there, and
+  // bytes on both sides of the capitals.
+  const char* names[] = {"a.txt",
+                         "A.TXT",
+                         "b",
+                         "B",
+                         "a.txt",
+                         "zz",
+                         "Docs",
+                         "docs",
+                         "IMG_0001_long_name_a.jpg",
+                         "img_0001_long_name_B.jpg",
+                         "IMG_0001_long_na",
+                         "IMG_0001_long_nam",
+                         "\xc3\x9cber_sixteen_letters",
+                         "[bracket]",
+                         "_under"};
+  const size_t kinds = sizeof names / sizeof names[0];
   for (uint32_t i = 0; i < records.size(); ++i) {
     records[i].recordNo = i;
     records[i].isFolder = (i * 7) % 5 == 0;
-    SetRecordName(records[i].name, names[(i * 13) % 8]);
+    SetRecordName(records[i].name, names[(i * 13) % kinds]);
   }
   std::vector<FoundRecord> expected = records;
   std::sort(expected.begin(), expected.end(), RecordOrder);
