@@ -92,7 +92,7 @@ bool ParseEntrySet(const uint8_t* slots, size_t available, ExfatEntrySet& out) {
   set.writeTime = ExfatTimeToFileTime(Le32(slots + 12), slots[21], slots[23]);
   set.accessTime = ExfatTimeToFileTime(Le32(slots + 16), 0, slots[24]);
   set.name = ReadName(slots, nameUnits);
-  set.slots = count;
+  set.slotCount = count;
   if (set.name.empty()) return false;
   out = std::move(set);
   return true;

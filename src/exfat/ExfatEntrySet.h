@@ -37,7 +37,7 @@ struct ExfatEntrySet {
   uint64_t createTime = 0, accessTime = 0, writeTime = 0;  // FILETIME
   ExfatStream stream;
   std::string name;  // UTF-8
-  size_t slots = 0;  // slots the set occupies
+  size_t slotCount = 0;  // slots the set occupies
   size_t streamSlot = 1;
 };
 
@@ -45,15 +45,15 @@ struct ExfatEntrySet {
 // when the slot does not hold a file entry, live or deleted.
 size_t ClaimedSetSlots(const uint8_t* slot);
 
-// Parses the set at `slots`, of which `available` are readable. False for
+// Parses the set at `firstSlot`, of which `available` are readable. False for
 // anything broken: wrong secondary types, an impossible name length, valid
 // data past the data length, or a checksum that does not match the set as
 // it was while in use.
-bool ParseEntrySet(const uint8_t* slots, size_t available, ExfatEntrySet& out);
+bool ParseEntrySet(const uint8_t* firstSlot, size_t available, ExfatEntrySet& out);
 
 // The set checksum over `count` slots; with `asInUse` every type byte
 // counts with its in-use bit set, as when the checksum was written.
-uint16_t EntrySetChecksum(const uint8_t* slots, size_t count, bool asInUse);
+uint16_t EntrySetChecksum(const uint8_t* firstSlot, size_t count, bool asInUse);
 
 // The stream extension among the slots of `block` whose first cluster and
 // data length are these: how a copy finds again the flags and the valid

@@ -29,7 +29,7 @@ bool ExfatSlotWindow::Drain(bool final, const SetHandler& onSet) {
     ExfatEntrySet set;
     if (ParseEntrySet(at, count - slot, set)) {
       onSet(set, sectors_[slot + 1]);
-      slot += set.slots;
+      slot += set.slotCount;
     } else {
       ++slot;
     }

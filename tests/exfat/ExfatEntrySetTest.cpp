@@ -41,7 +41,7 @@ TEST(ExfatEntrySet, ReadsASetWrittenByExfatFuse) {
   EXPECT_TRUE(set.stream.noFatChain);
   EXPECT_EQ(set.stream.firstCluster, 6u);
   EXPECT_EQ(set.stream.dataLength, 4096u);
-  EXPECT_EQ(set.slots, 3u);
+  EXPECT_EQ(set.slotCount, 3u);
 
   for (size_t slot = 0; slot < 3; ++slot) slots[slot * 32] &= 0x7F;
   ASSERT_TRUE(Parse(slots, set)) << "deleting clears the in-use bits and nothing else";
@@ -55,7 +55,7 @@ TEST(ExfatEntrySet, LongAndNonAsciiNamesSpanSeveralNameEntries) {
   ExfatEntrySet set;
   ASSERT_TRUE(Parse(EntrySetBytes(spec), set));
   EXPECT_EQ(set.name, "Fotograf\u00eda con un nombre muy largo \u2713 \U0001F4F7.jpg");
-  EXPECT_EQ(set.slots, 2 + (spec.name.size() + 14) / 15);
+  EXPECT_EQ(set.slotCount, 2 + (spec.name.size() + 14) / 15);
 }
 
 TEST(ExfatEntrySet, RefusesBrokenSets) {
