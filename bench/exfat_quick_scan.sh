@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Quick exFAT scan speed: a card with 50,000 small files in 2,500 folders,
-# written through exfat-fuse, half of the files deleted, scanned by
+# written through exfat-fuse, half of the files deleted once each folder is
+# full (so that no new file takes a deleted entry's place), scanned by
 # `salvora scan --quick` and, for comparison, listed by The Sleuth Kit's
 # `fls -r` (and `fls -rd`, deleted entries only). Prints the best of three
 # runs of each and the ratios. Needs root (exfat-fuse wants a loop device).
@@ -43,14 +44,14 @@ root = sys.argv[1]
 rng = random.Random(2026)
 for top in range(50):
     for sub in range(50):
-        folder = os.path.join(root, f"DCIM {top:02d}", f"{100 + sub}CAMERA")
+        folder = os.path.join(root, f"Folder {top:02d}", f"Sub folder {sub:02d}")
         os.makedirs(folder)
-        for n in range(20):
-            path = os.path.join(folder, f"IMG_{top:02d}{sub:02d}{n:02d}.JPG")
-            with open(path, "wb") as f:
+        names = [f"document {n:02d}.bin" if n % 3 else f"F{n:02d}.DAT" for n in range(20)]
+        for name in names:
+            with open(os.path.join(folder, name), "wb") as f:
                 f.write(rng.randbytes(rng.randint(200, 3000)))
-            if n % 2:
-                os.remove(path)
+        for name in names[1::2]:
+            os.remove(os.path.join(folder, name))
 PY
 umount "$work/mnt"
 losetup -d "$loop"

@@ -21,10 +21,12 @@ std::string LowerExtension(const FoundRecord& record) {
 }
 
 // First data sector of a FAT or exFAT file: its first cluster, or for
-// cluster 0 the place the FAT12/16 root directory is taken to occupy.
+// cluster 0 the place the FAT12/16 root directory is taken to occupy (an
+// empty exFAT file has no data at all).
 bool FatFirstSector(const FoundRecord& record, uint64_t sectorSize, uint64_t& sector) {
   uint64_t perCluster = record.clusterBytes / sectorSize;
-  if (record.firstCluster == 0) {
+  bool exfat = record.engineKind == kQuickExfat || record.engineKind == kDeepExfat;
+  if (record.firstCluster == 0 && !exfat) {
     uint64_t base = record.volumeFirstSector + record.dataAreaSector;
     if (base < 32) return false;
     sector = base - 32;

@@ -29,10 +29,10 @@ ExfatStream ReadStream(const uint8_t* slot) {
 
 // The secondaries: the stream first, then exactly the name entries the name
 // needs, then any other secondary entries (vendor extensions).
-bool SecondariesFit(const uint8_t* slots, size_t count, size_t nameSlots) {
-  if (TypeOf(slots + kExfatSlotBytes) != (kExfatStreamEntry & kTypeMask)) return false;
+bool SecondariesFit(const uint8_t* firstSlot, size_t count, size_t nameSlots) {
+  if (TypeOf(firstSlot + kExfatSlotBytes) != (kExfatStreamEntry & kTypeMask)) return false;
   for (size_t i = 2; i < count; ++i) {
-    const uint8_t* slot = slots + i * kExfatSlotBytes;
+    const uint8_t* slot = firstSlot + i * kExfatSlotBytes;
     bool nameSlot = i < 2 + nameSlots;
     if (nameSlot && TypeOf(slot) != (kExfatNameEntry & kTypeMask)) return false;
     if (!nameSlot && (slot[0] & kSecondaryCategory) == 0) return false;
@@ -40,11 +40,11 @@ bool SecondariesFit(const uint8_t* slots, size_t count, size_t nameSlots) {
   return true;
 }
 
-std::string ReadName(const uint8_t* slots, size_t nameUnits) {
+std::string ReadName(const uint8_t* firstSlot, size_t nameUnits) {
   uint8_t units[kNameUnitsPerSlot * (kMaxEntrySetSlots - 2) * 2];
   size_t copied = 0;
   for (size_t slot = 2; copied < nameUnits; ++slot) {
-    const uint8_t* source = slots + slot * kExfatSlotBytes + 2;
+    const uint8_t* source = firstSlot + slot * kExfatSlotBytes + 2;
     for (size_t i = 0; i < kNameUnitsPerSlot && copied < nameUnits; ++i, ++copied) {
       units[2 * copied] = source[2 * i];
       units[2 * copied + 1] = source[2 * i + 1];
@@ -62,36 +62,36 @@ size_t ClaimedSetSlots(const uint8_t* slot) {
   return secondaries + 1;
 }
 
-uint16_t EntrySetChecksum(const uint8_t* slots, size_t count, bool asInUse) {
+uint16_t EntrySetChecksum(const uint8_t* firstSlot, size_t count, bool asInUse) {
   uint16_t sum = 0;
   for (size_t i = 0; i < count * kExfatSlotBytes; ++i) {
     if (i == 2 || i == 3) continue;  // the checksum itself
-    uint8_t byte = slots[i];
+    uint8_t byte = firstSlot[i];
     if (asInUse && i % kExfatSlotBytes == 0) byte |= kExfatInUse;
     sum = static_cast<uint16_t>(((sum & 1) ? 0x8000 : 0) + (sum >> 1) + byte);
   }
   return sum;
 }
 
-bool ParseEntrySet(const uint8_t* slots, size_t available, ExfatEntrySet& out) {
-  size_t count = ClaimedSetSlots(slots);
+bool ParseEntrySet(const uint8_t* firstSlot, size_t available, ExfatEntrySet& out) {
+  size_t count = ClaimedSetSlots(firstSlot);
   if (count == 0 || count > available) return false;
-  const uint8_t* stream = slots + kExfatSlotBytes;
+  const uint8_t* stream = firstSlot + kExfatSlotBytes;
   size_t nameUnits = stream[3];
   size_t nameSlots = (nameUnits + kNameUnitsPerSlot - 1) / kNameUnitsPerSlot;
-  if (nameUnits == 0 || 2 + nameSlots > count || !SecondariesFit(slots, count, nameSlots))
+  if (nameUnits == 0 || 2 + nameSlots > count || !SecondariesFit(firstSlot, count, nameSlots))
     return false;
-  bool deleted = (slots[0] & kExfatInUse) == 0;
-  if (EntrySetChecksum(slots, count, deleted) != Le16(slots + 2)) return false;
+  bool deleted = (firstSlot[0] & kExfatInUse) == 0;
+  if (EntrySetChecksum(firstSlot, count, deleted) != Le16(firstSlot + 2)) return false;
   ExfatEntrySet set;
   set.stream = ReadStream(stream);
   if (set.stream.validDataLength > set.stream.dataLength) return false;
   set.deleted = deleted;
-  set.isDirectory = (Le16(slots + 4) & kDirectoryAttribute) != 0;
-  set.createTime = ExfatTimeToFileTime(Le32(slots + 8), slots[20], slots[22]);
-  set.writeTime = ExfatTimeToFileTime(Le32(slots + 12), slots[21], slots[23]);
-  set.accessTime = ExfatTimeToFileTime(Le32(slots + 16), 0, slots[24]);
-  set.name = ReadName(slots, nameUnits);
+  set.isDirectory = (Le16(firstSlot + 4) & kDirectoryAttribute) != 0;
+  set.createTime = ExfatTimeToFileTime(Le32(firstSlot + 8), firstSlot[20], firstSlot[22]);
+  set.writeTime = ExfatTimeToFileTime(Le32(firstSlot + 12), firstSlot[21], firstSlot[23]);
+  set.accessTime = ExfatTimeToFileTime(Le32(firstSlot + 16), 0, firstSlot[24]);
+  set.name = ReadName(firstSlot, nameUnits);
   set.slotCount = count;
   if (set.name.empty()) return false;
   out = std::move(set);

@@ -38,7 +38,6 @@ struct ExfatEntrySet {
   ExfatStream stream;
   std::string name;  // UTF-8
   size_t slotCount = 0;  // slots the set occupies
-  size_t streamSlot = 1;
 };
 
 // The slots a set starting here claims (its secondary count + 1), or 0

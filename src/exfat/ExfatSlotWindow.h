@@ -29,8 +29,6 @@ class ExfatSlotWindow {
   bool Drain(bool final, const SetHandler& onSet);
   void Clear();
   bool Empty() const { return sectors_.empty(); }
-  // Absolute sector of the last slot added.
-  uint64_t LastSector() const { return sectors_.empty() ? 0 : sectors_.back(); }
 
  private:
   bool endAtMark_;

@@ -48,7 +48,6 @@ class ExfatReformattedCard : public ::testing::TestWithParam<uint32_t> {
 
   const ExfatCard* card_ = nullptr;
   test::ScopedDataDir data_;
-  test::TempDir out_;
   CProfessionalExfatRecovery engine_;
 };
 
@@ -69,23 +68,6 @@ TEST_P(ExfatReformattedCard, GivesBackThePhotosByNameAndPath) {
   }
   EXPECT_TRUE(listed.count("100CAMERA/IMG_0001.JPG"));
   EXPECT_TRUE(listed.count("101TRIP/Notes of the trip/packing list for next year.txt"));
-}
-
-// A fragmented file's chain went with the FAT, so only files in one run
-// can come back whole; those must come back byte for byte.
-TEST_P(ExfatReformattedCard, RecoversFilesInOneRunByteExact) {
-  auto listed = test::ListedByPath(engine_);
-  std::map<std::string, const FoundRecord*> byName;
-  for (const auto& [path, record] : listed) byName[BaseName(path)] = &record;
-  for (const std::string& path : Written()) {
-    std::string name = BaseName(path);
-    bool fragmented = name == "IMG_0006.JPG" || name == "IMG_0007.JPG";
-    bool intact = !card_->deleted.count(path) || card_->deleted.at(path);
-    if (fragmented || !intact || !byName.count(name)) continue;
-    std::string target = out_ / name;
-    EXPECT_EQ(engine_.RecoverItem(byName[name], target, 0), 0) << path;
-    EXPECT_EQ(test::ReadFile(target), card_->Original(path)) << path;
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(ClusterSizes, ExfatReformattedCard, ::testing::Values(4096, 131072));
