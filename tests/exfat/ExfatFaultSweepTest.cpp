@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <utility>
-#include <vector>
 
 #include "exfat/ExfatBytes.h"
 #include "exfat/FastExfatRecovery.h"
@@ -88,13 +86,6 @@ TEST_F(ExfatFaultSweep, AnUnreadableFolderIsReportedAndTheRestKept) {
 // A folder's recovery that meets a bad sector in one file reports that file
 // as failed and goes on with the next.
 TEST_F(ExfatFaultSweep, ARecoveryMeetingABadSectorReportsThatFileAndGoesOn) {
-  struct Log {
-    std::vector<std::pair<std::string, int>> failures;
-    static int OnTransfer(void* self, int32_t percent, int32_t, int32_t error, const char* path) {
-      if (percent == 100 && error != 0) static_cast<Log*>(self)->failures.push_back({path, error});
-      return 0;
-    }
-  } log;
   test::FaultPlan plan;
   plan.badSectors = {SectorOf(a + 2)};
   test::ReadFaults faults(plan);
@@ -103,12 +94,11 @@ TEST_F(ExfatFaultSweep, ARecoveryMeetingABadSectorReportsThatFileAndGoesOn) {
   ASSERT_EQ(engine.Scan(nullptr), 0);
   auto tree = test::TreeByPath(engine);
   ASSERT_TRUE(tree.count("DCIM/"));
-  engine.SetCallbacks(nullptr, &Log::OnTransfer, &log, 100);
   std::string out = dir_ / "out";
-  engine.RecoverItem(&tree["DCIM/"], out, 0);
-  ASSERT_EQ(log.failures.size(), 1u);
-  EXPECT_EQ(log.failures[0].second, kReadFault);
-  EXPECT_NE(log.failures[0].first.find("IMG_0001.JPG"), std::string::npos);
+  auto failures = test::RecoverNotingFailures(engine, tree["DCIM/"], out);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].second, kReadFault);
+  EXPECT_NE(failures[0].first.find("IMG_0001.JPG"), std::string::npos);
   const uint64_t bytes = card_->layout().ClusterBytes();
   std::string skipsTheLiveCluster =
       test::ReadImage(card_->image(), card_->ClusterOffset(a + 4), bytes) +
