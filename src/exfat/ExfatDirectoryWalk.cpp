@@ -46,7 +46,11 @@ void ExfatDirectoryWalk::WalkFolder(uint32_t cluster) {
     HandleSet(folder, cluster, set, streamSector);
   };
   window_.Clear();
-  for (uint32_t current = cluster; current != 0 && remaining > 0;) {
+  // A chain that comes back to a cluster it passed is a loop, however long
+  // the folder claims to be: reading on would only hand out its sets again.
+  chain_.clear();
+  for (uint32_t current = cluster;
+       current != 0 && remaining > 0 && chain_.insert(current).second;) {
     uint64_t bytes = std::min<uint64_t>(layout.ClusterBytes(), remaining);
     if (taken) {
       // Another folder's entries now: nothing of ours joins across it.

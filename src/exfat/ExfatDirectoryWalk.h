@@ -6,8 +6,9 @@
 // say whether a cluster still holds them, so a deleted folder is walked
 // only while the allocation bitmap shows its first cluster free: once
 // something else took it, its entries are gone (and on a volume whose
-// bitmap cannot be read, deleted folders are not walked at all). Each folder is walked once,
-// so loops between folders end.
+// bitmap cannot be read, deleted folders are not walked at all). Each folder
+// is walked once, and each cluster of its chain once, so loops between
+// folders and within a FAT chain end.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -75,6 +76,7 @@ class ExfatDirectoryWalk final : public TreeWalk {
   std::vector<uint8_t> unit_;
   std::unordered_map<uint32_t, Folder> folders_;  // every folder met, by first cluster
   std::deque<uint32_t> pending_;
+  std::unordered_set<uint32_t> chain_;  // clusters of the folder being walked
   std::vector<uint32_t> ancestors_;
   std::unordered_set<uint32_t> onAncestorList_;
 };

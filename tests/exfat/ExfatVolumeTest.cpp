@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <memory>
 
 #include "exfat/ExfatBootSector.h"
 #include "exfat/ExfatBytes.h"
+#include "exfat/ExfatDirectoryWalk.h"
 #include "exfat/FastExfatRecovery.h"
 #include "platform/ErrorCodes.h"
 #include "storage/VolumeClass.h"
 #include "support/EngineListing.h"
+#include "support/ReadFaults.h"
 
 namespace salvora {
 namespace {
@@ -202,6 +205,64 @@ TEST_F(ExfatVolume, TheBitmapIsTheDeepScansMapOfFreeSpace) {
   sector = 0;
   ASSERT_EQ(again.NextFreeRange(sector, count), 1);
   EXPECT_EQ(count, 2u * layout.sectorsPerCluster);
+}
+
+// A live folder whose FAT chain runs back into itself is read once round
+// the loop, not for the whole length its set claims.
+TEST_F(ExfatVolume, AFolderWhoseChainLoopsIsReadOnce) {
+  uint32_t c = card_->FirstFreeCluster();
+  SetSpec gone;
+  gone.name = u"gone.bin";
+  gone.deleted = true;
+  gone.stream = {true, c + 5, 100, 100};
+  // Slots of deleted entries that belong to no set fill both clusters, so
+  // that no end mark stops the walk before the loop does.
+  std::string filler(card_->layout().ClusterBytes(), '\x03');
+  std::string first = EntrySetBytes(gone);
+  card_->WriteCluster(c, first + filler.substr(first.size()));
+  card_->WriteCluster(c + 1, filler);
+  card_->SetFatEntry(c, c + 1);
+  card_->SetFatEntry(c + 1, c);
+  card_->MarkInUse(c);
+  card_->MarkInUse(c + 1);
+  SetSpec folder;
+  folder.name = u"DCIM";
+  folder.attributes = 0x10;
+  folder.stream = {false, c, kMaxExfatDirectoryBytes, kMaxExfatDirectoryBytes};
+  card_->AddToRoot(EntrySetBytes(folder));
+  test::ReadFaults counted;
+  EXPECT_EQ(Scan().count("DCIM/gone.bin"), 1u);
+  EXPECT_EQ(engine_->GetRecordCount(), 2u) << "the file once, and its folder";
+  EXPECT_LT(counted.Reads(), 100u);
+}
+
+// Imaging that stopped early leaves an image of a card that ends inside its
+// heap: what lies before the end is found and copied, a file running past
+// it is reported as failed, and the free space ends with the image.
+TEST_F(ExfatVolume, ATruncatedImageIsReadAsFarAsItGoes) {
+  const uint32_t c = card_->FirstFreeCluster();
+  const uint64_t clusterBytes = card_->layout().ClusterBytes();
+  std::string kept = test::PseudoRandomBytes(2 * clusterBytes, 4);
+  card_->WriteCluster(c, kept);
+  DeletedFile("kept.bin", c, {true, 0, kept.size(), kept.size()});
+  DeletedFile("cut.bin", c + 8, {true, 0, 20 * clusterBytes, 20 * clusterBytes});
+  uint64_t end = card_->ClusterOffset(c + 16);
+  ASSERT_EQ(::truncate(card_->image().c_str(), static_cast<off_t>(end)), 0);
+  auto found = Scan();
+  ASSERT_TRUE(found.count("kept.bin"));
+  std::string bytes;
+  EXPECT_EQ(Recover(found.at("kept.bin"), bytes), 0);
+  EXPECT_TRUE(bytes == kept);
+  ASSERT_TRUE(found.count("cut.bin"));
+  EXPECT_EQ(Recover(found.at("cut.bin"), bytes), kReadFault);
+  EXPECT_EQ(bytes.size(), 8 * clusterBytes) << "what the image still holds";
+  ASSERT_EQ(engine_->BuildUsageMap(), 0);
+  uint64_t sector = 0, count = 0;
+  for (int ranges = 0; engine_->NextFreeRange(sector, count) == 1 && count > 0; ++ranges) {
+    ASSERT_LT(ranges, 1000);
+    EXPECT_LE((sector + count) * card_->layout().bytesPerSector, end);
+    sector += count;
+  }
 }
 
 }  // namespace

@@ -98,13 +98,6 @@ TEST_F(FatFaultSweep, TheCommandLineListsWhatWasFoundAndTellsOfTheFault) {
 // A folder's recovery that meets a bad sector in one file reports that file
 // as failed and goes on with the next.
 TEST_F(FatFaultSweep, ARecoveryMeetingABadSectorReportsThatFileAndGoesOn) {
-  struct Log {
-    std::vector<std::pair<std::string, int>> failures;
-    static int OnTransfer(void* self, int32_t percent, int32_t, int32_t error, const char* path) {
-      if (percent == 100 && error != 0) static_cast<Log*>(self)->failures.push_back({path, error});
-      return 0;
-    }
-  } log;
   test::FaultPlan plan;
   plan.badSectors = {draftSector + 1};
   test::ReadFaults faults(plan);
@@ -112,12 +105,11 @@ TEST_F(FatFaultSweep, ARecoveryMeetingABadSectorReportsThatFileAndGoesOn) {
   ASSERT_EQ(engine->Scan(nullptr), 0);
   auto tree = engine.WalkTree();
   ASSERT_TRUE(tree.count("Docs/Old/"));
-  engine->SetCallbacks(nullptr, &Log::OnTransfer, &log, 100);
   std::string out = dir / "out";
-  engine->RecoverItem(&tree["Docs/Old/"], out, 0);
-  ASSERT_EQ(log.failures.size(), 1u);
-  EXPECT_EQ(log.failures[0].second, kReadFault);
-  EXPECT_NE(log.failures[0].first.find("!raft.bin"), std::string::npos);
+  auto failures = test::RecoverNotingFailures(*engine, tree["Docs/Old/"], out);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].second, kReadFault);
+  EXPECT_NE(failures[0].first.find("!raft.bin"), std::string::npos);
   EXPECT_TRUE(test::ReadFile(out + "/!otes.bin") == notes) << "the next file is recovered";
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/ErrorCodes.h"
@@ -19,12 +20,11 @@ uint64_t ReadBound(uint64_t soundReads) { return 4 * soundReads + 64; }
 
 constexpr size_t kShortRead = 700;  // not a whole sector
 
-struct TransferLog {
-  bool failed = false;
-};
+using TransferFailures = std::vector<std::pair<std::string, int>>;
 
-int OnTransfer(void* userData, int32_t percent, int32_t, int32_t errorCode, const char*) {
-  if (percent == 100 && errorCode != kOk) static_cast<TransferLog*>(userData)->failed = true;
+int OnTransfer(void* userData, int32_t percent, int32_t, int32_t errorCode, const char* path) {
+  if (percent == 100 && errorCode != kOk)
+    static_cast<TransferFailures*>(userData)->push_back({path ? path : "", errorCode});
   return 0;
 }
 
@@ -54,13 +54,13 @@ void RecoverAll(IFileRecoveryParse& engine, const TempDir& out, SweepRun& run) {
   engine.ListByType(KnownExtensions() + "|.other", records);
   for (size_t i = 0; i < records.size(); ++i) {
     if (records[i].isFolder) continue;
-    TransferLog log;
-    engine.SetCallbacks(nullptr, &OnTransfer, &log, 100);
+    TransferFailures failures;
+    engine.SetCallbacks(nullptr, &OnTransfer, &failures, 100);
     std::string path = out / std::to_string(i);
     SweptFile& file = run.files[KeyOf(records[i])];
     file.size = records[i].fileSize;
     file.recoverResult = engine.RecoverItem(&records[i], path, 0);
-    file.failureReported = log.failed;
+    file.failureReported = !failures.empty();
     file.bytes = ReadFile(path);
   }
 }
@@ -77,10 +77,10 @@ void CheckRecoveries(const SweepRun& sound, const SweepRun& run) {
         EXPECT_TRUE(file.bytes == before->second.bytes) << key;
       }
     } else if (file.recoverResult != kCancelled) {
-      bool asBefore = before != sound.files.end() &&
-                      before->second.recoverResult == file.recoverResult;
-      EXPECT_TRUE(file.failureReported || asBefore) << key << " failed with "
-                                                    << file.recoverResult << " untold";
+      bool asBefore =
+          before != sound.files.end() && before->second.recoverResult == file.recoverResult;
+      EXPECT_TRUE(file.failureReported || asBefore)
+          << key << " failed with " << file.recoverResult << " untold";
     }
   }
 }
@@ -121,6 +121,15 @@ void CheckKept(const SweepTarget& target, const SweepRun& earlier, const SweepRu
 }
 
 }  // namespace
+
+std::vector<std::pair<std::string, int>> RecoverNotingFailures(IFileRecoveryParse& engine,
+                                                               const FoundRecord& record,
+                                                               const std::string& target) {
+  TransferFailures failures;
+  engine.SetCallbacks(nullptr, &OnTransfer, &failures, 100);
+  engine.RecoverItem(&record, target, 0);
+  return failures;
+}
 
 SweepRun RunUnderFaults(const SweepTarget& target, const FaultPlan& plan) {
   SweepRun run;

@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "storage/IFileRecoveryParse.h"
 #include "support/ReadFaults.h"
 
 namespace salvora::test {
@@ -47,5 +50,11 @@ SweepRun RunUnderFaults(const SweepTarget& target, const FaultPlan& plan);
 
 // The whole sweep, with gtest expectations; returns the sound run.
 SweepRun SweepReadFaults(const SweepTarget& target);
+
+// Recovers `record` (a file, or a folder with all below it) to `target`;
+// returns the path and error of every file whose transfer was told failed.
+std::vector<std::pair<std::string, int>> RecoverNotingFailures(IFileRecoveryParse& engine,
+                                                               const FoundRecord& record,
+                                                               const std::string& target);
 
 }  // namespace salvora::test
