@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QThread>
 #include <QTreeView>
+#include <filesystem>
 
 #include "app/CreateImageProcessWnd.h"
 #include "app/DiskListModel.h"
@@ -109,6 +110,9 @@ void StartImaging(CMainWnd& window) {
         Msg("MSG0217") + "\n\n" + QString::fromStdString(ErrorMessage(progress.Result())), 300,
         160);
   }
+  // A copy stopped before its first block leaves no file to scan.
+  std::error_code missing;
+  if (!std::filesystem::exists(source.job.target, missing)) return;
   if (CMessageBox::Show(&window, CMessageBox::kQuestion, Msg("MSG0214"), 400, 160) !=
       CMessageBox::kOk)
     return;

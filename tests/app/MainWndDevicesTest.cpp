@@ -181,10 +181,13 @@ class MainWndDevicesTest : public QObject {
     });
     poll.start(10);
     Click(window, "BtnCreateImage");
-    QVERIFY2(asked.size() == 2, qPrintable(asked.join(" | ")));
-    QCOMPARE(asked[0], Msg("MSG0306"));
-    QCOMPARE(asked[1], Msg("MSG0214"));
-    QVERIFY(std::filesystem::file_size(target) < (1ull << 30));
+    // A cancel before the first block leaves no file, and nothing to offer.
+    std::error_code missing;
+    bool made = std::filesystem::exists(target, missing);
+    QStringList expected{Msg("MSG0306")};
+    if (made) expected << Msg("MSG0214");
+    QCOMPARE(asked, expected);
+    if (made) QVERIFY(std::filesystem::file_size(target, missing) < (1ull << 30));
   }
 
  private:

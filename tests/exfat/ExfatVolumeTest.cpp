@@ -211,7 +211,7 @@ TEST_F(ExfatVolume, TheBitmapIsTheDeepScansMapOfFreeSpace) {
 // the loop, not for the whole length its set claims.
 TEST_F(ExfatVolume, AFolderWhoseChainLoopsIsReadOnce) {
   uint32_t c = card_->FirstFreeCluster();
-  SetSpec gone;
+  SetPlan gone;
   gone.name = u"gone.bin";
   gone.deleted = true;
   gone.stream = {true, c + 5, 100, 100};
@@ -225,7 +225,7 @@ TEST_F(ExfatVolume, AFolderWhoseChainLoopsIsReadOnce) {
   card_->SetFatEntry(c + 1, c);
   card_->MarkInUse(c);
   card_->MarkInUse(c + 1);
-  SetSpec folder;
+  SetPlan folder;
   folder.name = u"DCIM";
   folder.attributes = 0x10;
   folder.stream = {false, c, kMaxExfatDirectoryBytes, kMaxExfatDirectoryBytes};
