@@ -6,6 +6,7 @@
 
 #include "app/LanguageStore.h"
 #include "imaging/ImageCopier.h"
+#include "platform/BlockDevices.h"
 #include "platform/ErrorCodes.h"
 #include "storage/FormatSize.h"
 
@@ -36,14 +37,28 @@ int CCreateImageProcessWnd::OnProgress(void* window, int32_t percent, uint64_t s
   return 0;
 }
 
+namespace {
+
+// The number the chosen disk has now; false when its node is gone.
+bool CurrentDiskNumber(const ImageJob& job, uint32_t listed, uint32_t& current) {
+  current = listed;
+  if (job.diskPath.rfind("/dev/", 0) != 0) return true;
+  return DiskNumberOfNode(job.diskPath, current);
+}
+
+}  // namespace
+
 void CCreateImageProcessWnd::Work() {
   ImageCopier copier(&CCreateImageProcessWnd::OnProgress, this);
-  if (job_.source) {
-    result_ = copier.Run(static_cast<uint32_t>(job_.source->diskNumber),
-                         static_cast<uint64_t>(job_.source->start),
+  uint32_t listed = static_cast<uint32_t>(job_.source ? job_.source->diskNumber : job_.diskNumber);
+  uint32_t disk = listed;
+  if (!CurrentDiskNumber(job_, listed, disk)) {
+    result_ = kFileNotFound;
+  } else if (job_.source) {
+    result_ = copier.Run(disk, static_cast<uint64_t>(job_.source->start),
                          static_cast<uint64_t>(job_.source->length), job_.target);
   } else {
-    result_ = copier.Run(static_cast<uint32_t>(job_.diskNumber), 0, 0, job_.target);
+    result_ = copier.Run(disk, 0, 0, job_.target);
   }
   EndWork(result_ == kOk          ? kClosedNormally
           : result_ == kCancelled ? kClosedCancelled

@@ -16,6 +16,9 @@ struct ImageJob {
   std::optional<PartitionRecord> source;  // a partition or unallocated stretch
   int32_t diskNumber = -1;                // a whole disk, when there is no record
   std::string target;
+  // The whole disk's node: it keeps naming the chosen disk while disk
+  // numbers shift as other disks come and go. Empty for image files.
+  std::string diskPath;
 };
 
 class CCreateImageProcessWnd : public ProgressWnd {

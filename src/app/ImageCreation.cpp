@@ -30,6 +30,7 @@ bool SourceOfRow(DiskListModel& disks, const QModelIndex& row, ImagingSource& so
     if (!item->record) return false;
     const PartitionRecord& r = *item->record;
     source.job.source = r;
+    source.job.diskPath = r.diskPath;
     source.info.devicePath = r.devicePath;
     source.info.sizeBytes = r.totalBytes;
     source.defaultName =
@@ -44,6 +45,7 @@ bool SourceOfRow(DiskListModel& disks, const QModelIndex& row, ImagingSource& so
   std::vector<DiskListItem*> entries = disks.SourcesAt(row);
   if (disk < 0 || entries.empty() || !entries.front()->record) return false;
   source.job.diskNumber = disk;
+  source.job.diskPath = entries.front()->record->diskPath;
   source.info.devicePath = entries.front()->record->diskPath;
   DiskLength(static_cast<uint32_t>(disk), source.info.sizeBytes);
   source.defaultName =
