@@ -151,34 +151,6 @@ class MainWndDevicesTest : public QObject {
     QVERIFY(window.Results().Size() >= 1);
   }
 
-  void anImageCopiesTheChosenDiskWhenDiskNumbersShift() {
-    TempDir dir;
-    std::string spare = dir / "spare.img", chosen = dir / "chosen.img";
-    Run("truncate -s 8M " + Quote(spare));
-    WriteFile(chosen, PseudoRandomBytes(4 << 20, 77));
-    // The spare takes a loop number below the chosen disk's, then frees it.
-    auto first = std::make_unique<LoopDevice>(spare);
-    LoopDevice loop(chosen);
-    QVERIFY(first->ok() && loop.ok());
-    first.reset();
-    CMainWnd window;
-    window.show();
-    window.RefillDiskList();
-    Click(window, "BtnCreateImageMode");
-    QModelIndex row = RowOf(window, loop.device());
-    QVERIFY(row.isValid());
-    window.findChild<QTreeView*>("DiskList")->setCurrentIndex(row);
-    // A disk that arrives now takes the freed number: the chosen disk's
-    // number moves up by one before the copy starts.
-    LoopDevice newcomer(spare);
-    QVERIFY(newcomer.ok());
-    std::string target = dir / "copy.img";
-    FileDialogAnswerer files({QString::fromStdString(target)});
-    BoxAnswerer boxes([](int, const QString&) { return CMessageBox::kCancel; });
-    Click(window, "BtnCreateImage");
-    QVERIFY(ReadFile(target) == ReadFile(chosen));
-  }
-
   void cancellingAnImageAsksAndStops() {
     TempDir dir;
     std::string image = dir / "big.img";
