@@ -88,6 +88,15 @@ DeletedFilesImage MakeCard(const TempDir& dir, std::map<std::string, std::string
        "Letters/Dear friend.txt", "Letters/Measurements.xyz"});
 }
 
+// The card in a main window in recovery mode, its image selected.
+struct OpenedCard {
+  TempDir dir;
+  std::map<std::string, std::string> files;
+  DeletedFilesImage card = MakeCard(dir, files);
+  CMainWnd window;
+  OpenedCard() { OpenOn(window, card.image, "BtnDeletedRecovery"); }
+};
+
 std::multiset<std::string> Contents(const std::map<std::string, std::string>& files) {
   std::multiset<std::string> contents;
   for (const auto& [path, bytes] : files) contents.insert(bytes);
@@ -218,11 +227,10 @@ class MainWndTest : public QObject {
   }
 
   void theFolderViewListsAndChecksWholeFolders() {
-    TempDir dir;
-    std::map<std::string, std::string> files;
-    DeletedFilesImage card = MakeCard(dir, files);
-    CMainWnd window;
-    OpenOn(window, card.image, "BtnDeletedRecovery");
+    OpenedCard opened;
+    CMainWnd& window = opened.window;
+    TempDir& dir = opened.dir;
+    std::map<std::string, std::string>& files = opened.files;
     Click(window, "BtnScan");
     auto* folders = Control<QTreeView>(window, "DiskTree");
     QAbstractItemModel* model = folders->model();
@@ -300,11 +308,8 @@ class MainWndTest : public QObject {
   }
 
   void sortingFollowsEachColumnsRules() {
-    TempDir dir;
-    std::map<std::string, std::string> files;
-    DeletedFilesImage card = MakeCard(dir, files);
-    CMainWnd window;
-    OpenOn(window, card.image, "BtnDeletedRecovery");
+    OpenedCard opened;
+    CMainWnd& window = opened.window;
     Click(window, "BtnScan");
     auto* tree = Control<QTreeWidget>(window, "TypeTree");
     tree->setCurrentItem(NodeLabelled(tree, "JPG/JPEG (3)"));
@@ -327,11 +332,8 @@ class MainWndTest : public QObject {
   }
 
   void aLanguageSwitchRetextsThePageAndTheInformation() {
-    TempDir dir;
-    std::map<std::string, std::string> files;
-    DeletedFilesImage card = MakeCard(dir, files);
-    CMainWnd window;
-    OpenOn(window, card.image, "BtnDeletedRecovery");
+    OpenedCard opened;
+    CMainWnd& window = opened.window;
     QCOMPARE(Control<QLabel>(window, "Txt1")->text(), Msg("MSG0501"));
     LanguageStore::Instance().SetLanguage("German");
     QCOMPARE(Control<QLabel>(window, "Txt1")->text(),
