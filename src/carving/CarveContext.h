@@ -71,8 +71,14 @@ struct CarveContext {
   // What the driving scan holds in memory while it runs; null without.
   HeldSectors* held = nullptr;
 
+  // The transport-stream detectors look at what the previous attempt
+  // found, whatever it was.
   int tsFollowFlag = 0;
   int mtsFollowFlag = 0;
+  void NoteAttemptFoundNothing() {
+    tsFollowFlag = 1;
+    mtsFollowFlag = 0;
+  }
   std::vector<SectorRange> tsRanges;
 
   // A sector size the chunked reads can work with.

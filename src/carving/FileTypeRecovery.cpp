@@ -5,6 +5,7 @@
 
 #include "carving/FileTypeCode.h"
 #include "carving/IdentifyAndMeasure.h"
+#include "carving/SignatureTable.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
 
@@ -108,6 +109,12 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
                                      uint64_t sector, uint64_t sectorsDone, uint64_t sectorsTotal,
                                      int32_t secondsLeft, SectorSource& source, uint64_t& advance,
                                      uint64_t& filesFound) {
+  // Most sectors of a disk start nothing a detector knows; they cost no
+  // attempt.
+  if (!MayIdentifySector(sectorBytes, byteCount)) {
+    context_.NoteAttemptFoundNothing();
+    return kInvalidParameter;
+  }
   sectorSize_ = sectorSize;
   context_.sectorSize = sectorSize;
   context_.source = &source;

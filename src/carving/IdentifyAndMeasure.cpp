@@ -15,10 +15,7 @@ int IdentifyAndMeasure(CarveContext& context, const uint8_t* sector, uint32_t le
   context.secondsLeft = candidate.secondsLeft;
   context.filesFound = candidate.filesFound;
   int type = IdentifySector(context, sector, length);
-  // The transport-stream detectors look at what the previous attempt found,
-  // whatever it was.
-  context.tsFollowFlag = 1;
-  context.mtsFollowFlag = 0;
+  context.NoteAttemptFoundNothing();
   if (type == kTypeNone) return kInvalidParameter;
   const SignatureRow* row = FirstRowOfType(type);
   if (!row || !row->measure) return kInvalidParameter;

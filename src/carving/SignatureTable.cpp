@@ -245,11 +245,19 @@ unsigned GatesOf(const uint8_t* bytes, uint32_t count) {
   return gates;
 }
 
+const DetectorList& DetectorsFor(const uint8_t* bytes, uint32_t count) {
+  return Dispatch()[GatesOf(bytes, count) * 256 + bytes[0]];
+}
+
 }  // namespace
+
+bool MayIdentifySector(const uint8_t* bytes, uint32_t count) {
+  return bytes && count > 0 && !DetectorsFor(bytes, count).empty();
+}
 
 int IdentifySector(CarveContext& context, const uint8_t* bytes, uint32_t count) {
   if (!bytes || count == 0) return kTypeNone;
-  for (DetectFn detect : Dispatch()[GatesOf(bytes, count) * 256 + bytes[0]]) {
+  for (DetectFn detect : DetectorsFor(bytes, count)) {
     int answer = detect(context, bytes, count);
     if (answer != kTypeNone) return answer;
   }

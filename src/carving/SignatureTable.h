@@ -29,6 +29,9 @@ extern const SignatureRow kSignatureTable[kSignatureRowCount + 1];
 // as asking every row in order would give, or kTypeNone. Only detectors
 // that can match the sector's first byte are asked.
 int IdentifySector(CarveContext& context, const uint8_t* bytes, uint32_t count);
+// Whether any detector can recognise the sector: false for most sectors of
+// a disk, which then need no attempt at all.
+bool MayIdentifySector(const uint8_t* bytes, uint32_t count);
 // The same, asking every row in order (the reference the fast path follows).
 int IdentifySectorByTable(CarveContext& context, const uint8_t* bytes, uint32_t count);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "deep/SectorFacts.h"
 
@@ -30,11 +29,8 @@ ReadAheadRing::ReadAheadRing(SectorSource& source, uint64_t volumeFirst, uint32_
       blockSectors_(std::max<uint32_t>(1, shape.blockBytes / (chunkSectors * sectorSize)) *
                     chunkSectors),
       blockBytes_(size_t{blockSectors_} * sectorSize),
-      blocks_(std::max<uint32_t>(shape.blocks, 2)) {
-  constexpr size_t kPage = 4096;
-  size_t bytes = (blockBytes_ * blocks_.size() + kPage - 1) / kPage * kPage;
-  memory_.reset(static_cast<uint8_t*>(std::aligned_alloc(kPage, bytes)));
-  if (!memory_) throw std::bad_alloc();
+      blocks_(std::max<uint32_t>(shape.blocks, 2)),
+      memory_(AllocateReadBuffer(blockBytes_ * blocks_.size())) {
   for (size_t i = 0; i < blocks_.size(); ++i) {
     blocks_[i].data = memory_.get() + i * blockBytes_;
     blocks_[i].facts.resize(blockSectors_);

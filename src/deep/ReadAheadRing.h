@@ -9,7 +9,6 @@
 // of carved files share. Memory stays the ring's, whatever the disk's size.
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,6 +16,7 @@
 
 #include "carving/CarveContext.h"
 #include "deep/CompositeRanges.h"
+#include "platform/ReadBuffer.h"
 #include "storage/SectorSource.h"
 
 namespace salvora {
@@ -32,8 +32,11 @@ struct WalkChunk {
   uint8_t* facts;  // the memo of each sector's file-system tests
 };
 
+// Eight blocks of 1 MiB: the ring stays within the processor's last-level
+// cache, so the system's copy into a block and the scan's look at it do not
+// both go to memory.
 struct RingShape {
-  uint32_t blockBytes = 4u << 20;
+  uint32_t blockBytes = 1u << 20;
   uint32_t blocks = 8;
 };
 
@@ -100,14 +103,8 @@ class ReadAheadRing final : public HeldSectors {
   const uint32_t chunkSectors_;
   const uint32_t blockSectors_;
   const size_t blockBytes_;
-  // Page-aligned, which the system's copy into it needs to run at full
-  // speed, and left untouched, so that a small volume does not cost the
-  // whole ring.
-  struct FreeMemory {
-    void operator()(uint8_t* memory) const { std::free(memory); }
-  };
-  std::unique_ptr<uint8_t, FreeMemory> memory_;
   std::vector<Block> blocks_;
+  ReadBuffer memory_;
   std::vector<Piece> pieces_;  // Locate's answer, kept to save allocations
 
   std::mutex mutex_;
