@@ -279,13 +279,38 @@ bool ScanResultStore::FindFolderRecord(uint32_t cluster, uint32_t exceptRecordNo
   return false;
 }
 
+namespace {
+
+// Whether `recordNo` is `start` or already in the chain from `from` on. A
+// listing asks this for every folder above every file, and chains are
+// short: they are searched, and only a long one is kept in a set.
+bool AlreadyMet(uint32_t recordNo, uint32_t start, const std::vector<FoundRecord>& chain,
+                size_t from, std::unordered_set<uint32_t>& met) {
+  constexpr size_t kShortChain = 32;
+  if (recordNo == start) return true;
+  if (chain.size() - from < kShortChain) {
+    for (size_t i = from; i < chain.size(); ++i)
+      if (chain[i].recordNo == recordNo) return true;
+    return false;
+  }
+  if (met.empty()) {
+    met.insert(start);
+    for (size_t i = from; i < chain.size(); ++i) {
+      uint32_t number = chain[i].recordNo;  // a packed field, copied before use
+      met.insert(number);
+    }
+  }
+  return !met.insert(recordNo).second;
+}
+
+}  // namespace
+
 int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<FoundRecord>& out) {
   if (!IsOpen()) return kInvalidParameter;
   const uint32_t start = record.recordNo;
+  const size_t from = out.size();
   uint32_t current = start;
-  // Filled only once a parent is met: most found files have none, and a
-  // listing asks for the path of every one of them.
-  std::unordered_set<uint32_t> visited;
+  std::unordered_set<uint32_t> met;
   for (;;) {
     uint64_t key = 0;
     // A key at depth 0 lists the root itself, which has no folder record.
@@ -306,8 +331,7 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
     // A parent chain that comes back to a record already met is a damaged
     // store: stop rather than walk for ever.
     uint32_t parentNo = parent.recordNo;
-    if (visited.empty()) visited.insert(start);
-    if (!visited.insert(parentNo).second) return kOk;
+    if (AlreadyMet(parentNo, start, out, from, met)) return kOk;
     out.push_back(parent);
     current = parentNo;
   }
@@ -340,6 +364,9 @@ int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRec
   struct stat st {};
   ::fstat(fd, &st);
   uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+  // Room for every record at once, so that a long listing is not copied
+  // again each time it grows; pages no record fills are never touched.
+  out.reserve(out.size() + fileSize / kRecordBytes);
   std::vector<unsigned char> chunk(kStoreBufferBytes);
   uint64_t offset = 0;
   while (offset < fileSize) {
@@ -437,10 +464,23 @@ void SortRecords(std::vector<FoundRecord>& records) {
     if (a.low != b.low) return a.low < b.low;
     return RecordOrder(records[a.index], records[b.index]);
   });
-  std::vector<FoundRecord> sorted;
-  sorted.reserve(records.size());
-  for (const SortKey& key : keys) sorted.push_back(records[key.index]);
-  records.swap(sorted);
+  // Moved in place, cycle by cycle, rather than into a second copy of the
+  // whole listing.
+  std::vector<uint32_t> order(keys.size());
+  for (uint32_t i = 0; i < keys.size(); ++i) order[i] = keys[i].index;
+  for (uint32_t start = 0; start < order.size(); ++start) {
+    if (order[start] == start) continue;
+    FoundRecord held = records[start];
+    uint32_t at = start;
+    while (order[at] != start) {
+      uint32_t from = order[at];
+      records[at] = records[from];
+      order[at] = at;
+      at = from;
+    }
+    records[at] = held;
+    order[at] = at;
+  }
 }
 
 }  // namespace salvora
