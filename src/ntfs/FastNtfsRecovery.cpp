@@ -33,7 +33,10 @@ int CFastNtfsRecovery::FinishOpen(int sourceResult) {
     sectorCount_ = geometry_.totalSectors;
   }
   sectorSize_ = geometry_.bytesPerSector;
-  chunk_.assign(static_cast<size_t>(geometry_.recordBytes) * 1024, 0);
+  // 64 records a read: the buffer stays in the processor's cache, where
+  // the system's copy into it runs several times faster than into a
+  // buffer of megabytes, and the records are looked at while still there.
+  chunk_.assign(static_cast<size_t>(geometry_.recordBytes) * 64, 0);
   return kOk;
 }
 
