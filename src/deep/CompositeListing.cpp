@@ -1,9 +1,14 @@
 // The merged type listing: what the file-system engines found, then the
 // carved files that are not copies of those. A carved file is a copy when
 // it starts at the first data sector of a found file of the same type (a
-// camera's thm thumbnail is a jpg).
+// camera's thm thumbnail is a jpg). A deep engine that rebuilt a deleted
+// folder the quick scan walked too finds its files again, at the same
+// entries: those are listed once, as the quick scan found them, on their
+// real paths.
 #include <cctype>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "deep/ProfessionalRecovery.h"
 #include "ntfs/NtfsRunList.h"
@@ -42,13 +47,29 @@ bool IsCopyOf(const std::string& found, const std::string& carved) {
   return found == carved || (found == "thm" && carved == "jpg");
 }
 
+// Where a file-system engine found a file: the sector of its entry or
+// record, its first cluster (NTFS: its record number) and its name.
+using EntryPlace = std::tuple<uint64_t, uint32_t, std::string>;
+
+EntryPlace PlaceOf(const FoundRecord& record) {
+  // Packed fields are copied out before anything binds to them.
+  uint64_t sector = record.entrySector;
+  uint32_t cluster = record.firstCluster;
+  return {sector, cluster, std::string(record.name, RecordNameLength(record.name))};
+}
+
 }  // namespace
 
 int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<FoundRecord>& out) {
   if (quick_) quick_->ListByType(filter, out);
-  fat_.ListByType(filter, out);
-  ntfs_.ListByType(filter, out);
-  exfat_.ListByType(filter, out);
+  std::set<EntryPlace> quickPlaces;
+  for (const FoundRecord& record : out) quickPlaces.insert(PlaceOf(record));
+  std::vector<FoundRecord> rebuilt;
+  fat_.ListByType(filter, rebuilt);
+  ntfs_.ListByType(filter, rebuilt);
+  exfat_.ListByType(filter, rebuilt);
+  for (const FoundRecord& record : rebuilt)
+    if (quickPlaces.count(PlaceOf(record)) == 0) out.push_back(record);
   std::map<uint64_t, std::string> foundAt;
   const uint64_t sectorSize = static_cast<uint64_t>(sectorSize_);
   for (const FoundRecord& record : out) {

@@ -112,6 +112,39 @@ TEST_F(CompositeScanTest, ReformattedFat32GivesBackFilesWithFolders) {
   }
 }
 
+// A folder deleted whole is walked by the quick scan and rebuilt by the deep
+// FAT engine from its clusters: each of its files is listed once, on the
+// path the quick scan gave it.
+TEST_F(CompositeScanTest, FilesOfADeletedFolderAreListedOnceOnTheirPaths) {
+  if (!HaveCommand("mkfs.fat") || !HaveCommand("mdeltree"))
+    GTEST_SKIP() << "needs dosfstools and mtools";
+  MustRun("truncate -s 64M " + Quote(image_) + " && mkfs.fat -F 32 " + Quote(image_) +
+          " >/dev/null");
+  TempDir tree;
+  Written written;
+  WriteTree(tree.path(), written);
+  MustRun("cd " + Quote(tree.path()) + " && mcopy -s -i " + Quote(image_) +
+          " docs photos ::/ && mdeltree -i " + Quote(image_) + " ::/docs");
+
+  auto engine = OpenDeep(image_);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_EQ(RunDeepScan(*engine), kOk);
+  auto files = ListFiles(*engine);
+  std::map<std::pair<uint64_t, std::string>, int> listed;
+  for (const FoundFile& file : files)
+    ++listed[{file.sector, file.path.substr(file.path.rfind('/') + 1)}];
+  for (const auto& [place, times] : listed) EXPECT_EQ(times, 1) << place.second;
+  for (const char* name : {"docs/report.bin", "docs/small.txt", "docs/sub/deep.bin"}) {
+    // The first letter of a deleted entry is gone.
+    std::string leaf = std::string(name).substr(std::string(name).rfind('/') + 2);
+    const FoundFile* found = FindBySuffix(files, leaf);
+    ASSERT_NE(found, nullptr) << name;
+    EXPECT_EQ(found->kind, static_cast<uint32_t>(kQuickFat)) << name;
+    EXPECT_EQ(found->path.find("LostFolder"), std::string::npos) << found->path;
+    EXPECT_EQ(RecoveredSha256(*engine, *found, work_.path()), written[name]) << name;
+  }
+}
+
 // Pictures laid back to back at sector boundaries on a disk with no file
 // system, between runs of noise.
 TEST_F(CompositeScanTest, RawImageFilesAreCarvedByteExact) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
 
 #include "cli/ExitCodes.h"
 #include "exfat/ExfatCard.h"
@@ -58,6 +61,19 @@ TEST_F(ExfatCli, DeepRecoveryKeepsTheQuickFindsAndTheirPaths) {
       << output;
   for (const auto& [path, intact] : card.deleted)
     if (intact) EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
+
+  // The deep engine rebuilds the deleted folders the quick scan walked too;
+  // each file is still listed once.
+  ASSERT_EQ(Salvora("scan --deep --json " + Quote(card.image), &output), 0) << output;
+  std::map<std::string, int> listed;
+  const std::regex place("\"name\":(\"[^\"]*\").*\"entrySector\":([0-9]+)");
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch match;
+    if (std::regex_search(line, match, place)) ++listed[match[2].str() + " " + match[1].str()];
+  }
+  EXPECT_FALSE(listed.empty()) << output;
+  for (const auto& [entry, times] : listed) EXPECT_EQ(times, 1) << entry;
 }
 
 // A camera's format leaves the old folders in free clusters; the deep scan
