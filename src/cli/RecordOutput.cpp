@@ -105,11 +105,12 @@ void PrintGroupSummary(std::FILE* out, const std::vector<FoundRecord>& records) 
     group.second += record.fileSize;
     totalBytes += record.fileSize;
   }
-  std::fprintf(out, "Found %zu files (%s)\n", records.size(),
+  auto files = [](uint64_t count) { return count == 1 ? "file" : "files"; };
+  std::fprintf(out, "Found %zu %s (%s)\n", records.size(), files(records.size()),
                FormatSize(static_cast<int64_t>(totalBytes)).c_str());
   for (const auto& [name, group] : groups)
-    std::fprintf(out, "  %-9s %8" PRIu64 " files  %s\n", name.c_str(), group.first,
-                 FormatSize(static_cast<int64_t>(group.second)).c_str());
+    std::fprintf(out, "  %-9s %8" PRIu64 " %-5s  %s\n", name.c_str(), group.first,
+                 files(group.first), FormatSize(static_cast<int64_t>(group.second)).c_str());
 }
 
 }  // namespace salvora

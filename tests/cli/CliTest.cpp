@@ -93,6 +93,19 @@ TEST_F(Cli, InfoOfALoopPartitionGivesItsDiskAndStart) {
 namespace salvora {
 namespace {
 
+TEST_F(Cli, OneFoundFileIsCountedInTheSingular) {
+  if (!test::HaveCommand("mkfs.fat") || !test::HaveCommand("mdel"))
+    GTEST_SKIP() << "needs dosfstools and mtools";
+  std::string image = dir / "one.img";
+  test::WriteFile(dir / "note.txt", std::string(3000, 'n'));
+  test::MustRun("mkfs.fat -C " + Quote(image) + " 1440 >/dev/null && mcopy -i " + Quote(image) +
+                " " + Quote(dir / "note.txt") + " ::/ && mdel -i " + Quote(image) + " ::/note.txt");
+  std::string output;
+  EXPECT_EQ(Salvora("scan --quick " + Quote(image), &output), 0) << output;
+  EXPECT_NE(output.find("Found 1 file ("), std::string::npos) << output;
+  EXPECT_NE(output.find("        1 file   "), std::string::npos) << output;
+}
+
 // A whole disk with a partition table is scanned partition by partition.
 TEST(CliDisk, QuickScanOfAPartitionedDiskCoversEachPartition) {
   if (!test::CanUseLoopDevices() || !test::HaveCommand("sfdisk") || !test::HaveCommand("mcopy"))
