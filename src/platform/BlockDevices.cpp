@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/DeviceStack.h"
+#include "platform/DiskNumbering.h"
 
 namespace salvora {
 namespace fs = std::filesystem;
@@ -62,6 +63,7 @@ std::string ReadSysfsText(const std::string& path) {
 }
 
 std::vector<WholeDisk> ListWholeDisks() {
+  static DiskNumbering numbering;
   std::vector<WholeDisk> disks;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/sys/block", ec)) {
@@ -72,20 +74,27 @@ std::vector<WholeDisk> ListWholeDisks() {
       continue;
     disk.name = name;
     disk.devicePath = "/dev/" + name;
+    disk.sequence = ReadSysfsNumber(entry.path().string() + "/diskseq");
     disks.push_back(disk);
   }
   std::sort(disks.begin(), disks.end(), [](const WholeDisk& a, const WholeDisk& b) {
     return a.major != b.major ? a.major < b.major : a.minor < b.minor;
   });
-  for (uint32_t i = 0; i < disks.size(); ++i) disks[i].number = i;
+  std::vector<DiskIdentity> identities;
+  for (const WholeDisk& disk : disks)
+    identities.push_back({disk.name, disk.major, disk.minor, disk.sequence});
+  std::vector<uint32_t> numbers = numbering.Assign(identities);
+  for (size_t i = 0; i < disks.size(); ++i) disks[i].number = numbers[i];
   return disks;
 }
 
 bool DiskDevicePath(uint32_t diskNumber, std::string& path) {
-  auto disks = ListWholeDisks();
-  if (diskNumber >= disks.size()) return false;
-  path = disks[diskNumber].devicePath;
-  return true;
+  for (const WholeDisk& disk : ListWholeDisks()) {
+    if (disk.number != diskNumber) continue;
+    path = disk.devicePath;
+    return true;
+  }
+  return false;
 }
 
 bool DiskNumberOfNode(const std::string& nodePath, uint32_t& diskNumber) {

@@ -1,8 +1,7 @@
 #pragma once
-// Whole disks and partitions as the kernel lists them in sysfs. A disk number
-// is the position of a whole-disk device among all of them, ordered by their
-// device numbers, so the same hardware keeps its number while nothing is
-// plugged in or out.
+// Whole disks and partitions as the kernel lists them in sysfs. Disk numbers
+// are those of DiskNumbering: a disk keeps its number for the life of the
+// process while it stays attached, whatever else is plugged in or out.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@ struct WholeDisk {
   std::string name;         // kernel name, "sdb"
   std::string devicePath;   // "/dev/sdb"
   uint32_t major = 0, minor = 0;
+  uint64_t sequence = 0;    // the kernel's media sequence number, 0 where it has none
 };
 
 struct PartitionLocation {
