@@ -69,10 +69,12 @@ void CCreateImageProcessWnd::ShowFigures() {
   stage_->setText(QStringLiteral("%1 %2").arg(Msg("MSG0302"), QString::fromStdString(job_.target)));
   percentText_->setText(QStringLiteral("%1 %2%").arg(Msg("MSG0301")).arg(percent_));
   progress_->setValue(percent_);
-  time_->setText(secondsLeft_ == -1
+  // A copy that is done has no time left, whether or not an estimate came.
+  int32_t secondsLeft = percent_ >= 100 ? 0 : secondsLeft_;
+  time_->setText(secondsLeft == -1
                      ? Msg("MSG0304")
                      : QStringLiteral("%1 %2").arg(
-                           Msg("MSG0305"), QString::fromStdString(FormatDuration(secondsLeft_))));
+                           Msg("MSG0305"), QString::fromStdString(FormatDuration(secondsLeft))));
   sectors_->setText(
       QStringLiteral("%1 %2 / %3").arg(Msg("MSG0303")).arg(sectorsDone_).arg(sectorsTotal_));
 }

@@ -112,10 +112,12 @@ QString CScanProcessWnd::StageText(const DiskListItem& source) const {
 void CScanProcessWnd::ShowFigures() {
   const Figures& f = figures_;
   if (f.source < sources_.size()) stage_->setText(StageText(*sources_[f.source]));
-  time_->setText(f.secondsLeft == -1
+  // A scan that is done has no time left, whether or not an estimate came.
+  int32_t secondsLeft = f.shown >= 100 ? 0 : f.secondsLeft;
+  time_->setText(secondsLeft == -1
                      ? Msg("MSG0705")
                      : QStringLiteral("%1 %2").arg(
-                           Msg("MSG0708"), QString::fromStdString(FormatDuration(f.secondsLeft))));
+                           Msg("MSG0708"), QString::fromStdString(FormatDuration(secondsLeft))));
   progress_->setValue(f.shown);
   percent_->setText(QStringLiteral("%1 %2%").arg(Msg("MSG0704")).arg(f.shown));
   bool counters = f.sectorsTotal != 0;

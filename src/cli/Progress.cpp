@@ -12,7 +12,10 @@
 namespace salvora {
 namespace {
 
-std::string TimeLeftText(int32_t secondsLeft) {
+// Work that is done has no time left, whether or not an estimate was ever
+// made.
+std::string TimeLeftText(int32_t percent, int32_t secondsLeft) {
+  if (percent >= 100) secondsLeft = 0;
   return secondsLeft < 0 ? " | time left: estimating"
                          : " | time left: " + FormatDuration(secondsLeft);
 }
@@ -53,7 +56,7 @@ int ProgressPrinter::OnScan(void* self, int32_t percent, int32_t scale, int32_t 
   int shown = percent * scale / 100;
   if (!printer->Due(shown >= 100)) return 0;
   std::string text = printer->label_ + " " + std::to_string(shown) + "%";
-  text += TimeLeftText(secondsLeft);
+  text += TimeLeftText(shown, secondsLeft);
   if (sectorsTotal != 0) {
     text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
     text += " | files found " + std::to_string(filesFound);
@@ -68,7 +71,7 @@ int ProgressPrinter::OnImage(void* self, int32_t percent, uint64_t sectorsDone,
   auto* printer = static_cast<ProgressPrinter*>(self);
   if (!printer->Due(percent >= 100)) return 0;
   std::string text = printer->label_ + " " + std::to_string(percent) + "%";
-  text += TimeLeftText(secondsLeft);
+  text += TimeLeftText(percent, secondsLeft);
   text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
   printer->Show(text);
   return 0;

@@ -245,6 +245,12 @@ class ProgressWindowsTest : public QObject {
     QCOMPARE(counting.findChild<QProgressBar*>("progress")->value(), 10);
     QCOMPARE(counting.findChild<QLabel*>("sectors")->text(), QString("Sectors: 10 / 400"));
     QCOMPARE(counting.findChild<QLabel*>("totalfile")->text(), QString("Files found: 3"));
+
+    // Done before any estimate came: nothing is left to estimate.
+    CScanProcessWnd done({}, CScanProcessWnd::kQuickScan, nullptr);
+    CScanProcessWnd::OnScan(&done, 100, 100, -1, 0, 0, 1, 0);
+    QCOMPARE(done.Run(), 1);
+    QCOMPARE(done.findChild<QLabel*>("time")->text(), QString("Time left: 0 Sec"));
   }
 
   void cancellingTheCollectionOrTheRecoveryClosesWithTwo() {

@@ -93,7 +93,9 @@ TEST_F(Cli, InfoOfALoopPartitionGivesItsDiskAndStart) {
 namespace salvora {
 namespace {
 
-TEST_F(Cli, OneFoundFileIsCountedInTheSingular) {
+// The words around the numbers fit them: one file, and no time left to
+// estimate once the scan is done.
+TEST_F(Cli, OutputWordsFitTheirNumbers) {
   if (!test::HaveCommand("mkfs.fat") || !test::HaveCommand("mdel"))
     GTEST_SKIP() << "needs dosfstools and mtools";
   std::string image = dir / "one.img";
@@ -104,6 +106,8 @@ TEST_F(Cli, OneFoundFileIsCountedInTheSingular) {
   EXPECT_EQ(Salvora("scan --quick " + Quote(image), &output), 0) << output;
   EXPECT_NE(output.find("Found 1 file ("), std::string::npos) << output;
   EXPECT_NE(output.find("        1 file   "), std::string::npos) << output;
+  EXPECT_NE(output.find("100% | time left: 0 Sec"), std::string::npos) << output;
+  EXPECT_EQ(output.find("100% | time left: estimating"), std::string::npos) << output;
 }
 
 // A whole disk with a partition table is scanned partition by partition.
