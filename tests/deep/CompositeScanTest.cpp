@@ -41,6 +41,19 @@ void WriteTree(const std::string& root, Written& written) {
 
 class CompositeScanTest : public ::testing::Test {
  protected:
+  // A FAT32 volume holding the tree's folders docs and photos, and then
+  // what `then` does to it.
+  Written Fat32WithTree(const std::string& then) {
+    MustRun("truncate -s 64M " + Quote(image_) + " && mkfs.fat -F 32 -n OLD " + Quote(image_) +
+            " >/dev/null");
+    TempDir tree;
+    Written written;
+    WriteTree(tree.path(), written);
+    MustRun("cd " + Quote(tree.path()) + " && mcopy -s -i " + Quote(image_) +
+            " docs photos ::/ && " + then);
+    return written;
+  }
+
   ScopedDataDir data_;
   TempDir work_;
   std::string image_ = work_ / "volume.img";
@@ -88,15 +101,9 @@ TEST_F(CompositeScanTest, ReformattedNtfsGivesBackFilesWithFoldersByteExact) {
 TEST_F(CompositeScanTest, ReformattedFat32GivesBackFilesWithFolders) {
   if (!HaveCommand("mkfs.fat") || !HaveCommand("mcopy"))
     GTEST_SKIP() << "needs dosfstools and mtools";
-  MustRun("truncate -s 64M " + Quote(image_) + " && mkfs.fat -F 32 -n OLD " + Quote(image_) +
-          " >/dev/null");
-  TempDir tree;
-  Written written;
-  WriteTree(tree.path(), written);
+  Written written = Fat32WithTree("mkfs.fat -F 32 " + Quote(image_) + " >/dev/null");
   // The root directory of the new volume overwrites the old one, so only
   // what lay in subfolders keeps its name.
-  MustRun("cd " + Quote(tree.path()) + " && mcopy -s -i " + Quote(image_) +
-          " docs photos ::/ && mkfs.fat -F 32 " + Quote(image_) + " >/dev/null");
   written.erase("top.txt");
 
   auto engine = OpenDeep(image_);
@@ -118,13 +125,7 @@ TEST_F(CompositeScanTest, ReformattedFat32GivesBackFilesWithFolders) {
 TEST_F(CompositeScanTest, FilesOfADeletedFolderAreListedOnceOnTheirPaths) {
   if (!HaveCommand("mkfs.fat") || !HaveCommand("mdeltree"))
     GTEST_SKIP() << "needs dosfstools and mtools";
-  MustRun("truncate -s 64M " + Quote(image_) + " && mkfs.fat -F 32 " + Quote(image_) +
-          " >/dev/null");
-  TempDir tree;
-  Written written;
-  WriteTree(tree.path(), written);
-  MustRun("cd " + Quote(tree.path()) + " && mcopy -s -i " + Quote(image_) +
-          " docs photos ::/ && mdeltree -i " + Quote(image_) + " ::/docs");
+  Written written = Fat32WithTree("mdeltree -i " + Quote(image_) + " ::/docs");
 
   auto engine = OpenDeep(image_);
   ASSERT_NE(engine, nullptr);
