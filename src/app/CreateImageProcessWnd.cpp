@@ -69,8 +69,7 @@ void CCreateImageProcessWnd::ShowFigures() {
   stage_->setText(QStringLiteral("%1 %2").arg(Msg("MSG0302"), QString::fromStdString(job_.target)));
   percentText_->setText(QStringLiteral("%1 %2%").arg(Msg("MSG0301")).arg(percent_));
   progress_->setValue(percent_);
-  // A copy that is done has no time left, whether or not an estimate came.
-  int32_t secondsLeft = percent_ >= 100 ? 0 : secondsLeft_;
+  int32_t secondsLeft = SecondsLeftAt(percent_, secondsLeft_);
   time_->setText(secondsLeft == -1
                      ? Msg("MSG0304")
                      : QStringLiteral("%1 %2").arg(

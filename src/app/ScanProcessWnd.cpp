@@ -112,8 +112,7 @@ QString CScanProcessWnd::StageText(const DiskListItem& source) const {
 void CScanProcessWnd::ShowFigures() {
   const Figures& f = figures_;
   if (f.source < sources_.size()) stage_->setText(StageText(*sources_[f.source]));
-  // A scan that is done has no time left, whether or not an estimate came.
-  int32_t secondsLeft = f.shown >= 100 ? 0 : f.secondsLeft;
+  int32_t secondsLeft = SecondsLeftAt(f.shown, f.secondsLeft);
   time_->setText(secondsLeft == -1
                      ? Msg("MSG0705")
                      : QStringLiteral("%1 %2").arg(

@@ -12,10 +12,8 @@
 namespace salvora {
 namespace {
 
-// Work that is done has no time left, whether or not an estimate was ever
-// made.
 std::string TimeLeftText(int32_t percent, int32_t secondsLeft) {
-  if (percent >= 100) secondsLeft = 0;
+  secondsLeft = SecondsLeftAt(percent, secondsLeft);
   return secondsLeft < 0 ? " | time left: estimating"
                          : " | time left: " + FormatDuration(secondsLeft);
 }

@@ -80,11 +80,7 @@ std::vector<WholeDisk> ListWholeDisks() {
   std::sort(disks.begin(), disks.end(), [](const WholeDisk& a, const WholeDisk& b) {
     return a.major != b.major ? a.major < b.major : a.minor < b.minor;
   });
-  std::vector<DiskIdentity> identities;
-  for (const WholeDisk& disk : disks)
-    identities.push_back({disk.name, disk.major, disk.minor, disk.sequence});
-  std::vector<uint32_t> numbers = numbering.Assign(identities);
-  for (size_t i = 0; i < disks.size(); ++i) disks[i].number = numbers[i];
+  numbering.Assign(disks);
   return disks;
 }
 

@@ -3,17 +3,22 @@
 #include <algorithm>
 
 namespace salvora {
+namespace {
 
-std::vector<uint32_t> DiskNumbering::Assign(const std::vector<DiskIdentity>& disks) {
+bool SameDisk(const WholeDisk& a, const WholeDisk& b) {
+  return a.name == b.name && a.major == b.major && a.minor == b.minor && a.sequence == b.sequence;
+}
+
+}  // namespace
+
+void DiskNumbering::Assign(std::vector<WholeDisk>& disks) {
   std::lock_guard<std::mutex> hold(lock_);
-  std::vector<uint32_t> numbers;
-  numbers.reserve(disks.size());
-  for (const DiskIdentity& disk : disks) {
-    auto known = std::find(known_.begin(), known_.end(), disk);
+  for (WholeDisk& disk : disks) {
+    auto known = std::find_if(known_.begin(), known_.end(),
+                              [&](const WholeDisk& other) { return SameDisk(disk, other); });
     if (known == known_.end()) known = known_.insert(known_.end(), disk);
-    numbers.push_back(static_cast<uint32_t>(known - known_.begin()));
+    disk.number = static_cast<uint32_t>(known - known_.begin());
   }
-  return numbers;
 }
 
 }  // namespace salvora
