@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QUrl>
+#include <new>
 
 #include "app/LanguageStore.h"
 #include "platform/ErrorCodes.h"
@@ -78,20 +79,30 @@ IFileRecoveryParse* CRecoverProcessWnd::EngineOf(const FoundRecord& record) cons
   return nullptr;
 }
 
+int CRecoverProcessWnd::CopyOut(IFileRecoveryParse& engine, const FoundRecord& record,
+                                const std::string& path) {
+  if (engine.SetCallbacks(nullptr, &CRecoverProcessWnd::OnTransfer, this, 100) != kOk)
+    return kInvalidParameter;
+  // One file that throws (out of memory on a hostile record, say) fails
+  // alone; the others are still copied.
+  try {
+    return engine.RecoverItem(&record, path, PathDepth(job_.destination));
+  } catch (const std::bad_alloc&) {
+    return kNotEnoughMemory;
+  } catch (...) {
+    return kInvalidParameter;
+  }
+}
+
 bool CRecoverProcessWnd::RecoverRecord(const FoundRecord& record) {
   std::string path = GroupedRecoveryPath(job_.destination, record);
   IFileRecoveryParse* engine = EngineOf(record);
-  int result = kInvalidParameter;
-  if (engine) {
-    if (engine->SetCallbacks(nullptr, &CRecoverProcessWnd::OnTransfer, this, 100) != kOk)
-      return false;
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      fileReported_ = false;
-    }
-    result = engine->RecoverItem(&record, path, PathDepth(job_.destination));
-    if (result == kCancelled) return false;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    fileReported_ = false;
   }
+  int result = engine ? CopyOut(*engine, record, path) : kInvalidParameter;
+  if (result == kCancelled) return false;
   std::lock_guard<std::mutex> hold(lock_);
   // A file that failed before the engine said anything about it still gets
   // its red row: a silent failure would look like success.

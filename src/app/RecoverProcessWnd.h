@@ -46,7 +46,10 @@ class CRecoverProcessWnd : public ProgressWnd {
   void Retext() override;
 
   // Copies one record; false when the recovery must stop.
+  // Copies one record; false only when the user cancelled.
   bool RecoverRecord(const FoundRecord& record);
+  // The engine's copy of one record, as a result code even when it throws.
+  int CopyOut(IFileRecoveryParse& engine, const FoundRecord& record, const std::string& path);
   IFileRecoveryParse* EngineOf(const FoundRecord& record) const;
   // A finished file (lock held).
   void NoteFile(const std::string& path, int errorCode);

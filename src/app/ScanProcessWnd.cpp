@@ -81,9 +81,11 @@ void CScanProcessWnd::Work() {
       MarkChanged();
     }
     source.engine.reset();
+    // A swap area or an encrypted volume on a disk must not keep the
+    // partitions after it from being scanned.
     if (!CreateEngine(source)) {
-      EndWork(kClosedFailed);
-      return;
+      skipped_.push_back({&source, failureText_});
+      continue;
     }
     if (scanMode_ == kQuickScan) {
       runFolders_.push_back(ScanHistory::Instance().NewRunFolder());
@@ -97,8 +99,10 @@ void CScanProcessWnd::Work() {
     source.engine->SetCallbacks(&CScanProcessWnd::OnScan, nullptr, this, 100);
     lastScanResult_ = source.engine->Scan(nullptr);
     if (lastScanResult_ == kCancelled) break;
+    if (lastScanResult_ != kOk) incomplete_.push_back({&source, ErrorMessage(lastScanResult_)});
   }
-  EndWork(kClosedNormally);
+  bool nothingScanned = !sources_.empty() && skipped_.size() == sources_.size();
+  EndWork(nothingScanned ? kClosedFailed : kClosedNormally);
 }
 
 QString CScanProcessWnd::StageText(const DiskListItem& source) const {

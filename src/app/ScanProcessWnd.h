@@ -29,6 +29,17 @@ class CScanProcessWnd : public ProgressWnd {
   // Why the last source could not be scanned (close code 3).
   const std::string& FailureText() const { return failureText_; }
 
+  // A source the scan did not cover in full, and why.
+  struct Gap {
+    const DiskListItem* source;
+    std::string reason;
+  };
+  // Entries no engine could scan: the others were scanned all the same.
+  const std::vector<Gap>& Skipped() const { return skipped_; }
+  // Sources whose scan ended early, mostly on sectors the disk would not
+  // give: what was found is listed, what lay there may be missing.
+  const std::vector<Gap>& Incomplete() const { return incomplete_; }
+
   // The scan callback: stores the figures, or answers the cancel code.
   static int OnScan(void* window, int32_t percent, int32_t scale, int32_t secondsLeft,
                     uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
@@ -60,6 +71,8 @@ class CScanProcessWnd : public ProgressWnd {
   std::vector<std::string> runFolders_;
   std::string failureText_;
   int lastScanResult_ = 0;
+  std::vector<Gap> skipped_;
+  std::vector<Gap> incomplete_;
   Figures figures_;  // under lock_
 
   QLabel* stage_;
