@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -118,6 +119,17 @@ void CMainWnd::BindCommands() {
   connect(btnRecover_, &QPushButton::clicked, this, &CMainWnd::Recover);
   connect(btnCreateImage_, &QPushButton::clicked, this, [this] { StartImaging(*this); });
   new AssistMenu(Bind<QToolButton>(form_, "BtnAssist"), this);
+  // Keys for the commands used most; each acts only where its button does.
+  auto pressWhenShown = [this](QAbstractButton* button) {
+    return [button] {
+      if (button->isVisible() && button->isEnabled()) button->click();
+    };
+  };
+  new QShortcut(QKeySequence::Open, this, pressWhenShown(btnLoadImage_));
+  new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this, pressWhenShown(btnRecover_));
+  new QShortcut(QKeySequence(Qt::Key_F5), this, [this] {
+    if (CurrentPage() == kDiskPage) RequestDiskList();
+  });
 }
 
 bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {

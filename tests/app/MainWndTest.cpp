@@ -110,6 +110,21 @@ class MainWndTest : public QObject {
   void init() { environment_ = std::make_unique<AppEnvironment>(); }
   void cleanup() { environment_.reset(); }
 
+  void keysReachTheCommandsOnlyWhereTheirButtonsShow() {
+    CMainWnd window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    FileDialogAnswerer files({QString()});
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);  // no Load Image on page 0
+    QCOMPARE(files.Answered(), 0);
+    Click(window, "BtnDeletedRecovery");
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(files.Answered(), 1);
+    QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);  // nothing found to recover yet
+    QCOMPARE(files.Answered(), 1);
+    QVERIFY(Control<QAbstractButton>(window, "BtnScan")->text().contains('&'));
+  }
+
   void anImageOfAWholeDiskIsListedAsADiskAndItsPartitionsScan() {
     TempDir dir;
     std::string image = dir / "disk.img";
@@ -339,12 +354,12 @@ class MainWndTest : public QObject {
     QCOMPARE(Control<QLabel>(window, "Txt1")->text(),
              QString("Wählen Sie, wo nach verlorenen Dateien gesucht werden soll"));
     QVERIFY(Control<QLabel>(window, "Label1")->text().startsWith("Abbilddatei:"));
-    QCOMPARE(Control<QPushButton>(window, "BtnScan")->text(), QString("Suchen"));
+    QCOMPARE(Control<QPushButton>(window, "BtnScan")->text(), QString("&Suchen"));
     QCOMPARE(
         Control<QTreeView>(window, "DiskList")->model()->headerData(0, Qt::Horizontal).toString(),
         QString("Datenträger"));
     LanguageStore::Instance().SetLanguage("English");
-    QCOMPARE(Control<QPushButton>(window, "BtnScan")->text(), QString("Scan"));
+    QCOMPARE(Control<QPushButton>(window, "BtnScan")->text(), QString("&Scan"));
   }
 
   void everyControlHasANameForScreenReaders() {
