@@ -14,10 +14,15 @@
 #include <sanitizer/common_interface_defs.h>
 #endif
 
+#include <QFile>
 #include <QtGlobal>
+#include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include "platform/Sandbox.h"
 
 #include "preview/ArchiveListing.h"
 #include "preview/DocumentText.h"
@@ -31,14 +36,33 @@ using salvora::preview::HelperResult;
 constexpr const char* kUsage =
     "usage: salvora-preview picture FILE OUT.png | pdf FILE OUT.png | list FILE | text FILE";
 
-HelperResult RunCommand(int argc, char** argv) {
+// Libraries that keep caches (fontconfig) put them under the home and cache
+// folders; pointing both at a file that cannot hold a folder leaves them
+// working from memory. Returns the real home, which is made read-only.
+std::string KeepCachesOutOfHome() {
+  const char* home = std::getenv("HOME");
+  std::string realHome = home ? home : "";
+  setenv("HOME", "/dev/null", 1);
+  setenv("XDG_CACHE_HOME", "/dev/null", 1);
+  return realHome;
+}
+
+HelperResult RunCommand(int argc, char** argv, const std::string& home) {
   std::string command = argc > 1 ? argv[1] : "";
+  bool writesPicture = argc == 4 && (command == "picture" || command == "pdf");
+  bool writesText = argc == 3 && (command == "list" || command == "text");
+  if (!writesPicture && !writesText) return HelperResult::Failure(kUsage);
+  // The picture is the one file the helper writes: it is opened before the
+  // home folder becomes read-only.
+  QFile png(QString::fromStdString(writesPicture ? argv[3] : ""));
+  if (writesPicture && !png.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    return HelperResult::Failure("cannot write " + std::string(argv[3]));
+  salvora::ConfineProcess(home);
   using namespace salvora::preview;
-  if (argc == 4 && command == "picture") return ConvertPictureToPng(argv[2], argv[3]);
-  if (argc == 4 && command == "pdf") return RenderPdfFirstPage(argv[2], argv[3]);
-  if (argc == 3 && command == "list") return ListArchive(ArchiveSource::File(argv[2]));
-  if (argc == 3 && command == "text") return ExtractDocumentText(argv[2]);
-  return HelperResult::Failure(kUsage);
+  if (command == "picture") return ConvertPictureToPng(argv[2], png);
+  if (command == "pdf") return RenderPdfFirstPage(argv[2], png);
+  if (command == "list") return ListArchive(ArchiveSource::File(argv[2]));
+  return ExtractDocumentText(argv[2]);
 }
 
 // Qt's image readers warn about damaged data on stderr, which is the
@@ -72,7 +96,10 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 int main(int argc, char** argv) {
   qInstallMessageHandler(DropQtMessage);
   int reasons = SilenceLibraryMessages();
-  HelperResult result = RunCommand(argc, argv);
+  // Names inside archives are converted to UTF-8 through the locale's
+  // character set; the plain C locale would turn every non-ASCII name blank.
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  HelperResult result = RunCommand(argc, argv, KeepCachesOutOfHome());
   if (!result.ok) {
     std::string line =
         "salvora-preview: " + result.failure.substr(0, result.failure.find('\n')) + "\n";
