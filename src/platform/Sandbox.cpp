@@ -76,7 +76,9 @@ constexpr uint32_t kOwnArchitecture = AUDIT_ARCH_AARCH64;
 // System calls of another ABI (i386, x32) would pass under other numbers.
 constexpr uint32_t kForeignCallBit = 0x40000000;
 
-bool FilterInternetSockets() {
+}  // namespace
+
+bool RefuseInternetSockets() {
 #if defined(__x86_64__) || defined(__aarch64__)
   sock_filter program[] = {
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
@@ -100,14 +102,12 @@ bool FilterInternetSockets() {
 #endif
 }
 
-}  // namespace
-
 Confinement ConfineProcess(const std::string& home) {
   Confinement confinement;
   rlimit noCore{0, 0};
   confinement.noCoreDumps = setrlimit(RLIMIT_CORE, &noCore) == 0;
   confinement.namespaces = EnterNamespaces() && MakeReadOnly(home);
-  if (!confinement.namespaces) confinement.socketFilter = FilterInternetSockets();
+  if (!confinement.namespaces) confinement.socketFilter = RefuseInternetSockets();
   return confinement;
 }
 

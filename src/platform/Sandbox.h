@@ -18,6 +18,10 @@ struct Confinement {
   bool noCoreDumps = false;
 };
 
+// The fallback alone: a seccomp filter under which socket() fails with
+// EACCES for AF_INET and AF_INET6. False where it cannot be installed.
+bool RefuseInternetSockets();
+
 // Confines the calling process for good. Must run before the process
 // starts a thread. `home` is the folder made read-only (the user's home);
 // an empty or missing folder is left alone.

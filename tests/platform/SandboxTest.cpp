@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "support/TestSupport.h"
@@ -75,6 +76,23 @@ TEST(SandboxTest, ConfinedProcessReachesNoNetworkAndDumpsNoCore) {
   EXPECT_GE(file, 0);
   close(file);
   close(listener);
+}
+
+TEST(SandboxTest, WithoutNamespacesInternetSocketsAreRefused) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (!RefuseInternetSockets()) _exit(kNotConfined);
+    int report = 0;
+    if (socket(AF_INET, SOCK_STREAM, 0) >= 0 || errno != EACCES) report |= kReachedNetwork;
+    if (socket(AF_INET6, SOCK_DGRAM, 0) >= 0) report |= kReachedNetwork;
+    // Local sockets (fontconfig, the sanitizers) keep working.
+    if (socket(AF_UNIX, SOCK_STREAM, 0) < 0) report |= kNotConfined;
+    _exit(report);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
