@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
-#include <QXmlStreamReader>
 
 #include "preview/ArchiveSource.h"
 #include "preview/PngOutput.h"
+#include "preview/StreamingXml.h"
 #include "previewclient/PreviewLimits.h"
 
 namespace salvora::preview {
@@ -60,14 +60,20 @@ void EnsureFontDatabase() {
 
 }  // namespace
 
-std::string ExternalReference(const QByteArray& svg) {
-  QXmlStreamReader xml(svg);
-  while (!xml.atEnd()) {
-    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-    for (const QXmlStreamAttribute& attribute : xml.attributes())
+std::string SvgProblem(const QByteArray& svg) {
+  MemoryChunkSource source(std::string_view(svg.constData(), static_cast<size_t>(svg.size())));
+  StreamingXml xml(source);
+  while (xml.Next()) {
+    if (!xml.reader().isStartElement()) continue;
+    for (const QXmlStreamAttribute& attribute : xml.reader().attributes())
       if (attribute.name() == u"href" && !StaysInside(attribute.value()))
-        return attribute.value().left(200).toString().toStdString();
+        return "the SVG refers to something outside itself: " +
+               attribute.value().left(200).toString().toStdString();
   }
+  // The drawing is parsed again to be drawn: what the bounded reader
+  // cannot finish would cost the drawing as much.
+  if (xml.reader().tokenType() != QXmlStreamReader::EndDocument)
+    return "the SVG is damaged or too complex to draw";
   return {};
 }
 
@@ -78,10 +84,8 @@ HelperResult ReadSelfContainedSvg(const std::string& path, QByteArray* svg) {
   if (svg->size() > kMaxSvgBytes) return HelperResult::Failure("the SVG is too large to preview");
   if (Gzipped(*svg) && !Gunzip(QByteArray(*svg), svg))
     return HelperResult::Failure("the compressed SVG cannot be unpacked within the preview's limits");
-  std::string outside = ExternalReference(*svg);
-  if (!outside.empty())
-    return HelperResult::Failure("the SVG refers to something outside itself: " + outside);
-  return HelperResult::Success();
+  std::string problem = SvgProblem(*svg);
+  return problem.empty() ? HelperResult::Success() : HelperResult::Failure(problem);
 }
 
 HelperResult RenderSvg(QByteArray svg, QIODevice& png) {

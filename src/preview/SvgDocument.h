@@ -14,9 +14,9 @@ namespace salvora::preview {
 // is too large or refers to anything outside itself.
 HelperResult ReadSelfContainedSvg(const std::string& path, QByteArray* svg);
 
-// Empty when every reference in the SVG stays inside it (#fragment or a
-// data: URL), else the first reference that does not.
-std::string ExternalReference(const QByteArray& svg);
+// Empty when the SVG reads as XML within the helper's bounds and every
+// reference in it stays inside it (#fragment or a data: URL); else why not.
+std::string SvgProblem(const QByteArray& svg);
 
 // Draws the SVG as a PNG no larger than the preview's side.
 HelperResult RenderSvg(QByteArray svg, QIODevice& png);

@@ -7,6 +7,7 @@
 //   salvora-preview text FILE              the text of an office document
 //
 // Exit 0 on success; otherwise one line on stderr saying why, and exit 1.
+// Before it reads the file it confines itself (platform/Sandbox.h).
 #include <fcntl.h>
 #include <unistd.h>
 

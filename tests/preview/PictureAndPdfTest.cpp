@@ -140,6 +140,15 @@ TEST(SvgPreviewTest, ReferencesOutsideTheDrawingAreRefused) {
   EXPECT_EQ(Convert("picture", dir / "inside.svg", dir).size(), QSize(10, 10));
 }
 
+TEST(SvgPreviewTest, DrawingBuiltToKeepTheParserBusyFailsBeforeTheTimeLimit) {
+  TempDir dir;
+  std::string tag = "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'><rect ";
+  for (int n = 0; n < 100000; ++n) tag += "a" + std::to_string(n) + "='1' ";
+  WriteFile(dir / "busy.svg", tag + "/></svg>");
+  ProcessResult result = RunPreviewHelperBinary({"picture", dir / "busy.svg", dir / "out.png"});
+  EXPECT_TRUE(result.ExitedWith(1)) << DescribeProcessEnd(result, {});
+}
+
 TEST(HelperCommandLineTest, WrongArgumentsGiveTheUsageAndExit1) {
   ProcessResult result = RunPreviewHelperBinary({"picture", "only-one-file"});
   EXPECT_TRUE(result.ExitedWith(1));
