@@ -66,9 +66,21 @@ HelperResult RunCommand(int argc, char** argv, const std::string& home) {
   return ExtractDocumentText(argv[2]);
 }
 
+// Where the one line saying why the helper failed goes.
+int reasonsFd = 2;
+
+void SayWhy(const std::string& reason) {
+  std::string line = "salvora-preview: " + reason.substr(0, reason.find('\n')) + "\n";
+  ssize_t ignored = write(reasonsFd, line.data(), line.size());
+  (void)ignored;
+}
+
 // Qt's image readers warn about damaged data on stderr, which is the
-// helper's one-line failure channel; damage is normal here.
-void DropQtMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+// helper's one-line failure channel; damage is normal here. A fatal
+// message ends the process right after this, and is its reason.
+void DropQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) SayWhy(message.toStdString());
+}
 
 // libpng, libtiff and poppler also write to stderr directly. Standard error
 // is pointed at /dev/null for them; the returned descriptor is the real one,
@@ -95,17 +107,14 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 #endif
 
 int main(int argc, char** argv) {
+  reasonsFd = SilenceLibraryMessages();
   qInstallMessageHandler(DropQtMessage);
-  int reasons = SilenceLibraryMessages();
   // Names inside archives are converted to UTF-8 through the locale's
   // character set; the plain C locale would turn every non-ASCII name blank.
   std::setlocale(LC_CTYPE, "C.UTF-8");
   HelperResult result = RunCommand(argc, argv, KeepCachesOutOfHome());
   if (!result.ok) {
-    std::string line =
-        "salvora-preview: " + result.failure.substr(0, result.failure.find('\n')) + "\n";
-    ssize_t ignored = write(reasons, line.data(), line.size());
-    (void)ignored;
+    SayWhy(result.failure);
     return 1;
   }
   std::fwrite(result.text.data(), 1, result.text.size(), stdout);
