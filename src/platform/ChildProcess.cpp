@@ -74,12 +74,12 @@ bool ChildProcess::Running() {
 void ChildProcess::Stop() {
   std::lock_guard lock(mutex_);
   if (ReapLocked(false)) return;
-  SignalProcessGroup(spawned_.pid, SIGTERM);
+  SignalSpawned(spawned_, SIGTERM);
   for (auto waited = std::chrono::milliseconds(0); waited < kStopGrace; waited += kStopCheck) {
     std::this_thread::sleep_for(kStopCheck);
     if (ReapLocked(false)) return;
   }
-  SignalProcessGroup(spawned_.pid, SIGKILL);
+  SignalSpawned(spawned_, SIGKILL);
   ReapLocked(true);
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,11 +39,13 @@ struct PipeEnds {
 // is written as its errno into `report`, whose close-on-exec end tells the
 // parent that exec succeeded when it reads end of file instead.
 [[noreturn]] void ExecChild(const char* program, char* const argv[], const SpawnLimits& limits,
-                            int outFd, int errFd, int report) {
-  setpgid(0, 0);
+                            pid_t parent, int outFd, int errFd, int report) {
+  if (limits.ownProcessGroup) setpgid(0, 0);
   signal(SIGPIPE, SIG_DFL);
+  // A parent that died before the signal was armed has left already.
+  bool ok = prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() == parent;
   int devNull = open("/dev/null", O_RDONLY);
-  bool ok = devNull >= 0 && dup2(devNull, 0) >= 0 && dup2(outFd, 1) >= 0 && dup2(errFd, 2) >= 0;
+  ok = ok && devNull >= 0 && dup2(devNull, 0) >= 0 && dup2(outFd, 1) >= 0 && dup2(errFd, 2) >= 0;
   if (ok && limits.addressSpaceBytes != 0) {
     rlimit limit{limits.addressSpaceBytes, limits.addressSpaceBytes};
     ok = setrlimit(RLIMIT_AS, &limit) == 0;
@@ -83,8 +86,10 @@ int SpawnProcess(const std::string& program, const std::vector<std::string>& arg
     report.Close();
     return code;
   }
+  pid_t parent = getpid();
   pid_t pid = fork();
-  if (pid == 0) ExecChild(program.c_str(), argv.data(), limits, out.write, err.write, report.write);
+  if (pid == 0)
+    ExecChild(program.c_str(), argv.data(), limits, parent, out.write, err.write, report.write);
   int forkErrno = errno;
   CloseIfOpen(out.write);
   CloseIfOpen(err.write);
@@ -102,6 +107,7 @@ int SpawnProcess(const std::string& program, const std::vector<std::string>& arg
   spawned->pid = pid;
   spawned->stdoutFd = out.read;
   spawned->stderrFd = err.read;
+  spawned->leadsGroup = limits.ownProcessGroup;
   return kOk;
 }
 
@@ -124,8 +130,8 @@ bool ReadAvailable(int fd, BoundedOutput* sink) {
   }
 }
 
-void SignalProcessGroup(pid_t pid, int signal) {
-  if (pid > 0) kill(-pid, signal);
+void SignalSpawned(const SpawnedProcess& child, int signal) {
+  if (child.pid > 0) kill(child.leadsGroup ? -child.pid : child.pid, signal);
 }
 
 }  // namespace salvora

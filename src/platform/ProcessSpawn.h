@@ -15,6 +15,10 @@ namespace salvora {
 struct SpawnLimits {
   // RLIMIT_AS of the child in bytes; 0 leaves the inherited limit.
   uint64_t addressSpaceBytes = 0;
+  // A child that leads a group of its own is ended with everything it
+  // started. A child of the preview helper stays in the helper's group
+  // instead, so that ending the helper's group also ends it.
+  bool ownProcessGroup = true;
 };
 
 // A started child: its process id and the read ends of its stdout and
@@ -23,12 +27,16 @@ struct SpawnedProcess {
   pid_t pid = -1;
   int stdoutFd = -1;
   int stderrFd = -1;
+  bool leadsGroup = true;
 };
 
 // Starts `program` (an absolute path, or a name looked up on PATH) with
 // `args` (argv[1..]). Standard input is /dev/null. The child leads a process
-// group of its own, so ending the group by the id we hold also ends anything
-// it started. Returns 0, or the result code of the failed step; a program
+// group of its own (unless the limits say otherwise), so ending the group by
+// the id we hold also ends anything it started. The child is killed when the
+// thread that started it ends (the parent-death signal), so nothing outlives
+// the program; callers start children from a thread that waits for them or
+// lives as long as the program. Returns 0, or the result code of the failed step; a program
 // that cannot be executed is reported here, not as an exit status.
 int SpawnProcess(const std::string& program, const std::vector<std::string>& args,
                  const SpawnLimits& limits, SpawnedProcess* spawned);
@@ -48,8 +56,9 @@ struct BoundedOutput {
 // (end of file or an error other than EAGAIN), true while it may deliver more.
 bool ReadAvailable(int fd, BoundedOutput* sink);
 
-// Sends `signal` to the child's process group. Only for a child that has not
-// been reaped yet: until then its id cannot name another process.
-void SignalProcessGroup(pid_t pid, int signal);
+// Sends `signal` to the child's process group, or to the child alone when it
+// shares its parent's group. Only for a child that has not been reaped yet:
+// until then its id cannot name another process.
+void SignalSpawned(const SpawnedProcess& child, int signal);
 
 }  // namespace salvora

@@ -54,7 +54,7 @@ class RunningChild {
   }
 
   void Kill(int* status) {
-    SignalProcessGroup(spawned_.pid, SIGKILL);
+    SignalSpawned(spawned_, SIGKILL);
     while (waitpid(spawned_.pid, status, 0) < 0 && errno == EINTR) {
     }
   }
@@ -89,7 +89,7 @@ void RecordStatus(int status, ProcessResult* result) {
 ProcessResult RunProcess(const ProcessRequest& request) {
   ProcessResult result;
   SpawnedProcess spawned;
-  SpawnLimits limits{request.addressSpaceBytes};
+  SpawnLimits limits{request.addressSpaceBytes, request.ownProcessGroup};
   result.startError = SpawnProcess(request.program, request.args, limits, &spawned);
   if (result.startError != kOk) return result;
 

@@ -21,6 +21,8 @@ struct ProcessRequest {
   uint64_t addressSpaceBytes = 0;
   // Bytes kept of stdout and of stderr each; the rest is read and dropped.
   size_t outputLimit = 1 << 20;
+  // See SpawnLimits::ownProcessGroup.
+  bool ownProcessGroup = true;
   // When set and it becomes true, the process group is killed.
   const std::atomic<bool>* cancel = nullptr;
 };

@@ -8,11 +8,14 @@
 #include <ctime>
 
 #include "preview/TextSanitizer.h"
+#include "previewclient/PreviewLimits.h"
 
 namespace salvora::preview {
 namespace {
 
 constexpr size_t kMaxNameBytes = 1024;
+// Half of what the caller accepts, so that the closing line always fits.
+constexpr size_t kMaxListingBytes = kPreviewTextBytes / 2;
 
 void EnableFilters(archive* reader) {
   archive_read_support_filter_gzip(reader);
@@ -98,7 +101,11 @@ class Lister {
       if (result < ARCHIVE_WARN) return Damaged();
       if (members_ == kMaxListedMembers)
         return Stopped("listing stopped after " + std::to_string(members_) + " members");
-      text_ += MemberLine(entry);
+      std::string line = MemberLine(entry);
+      if (text_.size() + line.size() > kMaxListingBytes)
+        return Stopped("listing stopped after " + std::to_string(members_) +
+                       " members: the listing is longer than a preview shows");
+      text_ += line;
       ++members_;
       if (!WithinSkipBudget(entry))
         return Stopped("listing stopped: going on would mean decompressing too much data");
@@ -108,11 +115,25 @@ class Lister {
   }
 
  private:
+  // The size a header claims stops the listing before decompressing; the
+  // bytes actually passed are counted too, since a member's size may be
+  // unknown (streamed zip) or false.
   bool WithinSkipBudget(archive_entry* entry) {
-    if (!archive_entry_size_is_set(entry) || !SkippingDecompresses(reader_, attempt_)) return true;
-    int64_t size = archive_entry_size(entry);
-    if (size > 0) skipped_ += static_cast<uint64_t>(size);
-    return skipped_ <= kMaxSkippedBytes;
+    if (!SkippingDecompresses(reader_, attempt_)) return true;
+    int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+    if (size > 0 && skipped_ + static_cast<uint64_t>(size) > kMaxSkippedBytes) return false;
+    return PassMemberData();
+  }
+
+  bool PassMemberData() {
+    char chunk[64 * 1024];
+    for (;;) {
+      la_ssize_t got = archive_read_data(reader_, chunk, sizeof chunk);
+      // The end of the member, or damage that the next header reports.
+      if (got <= 0) return true;
+      skipped_ += static_cast<uint64_t>(got);
+      if (skipped_ > kMaxSkippedBytes) return false;
+    }
   }
 
   HelperResult Damaged() {

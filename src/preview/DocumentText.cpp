@@ -1,11 +1,14 @@
 #include "preview/DocumentText.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 
 #include "preview/CsvCells.h"
 #include "preview/DocumentKind.h"
 #include "preview/LegacyOffice.h"
 #include "preview/PackageText.h"
+#include "preview/SlideText.h"
 #include "preview/TextSanitizer.h"
 
 namespace salvora::preview {
@@ -13,6 +16,9 @@ namespace {
 
 // Delimited text is read this far; the first 10 rows lie well inside.
 constexpr size_t kMaxCsvBytes = 4 << 20;
+// Presentations are read whole up to this size; the slides' text lies in
+// the first part of larger files, before embedded media.
+constexpr size_t kMaxPresentationBytes = size_t{128} << 20;
 
 enum class Storage { kZipPackage, kLegacyBinary, kRtf, kOther };
 
@@ -24,12 +30,23 @@ Storage StorageOf(const std::string& head) {
 }
 
 std::string ReadHead(const std::string& path, size_t maxBytes, bool* readable) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   *readable = static_cast<bool>(file);
-  std::string bytes(maxBytes, '\0');
-  file.read(bytes.data(), static_cast<std::streamsize>(maxBytes));
+  std::streamoff fileBytes = *readable ? static_cast<std::streamoff>(file.tellg()) : 0;
+  file.seekg(0);
+  std::string bytes(std::min<uint64_t>(maxBytes, fileBytes > 0 ? fileBytes : 0), '\0');
+  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(file.gcount()));
   return bytes;
+}
+
+// Presentations are read here: catppt misses the text of files that other
+// programs than PowerPoint write. The converters read the rest.
+HelperResult LegacyBinaryText(const std::string& path, DocumentKind kind) {
+  if (kind != DocumentKind::kSlides) return LegacyOfficeText(path, kind);
+  bool readable = false;
+  HelperResult slides = PresentationText(ReadHead(path, kMaxPresentationBytes, &readable));
+  return slides.ok ? slides : LegacyOfficeText(path, kind);
 }
 
 // Documents are at most a few thousand characters of text here; the bound
@@ -47,7 +64,7 @@ HelperResult ExtractText(const std::string& path) {
     case Storage::kZipPackage:
       return PackageText(ZipPackage(ArchiveSource::File(path)), kind);
     case Storage::kLegacyBinary:
-      return LegacyOfficeText(path, kind);
+      return LegacyBinaryText(path, kind);
     case Storage::kRtf:
       return LegacyOfficeText(path, DocumentKind::kWord);
     case Storage::kOther:

@@ -50,6 +50,8 @@ HelperResult LegacyOfficeText(const std::string& path, DocumentKind kind) {
   request.args.push_back(path);
   request.timeLimit = kConverterTimeLimit;
   request.outputLimit = kConverterOutputLimit;
+  // In the helper's group: ending the helper's group must end it too.
+  request.ownProcessGroup = false;
   ProcessResult result = RunProcess(request);
   if (!result.ExitedWith(0))
     return HelperResult::Failure(std::string(converter.program) + ": " +

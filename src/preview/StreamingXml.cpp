@@ -4,10 +4,11 @@ namespace salvora::preview {
 
 bool StreamingXml::Refill() {
   char chunk[64 * 1024];
-  if (consumed_ >= kMaxInputBytes) return false;
+  if (consumed_ >= kMaxInputBytes || pending_ >= kMaxTokenBytes) return false;
   size_t got = source_.Read(chunk, sizeof chunk);
   if (got == 0) return false;
   consumed_ += got;
+  pending_ += got;
   reader_.addData(QByteArray(chunk, static_cast<qsizetype>(got)));
   return true;
 }
@@ -16,7 +17,10 @@ bool StreamingXml::Next() {
   for (;;) {
     QXmlStreamReader::TokenType token = reader_.readNext();
     if (token == QXmlStreamReader::EndDocument) return false;
-    if (token != QXmlStreamReader::Invalid) return true;
+    if (token != QXmlStreamReader::Invalid) {
+      pending_ = 0;
+      return true;
+    }
     if (reader_.error() != QXmlStreamReader::PrematureEndOfDocumentError || !Refill()) return false;
   }
 }

@@ -1,6 +1,10 @@
 #pragma once
 // A QXmlStreamReader fed from a ChunkSource as it goes. The total input is
-// capped, so a document part of absurd size ends like a damaged one.
+// capped, so a document part of absurd size ends like a damaged one; so is
+// a single token (a start tag, a comment) that grows past kMaxTokenBytes:
+// the reader scans an unfinished token again with every piece of input and
+// checks each attribute against all before it, so the work of one huge
+// token grows with the square of its size.
 #include <QXmlStreamReader>
 #include <cstddef>
 
@@ -11,6 +15,7 @@ namespace salvora::preview {
 class StreamingXml {
  public:
   static constexpr size_t kMaxInputBytes = size_t{64} << 20;
+  static constexpr size_t kMaxTokenBytes = size_t{256} << 10;
 
   explicit StreamingXml(ChunkSource& source) : source_(source) {}
 
@@ -37,6 +42,8 @@ class StreamingXml {
   ChunkSource& source_;
   QXmlStreamReader reader_;
   size_t consumed_ = 0;
+  // Input added since the reader last completed a token.
+  size_t pending_ = 0;
 };
 
 }  // namespace salvora::preview

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "results/DisguisingCharacters.h"
+
 namespace salvora::preview {
 namespace {
 
@@ -42,8 +44,9 @@ std::string SanitizeText(std::string_view raw, size_t maxBytes, LineBreaks lineB
   std::string clean;
   while (!raw.empty()) {
     size_t length = ValidSequenceLength(raw);
-    bool replace =
-        length == 0 || (length == 1 && IsControl(static_cast<uint8_t>(raw[0]), lineBreaks));
+    bool replace = length == 0 ||
+                   (length == 1 && IsControl(static_cast<uint8_t>(raw[0]), lineBreaks)) ||
+                   DisguisingSequenceLength(raw.substr(0, length)) != 0;
     size_t taken = length == 0 ? 1 : length;
     size_t added = replace ? 1 : taken;
     if (clean.size() + added > maxBytes) break;

@@ -9,8 +9,9 @@ namespace salvora::preview {
 
 enum class LineBreaks { kKeep, kReplace };
 
-// Valid UTF-8 of at most `maxBytes` bytes: invalid sequences and control
-// characters other than tab and line feed become '?'; so does the line feed
+// Valid UTF-8 of at most `maxBytes` bytes: invalid sequences, control
+// characters other than tab and line feed (C1 included), bidirectional
+// controls and the Unicode line separators become '?'; so does the line feed
 // with LineBreaks::kReplace (names that must stay on one line).
 std::string SanitizeText(std::string_view raw, size_t maxBytes,
                          LineBreaks lineBreaks = LineBreaks::kKeep);

@@ -7,6 +7,7 @@
 //   salvora-preview text FILE              the text of an office document
 //
 // Exit 0 on success; otherwise one line on stderr saying why, and exit 1.
+// Before it reads the file it confines itself (platform/Sandbox.h).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,10 +15,15 @@
 #include <sanitizer/common_interface_defs.h>
 #endif
 
+#include <QFile>
 #include <QtGlobal>
+#include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include "platform/Sandbox.h"
 
 #include "preview/ArchiveListing.h"
 #include "preview/DocumentText.h"
@@ -31,19 +37,50 @@ using salvora::preview::HelperResult;
 constexpr const char* kUsage =
     "usage: salvora-preview picture FILE OUT.png | pdf FILE OUT.png | list FILE | text FILE";
 
-HelperResult RunCommand(int argc, char** argv) {
+// Libraries that keep caches (fontconfig) put them under the home and cache
+// folders; pointing both at a file that cannot hold a folder leaves them
+// working from memory. Returns the real home, which is made read-only.
+std::string KeepCachesOutOfHome() {
+  const char* home = std::getenv("HOME");
+  std::string realHome = home ? home : "";
+  setenv("HOME", "/dev/null", 1);
+  setenv("XDG_CACHE_HOME", "/dev/null", 1);
+  return realHome;
+}
+
+HelperResult RunCommand(int argc, char** argv, const std::string& home) {
   std::string command = argc > 1 ? argv[1] : "";
+  bool writesPicture = argc == 4 && (command == "picture" || command == "pdf");
+  bool writesText = argc == 3 && (command == "list" || command == "text");
+  if (!writesPicture && !writesText) return HelperResult::Failure(kUsage);
+  // The picture is the one file the helper writes: it is opened before the
+  // home folder becomes read-only.
+  QFile png(QString::fromStdString(writesPicture ? argv[3] : ""));
+  if (writesPicture && !png.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    return HelperResult::Failure("cannot write " + std::string(argv[3]));
+  salvora::ConfineProcess(home);
   using namespace salvora::preview;
-  if (argc == 4 && command == "picture") return ConvertPictureToPng(argv[2], argv[3]);
-  if (argc == 4 && command == "pdf") return RenderPdfFirstPage(argv[2], argv[3]);
-  if (argc == 3 && command == "list") return ListArchive(ArchiveSource::File(argv[2]));
-  if (argc == 3 && command == "text") return ExtractDocumentText(argv[2]);
-  return HelperResult::Failure(kUsage);
+  if (command == "picture") return ConvertPictureToPng(argv[2], png);
+  if (command == "pdf") return RenderPdfFirstPage(argv[2], png);
+  if (command == "list") return ListArchive(ArchiveSource::File(argv[2]));
+  return ExtractDocumentText(argv[2]);
+}
+
+// Where the one line saying why the helper failed goes.
+int reasonsFd = 2;
+
+void SayWhy(const std::string& reason) {
+  std::string line = "salvora-preview: " + reason.substr(0, reason.find('\n')) + "\n";
+  ssize_t ignored = write(reasonsFd, line.data(), line.size());
+  (void)ignored;
 }
 
 // Qt's image readers warn about damaged data on stderr, which is the
-// helper's one-line failure channel; damage is normal here.
-void DropQtMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+// helper's one-line failure channel; damage is normal here. A fatal
+// message ends the process right after this, and is its reason.
+void DropQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) SayWhy(message.toStdString());
+}
 
 // libpng, libtiff and poppler also write to stderr directly. Standard error
 // is pointed at /dev/null for them; the returned descriptor is the real one,
@@ -70,14 +107,14 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 #endif
 
 int main(int argc, char** argv) {
+  reasonsFd = SilenceLibraryMessages();
   qInstallMessageHandler(DropQtMessage);
-  int reasons = SilenceLibraryMessages();
-  HelperResult result = RunCommand(argc, argv);
+  // Names inside archives are converted to UTF-8 through the locale's
+  // character set; the plain C locale would turn every non-ASCII name blank.
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  HelperResult result = RunCommand(argc, argv, KeepCachesOutOfHome());
   if (!result.ok) {
-    std::string line =
-        "salvora-preview: " + result.failure.substr(0, result.failure.find('\n')) + "\n";
-    ssize_t ignored = write(reasons, line.data(), line.size());
-    (void)ignored;
+    SayWhy(result.failure);
     return 1;
   }
   std::fwrite(result.text.data(), 1, result.text.size(), stdout);

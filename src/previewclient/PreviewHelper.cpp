@@ -2,13 +2,13 @@
 
 #include "platform/ExecutableSearch.h"
 #include "platform/RunProcess.h"
+#include "previewclient/PreviewLimits.h"
+#include "previewclient/PreviewPicture.h"
 
 namespace salvora {
 namespace {
 
 constexpr const char* kHelperName = "salvora-preview";
-// Listings of big archives are the largest output the helper gives.
-constexpr size_t kHelperOutputLimit = 8 << 20;
 
 // A sanitizer build reserves terabytes of address space for its shadow
 // memory and cannot start under an address-space limit, so such builds (the
@@ -43,6 +43,11 @@ bool WritesPicture(PreviewMode mode) {
   return mode == PreviewMode::kPicture || mode == PreviewMode::kPdf;
 }
 
+void RemovePicture(const PreviewRequest& request) {
+  std::error_code ignored;
+  std::filesystem::remove(request.pictureOut, ignored);
+}
+
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 }  // namespace
@@ -62,15 +67,14 @@ PreviewOutcome RunPreviewHelper(const PreviewRequest& request) {
     return outcome;
   }
   run.args = {ModeWord(request.mode), request.file.string()};
+  // A PNG left by an earlier preview must not pass for this one's.
   if (WritesPicture(request.mode)) {
-    // A PNG left by an earlier preview must not pass for this one's.
-    std::error_code ignored;
-    std::filesystem::remove(request.pictureOut, ignored);
+    RemovePicture(request);
     run.args.push_back(request.pictureOut.string());
   }
   run.timeLimit = request.timeLimit;
   run.addressSpaceBytes = kAddressSpaceLimitUsable ? kPreviewHelperAddressSpace : 0;
-  run.outputLimit = kHelperOutputLimit;
+  run.outputLimit = kPreviewTextBytes;
   run.cancel = request.cancel;
 
   ProcessResult result = RunProcess(run);
@@ -78,14 +82,21 @@ PreviewOutcome RunPreviewHelper(const PreviewRequest& request) {
   if (!result.ExitedWith(0)) {
     outcome.failure = DescribeProcessEnd(result, run);
     if (!result.err.empty()) outcome.failure += ": " + FirstLine(result.err);
+    if (WritesPicture(request.mode)) RemovePicture(request);
     return outcome;
   }
-  if (WritesPicture(request.mode) && !std::filesystem::is_regular_file(request.pictureOut)) {
-    outcome.failure = "the helper wrote no picture";
+  if (WritesPicture(request.mode)) outcome.failure = CheckPreviewPicture(request.pictureOut);
+  if (!outcome.failure.empty()) {
+    // Nothing the window could mistake for a picture stays behind.
+    RemovePicture(request);
     return outcome;
   }
   outcome.ok = true;
   outcome.text = std::move(result.out);
+  // A cut must show: a listing that simply ends looks complete.
+  if (result.outTruncated)
+    outcome.text = outcome.text.substr(0, outcome.text.rfind('\n') + 1) +
+                   "... the output was cut here: it is longer than a preview shows\n";
   return outcome;
 }
 

@@ -1,6 +1,7 @@
 #include "results/RecoveryNames.h"
 
 #include "platform/OutputFile.h"
+#include "results/DisguisingCharacters.h"
 #include "results/TypeGroups.h"
 
 namespace salvora {
@@ -8,7 +9,13 @@ namespace salvora {
 std::string SafeFileName(std::string_view name) {
   std::string safe;
   safe.reserve(name.size());
-  for (char c : name) {
+  for (size_t i = 0; i < name.size();) {
+    if (size_t disguising = DisguisingSequenceLength(name.substr(i))) {
+      safe.push_back('_');
+      i += disguising;
+      continue;
+    }
+    char c = name[i++];
     unsigned char u = static_cast<unsigned char>(c);
     safe.push_back(c == '/' || c == '\\' || u < 0x20 || u == 0x7F ? '_' : c);
   }

@@ -9,8 +9,8 @@
 
 namespace salvora {
 
-// Replaces '/', '\\', NUL and control characters by '_'; "", "." and ".."
-// become "_".
+// Replaces '/', '\\', NUL, control characters (C1 included) and characters
+// that reorder or break the shown text by '_'; "", "." and ".." become "_".
 std::string SafeFileName(std::string_view name);
 
 // A record's name as a safe file name.

@@ -65,5 +65,16 @@ TEST(ExecutableSearchTest, FindsProgramsOnPathAndTheRunningExecutable) {
   EXPECT_TRUE(IsExecutableFile(RunningExecutableFolder() / "test_platform"));
 }
 
+TEST(ChildProcessTest, ChildEndsWhenTheThreadThatStartedItEnds) {
+  // A player must not outlive the program: when its starter is gone (the
+  // app killed or crashed), the kernel ends the player too.
+  ChildProcess child;
+  std::thread starter([&] { ASSERT_EQ(child.Start("/bin/sh", {"-c", "sleep 60"}), 0); });
+  starter.join();
+  auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (child.Running() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(child.Running());
+}
+
 }  // namespace
 }  // namespace salvora

@@ -6,6 +6,7 @@
 
 #include "platform/ExecutableSearch.h"
 #include "previewclient/PreviewHelper.h"
+#include "previewclient/PreviewLimits.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {
@@ -31,11 +32,19 @@ std::string PreviewFixture(const std::string& name) {
 
 std::string PreviewHelperBinary() { return SALVORA_PREVIEW_BINARY; }
 
-ProcessResult RunPreviewHelperBinary(const std::vector<std::string>& args) {
+ProcessResult RunPreviewHelperBinary(const std::vector<std::string>& args,
+                                     const std::vector<std::string>& environment) {
   ProcessRequest request;
   request.program = PreviewHelperBinary();
   request.args = args;
+  if (!environment.empty()) {
+    request.args = environment;
+    request.args.push_back(PreviewHelperBinary());
+    request.args.insert(request.args.end(), args.begin(), args.end());
+    request.program = "/usr/bin/env";
+  }
   request.timeLimit = kPreviewHelperTimeLimit;
+  request.outputLimit = kPreviewTextBytes;
   return RunProcess(request);
 }
 

@@ -14,7 +14,9 @@ std::string PreviewFixture(const std::string& name);
 
 std::string PreviewHelperBinary();
 
-// Runs salvora-preview with `args` under the limits the application uses.
-ProcessResult RunPreviewHelperBinary(const std::vector<std::string>& args);
+// Runs salvora-preview with `args` under the limits the application uses;
+// `environment` ("NAME=value") is added to this process's own.
+ProcessResult RunPreviewHelperBinary(const std::vector<std::string>& args,
+                                     const std::vector<std::string>& environment = {});
 
 }  // namespace salvora::test

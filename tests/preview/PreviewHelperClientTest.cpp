@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "PreviewFixtures.h"
+#include "previewclient/PreviewLimits.h"
 #include "support/TestSupport.h"
 
 namespace salvora {
@@ -73,6 +74,29 @@ TEST(PreviewHelperClientTest, CancelStopsTheHelper) {
   PreviewOutcome outcome = RunPreviewHelper(request);
   EXPECT_FALSE(outcome.ok);
   EXPECT_TRUE(outcome.cancelled);
+}
+
+TEST(PreviewHelperClientTest, PictureBeyondThePromisedSizeIsRefusedUndecoded) {
+  test::TempDir dir;
+  test::MustRun("convert -size 2000x10 xc:navy " + test::Quote(dir / "wide.png"));
+  PreviewRequest request = Request(PreviewMode::kPicture, PreviewFixture("picture.png"), dir / "tmp.png");
+  request.helper = FakeHelper(dir, "cp " + test::Quote(dir / "wide.png") + " \"$3\"");
+  PreviewOutcome wide = RunPreviewHelper(request);
+  EXPECT_FALSE(wide.ok);
+  EXPECT_NE(wide.failure.find("2000 x 10"), std::string::npos) << wide.failure;
+  EXPECT_FALSE(std::filesystem::exists(dir / "tmp.png"));
+  request.helper = FakeHelper(dir, "echo not a picture > \"$3\"");
+  EXPECT_FALSE(RunPreviewHelper(request).ok);
+}
+
+TEST(PreviewHelperClientTest, OutputCutAtTheLimitSaysSo) {
+  test::TempDir dir;
+  PreviewRequest request = Request(PreviewMode::kList, PreviewFixture("archive.zip"));
+  request.helper = FakeHelper(dir, "yes '       1  2026-01-01 00:00  member.txt' | head -c 9000000");
+  PreviewOutcome outcome = RunPreviewHelper(request);
+  ASSERT_TRUE(outcome.ok) << outcome.failure;
+  EXPECT_LE(outcome.text.size(), kPreviewTextBytes + 100);
+  EXPECT_TRUE(outcome.text.ends_with("member.txt\n... the output was cut here: it is longer than a preview shows\n"));
 }
 
 }  // namespace

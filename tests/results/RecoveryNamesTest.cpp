@@ -15,6 +15,11 @@ TEST(RecoveryNames, NamesFromDiskCannotLeaveTheDestination) {
   EXPECT_EQ(SafeFileName(""), "_");
   EXPECT_EQ(SafeFileName(std::string("a\0b\x01\\c", 6)), "a_b__c");
   EXPECT_EQ(SafeRelativeFolder("Docs/../x/"), "Docs/_/x/");
+  // Bidi overrides, isolates, C1 controls and line separators would let a
+  // name show another extension than it has.
+  EXPECT_EQ(SafeFileName("photo\u202Egpj.exe"), "photo_gpj.exe");
+  EXPECT_EQ(SafeFileName("a\u2067b\u2028c\xC2\x9B" "d\u00E9"), "a_b_c_d\u00E9");
+  EXPECT_EQ(SafeFileName("\xE2\x80"), "\xE2\x80") << "a cut sequence is left as it is";
   EXPECT_EQ(SafeRelativeFolder(""), "");
 }
 
