@@ -20,7 +20,7 @@ const char kPictureFitName[] = "pictureFit";
 // reader's limit still guards against a picture that is not.
 QImage LoadPicture(const std::string& path) {
   QImageReader reader(QString::fromStdString(path), "png");
-  reader.setAllocationLimit(256);
+  reader.setAllocationLimit(16);
   return reader.read();
 }
 
@@ -53,6 +53,10 @@ class PictureFit : public QObject {
       shown = shown.scaledToWidth(room.width(), Qt::SmoothTransformation);
     else if (!page_ && (shown.width() > room.width() || shown.height() > room.height()))
       shown = shown.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // A very narrow picture scales to no pixel at all on one side.
+    if (shown.width() == 0 || shown.height() == 0)
+      shown = picture_.scaled(QSize(std::max(1, shown.width()), std::max(1, shown.height())),
+                              Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (shown.size() == placed_) return;
     placed_ = shown.size();
     QUrl name("preview://picture");
@@ -96,7 +100,9 @@ bool ShowPreview(QTextBrowser* view, const PreviewResult& result, const QString&
       return true;
     case PreviewResult::Kind::kPicture: {
       QImage picture = LoadPicture(result.file);
-      if (picture.width() <= kSmallestPicture || picture.height() <= kSmallestPicture) {
+      // A failed render is a 1 x 1 or 2 x 2 stand-in; a picture one pixel
+      // wide and long is still a picture.
+      if (picture.width() <= kSmallestPicture && picture.height() <= kSmallestPicture) {
         ShowPreviewText(view, pictureFailure);
         return false;
       }

@@ -69,6 +69,9 @@ CPreviewProcessWnd::CPreviewProcessWnd(const FoundRecord& record, IFileRecoveryP
       stage_(Control<QLabel>("stage")),
       percentText_(Control<QLabel>("percent")),
       progress_(Control<QProgressBar>("progress")) {
+  // Found names come from the disk: never read as markup.
+  fileName_->setTextFormat(Qt::PlainText);
+  stage_->setTextFormat(Qt::PlainText);
   connect(Control<QPushButton>("CancelBtn"), &QPushButton::clicked, this,
           &CPreviewProcessWnd::AskToCancel);
 }

@@ -20,6 +20,7 @@ CPreviewWnd::CPreviewWnd(CMainWnd& main, PreviewSession& previews, int row)
   form_ = LoadSkin("PreviewWnd", this);
   edit_ = Bind<QTextBrowser>(form_, "PreviewEdit");
   fileName_ = Bind<QLabel>(form_, "FileName");
+  fileName_->setTextFormat(Qt::PlainText);  // a found name is never markup
   connect(Bind<QPushButton>(form_, "PrevBtn"), &QPushButton::clicked, this, [this] { Step(-1); });
   connect(Bind<QPushButton>(form_, "NextBtn"), &QPushButton::clicked, this, [this] { Step(1); });
   connect(Bind<QPushButton>(form_, "CancelBtn"), &QPushButton::clicked, this, &QDialog::reject);

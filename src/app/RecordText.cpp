@@ -1,5 +1,7 @@
 #include "app/RecordText.h"
 
+#include "results/RecoveryNames.h"
+
 #include <cstring>
 #include <ctime>
 
@@ -17,8 +19,9 @@ std::string_view NameOf(const FoundRecord& record) {
 }  // namespace
 
 QString RecordName(const FoundRecord& record) {
-  std::string_view name = NameOf(record);
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  // Made safe as the recovered file will be named: no control or direction
+  // character can disguise the name's extension in a list.
+  return QString::fromStdString(SafeRecordName(record));
 }
 
 QString RecordSizeText(const FoundRecord& record, const QString& folderWord) {
