@@ -29,10 +29,8 @@ TargetProblem CheckExistingTarget(const ImageSourceInfo& source, const std::stri
 }
 
 TargetProblem CheckPlace(const ImageSourceInfo& source, const std::string& target) {
-  std::string diskName;
-  if (!source.devicePath.empty() && WholeDiskNameOfNode(source.devicePath, diskName) &&
-      PathIsStoredOnDisk(target, diskName))
-    return TargetProblem::kOnSourceDisk;
+  const std::string& copied = source.devicePath.empty() ? source.imagePath : source.devicePath;
+  if (PlaceTouchesSource(target, copied)) return TargetProblem::kOnSourceDisk;
   std::string fileSystem;
   if (FileSystemNameOf(target, fileSystem) == kOk) {
     TargetProblem limit = FileSystemLimit(fileSystem, source.sizeBytes);
@@ -58,7 +56,8 @@ std::string Describe(TargetProblem problem, const ImageSourceInfo& source,
     case TargetProblem::kSameFile:
       return target + " is the image being copied";
     case TargetProblem::kOnSourceDisk:
-      return target + " lies on " + source.devicePath +
+      return target + " lies on " +
+             (source.devicePath.empty() ? source.imagePath : source.devicePath) +
              ", which is being copied; writing there could destroy what is to be saved. "
              "Put the image on another disk";
     case TargetProblem::kFat32Limit:
