@@ -4,7 +4,6 @@
 #include <QStyle>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "SalvoraVersion.h"
 #include "app/LanguageStore.h"
@@ -12,6 +11,7 @@
 #include "app/MessageBox.h"
 #include "app/SingleInstance.h"
 #include "platform/DataFolders.h"
+#include "results/ScanHistory.h"
 
 namespace {
 
@@ -20,10 +20,11 @@ using salvora::CMessageBox;
 using salvora::LanguageStore;
 using salvora::SingleInstance;
 
-// What the program leaves behind for nobody: the media preview's copy.
+// What the program leaves behind for nobody: the previews' copies of found
+// files and the results of quick scans.
 void ShutDown() {
-  std::error_code ignored;
-  std::filesystem::remove(salvora::ScanLogFolder() / "tmp.avi", ignored);
+  salvora::RemovePreviewFolder();
+  salvora::ScanHistory::Instance().RemoveTemporaryRunFolders();
 }
 
 }  // namespace
