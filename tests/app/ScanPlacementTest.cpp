@@ -61,6 +61,28 @@ QModelIndex PartitionRow(DiskListModel& disks, const std::string& node) {
   return {};
 }
 
+// One disk: an ext4 volume, mounted, and a FAT32 volume with two deleted
+// files.
+struct HomeDisk {
+  TempDir dir;
+  std::string image = dir / "disk.img", mount = dir / "mnt";
+  LoopDevice loop{Prepared(image, dir)};
+  bool mounted = loop.ok() && Run("mkfs.ext4 -q " + Quote(loop.partition(1))) == 0 &&
+                 std::filesystem::create_directories(mount) &&
+                 Run("mount -t ext4 " + Quote(loop.partition(1)) + " " + Quote(mount)) == 0;
+  ~HomeDisk() {
+    if (mounted) Run("umount " + Quote(mount));
+  }
+  static const std::string& Prepared(const std::string& image, const TempDir& dir) {
+    PartitionPlan home{2048, 32768, "83"}, fat{34816, 139264, "c"};
+    MakePartitionedImage(image, "dos", 176128, {home, fat});
+    WriteFile(dir / "A.TXT", std::string(5000, 'a'));
+    WriteFile(dir / "B.BIN", PseudoRandomBytes(7000, 3));
+    FillFat32Partition(image, fat, {dir / "A.TXT", dir / "B.BIN"}, {"A.TXT", "B.BIN"});
+    return image;
+  }
+};
+
 }  // namespace
 
 class ScanPlacementTest : public QObject {
@@ -73,24 +95,16 @@ class ScanPlacementTest : public QObject {
   void aScanOfTheDiskHoldingTheDataFolderKeepsItsDataOffThatDisk() {
     if (!CanUseLoopDevices() || !HaveCommand("mkfs.ext4") || !HaveCommand("mkfs.fat"))
       QSKIP("needs root, /dev/loop-control, mkfs.ext4 and mkfs.fat");
-    // One disk: an ext4 volume with the usual data folder, and a FAT32
-    // volume with two deleted files.
-    TempDir dir, runtime;
+    HomeDisk disk;
+    QVERIFY(disk.loop.ok());
+    QVERIFY(disk.mounted);
+    std::string mount = disk.mount;
+    TempDir& dir = disk.dir;
+    TempDir runtime;
     ::chmod(runtime.path().c_str(), 0700);
-    std::string image = dir / "disk.img";
-    PartitionPlan home{2048, 32768, "83"}, fat{34816, 139264, "c"};
-    MakePartitionedImage(image, "dos", 176128, {home, fat});
-    WriteFile(dir / "A.TXT", std::string(5000, 'a'));
-    WriteFile(dir / "B.BIN", PseudoRandomBytes(7000, 3));
-    FillFat32Partition(image, fat, {dir / "A.TXT", dir / "B.BIN"}, {"A.TXT", "B.BIN"});
-    LoopDevice loop(image);
-    QVERIFY(loop.ok());
-    QCOMPARE(Run("mkfs.ext4 -q " + Quote(loop.partition(1))), 0);
-    std::string mount = dir / "mnt";
-    std::filesystem::create_directories(mount);
-    QCOMPARE(Run("mount -t ext4 " + Quote(loop.partition(1)) + " " + Quote(mount)), 0);
     std::filesystem::create_directories(mount + "/chosen");
     std::filesystem::create_directories(dir / "elsewhere");
+    LoopDevice& loop = disk.loop;
     EnvSetting data("SALVORA_DATA_DIR", mount + "/data");
     EnvSetting runtimeDir("XDG_RUNTIME_DIR", runtime.path());
     std::map<std::string, std::string> before = Listing(mount);
@@ -126,7 +140,32 @@ class ScanPlacementTest : public QObject {
       QCOMPARE(window.Results().Size(), size_t{2});
     }
     QVERIFY(Listing(mount) == before);
-    Run("umount " + Quote(mount));
+  }
+
+  void aMountedSourceIsOfferedForImagingFirst() {
+    if (!CanUseLoopDevices() || !HaveCommand("mkfs.ext4") || !HaveCommand("mkfs.fat"))
+      QSKIP("needs root, /dev/loop-control, mkfs.ext4 and mkfs.fat");
+    HomeDisk disk;
+    QVERIFY(disk.mounted);
+    CMainWnd window;
+    window.show();
+    window.RefillDiskList();
+    window.findChild<QAbstractButton*>("BtnDeletedRecovery")->click();
+    QModelIndex row = PartitionRow(window.Disks(), disk.loop.partition(1));
+    QVERIFY(row.isValid());
+    auto* list = window.findChild<QTreeView*>("DiskList");
+    list->setCurrentIndex(row);
+    QStringList asked;
+    BoxAnswerer boxes([&](int, const QString& text) {
+      asked << text;
+      return CMessageBox::kOk;
+    });
+    window.findChild<QAbstractButton*>("BtnScan")->click();
+    QCOMPARE(asked.size(), qsizetype{1});
+    QVERIFY2(asked[0].contains(QString::fromStdString(disk.mount)), qPrintable(asked[0]));
+    QVERIFY(window.findChild<QAbstractButton*>("BtnCreateImage")->isVisibleTo(&window));
+    QCOMPARE(list->currentIndex().siblingAtColumn(0), row);
+    QCOMPARE(window.Results().Size(), size_t{0});
   }
 
  private:
