@@ -88,32 +88,6 @@ TEST_F(PlacementOnLoop, UsualFolderOnTheSourceGivesWayToMemoryWithRoom) {
   EXPECT_EQ(place.runtimeFolder, runtime_.path());
 }
 
-TEST_F(PlacementOnLoop, WithoutAPrivateRuntimeFolderItIsRefused) {
-  ScopedEnv data("SALVORA_DATA_DIR", mount_ + "/data");
-  ScopedEnv runtime("XDG_RUNTIME_DIR", "");
-  ScanDataPlace place = PlaceScanData({dir_ / "other.img", disk_->device()}, 1 << 20, {});
-  EXPECT_EQ(place.kind, ScanDataPlace::Kind::kRefused);
-  EXPECT_TRUE(place.runtimeFolder.empty());
-  ::chmod(runtime_.path().c_str(), 0777);
-  ScopedEnv open("XDG_RUNTIME_DIR", runtime_.path());
-  EXPECT_EQ(PlaceScanData({disk_->device()}, 1 << 20, {}).kind, ScanDataPlace::Kind::kRefused)
-      << "a runtime folder others can enter is no private place";
-}
-
-TEST_F(PlacementOnLoop, AChosenFolderIsUsedOnlyOffTheSource) {
-  ScopedEnv runtime("XDG_RUNTIME_DIR", runtime_.path());
-  ScanDataPlace place = PlaceScanData({disk_->device()}, 1 << 20, mount_ + "/chosen");
-  EXPECT_EQ(place.kind, ScanDataPlace::Kind::kRefused) << "never replaced silently";
-  place = PlaceScanData({disk_->device()}, 1 << 20, dir_ / "chosen");
-  EXPECT_EQ(place.kind, ScanDataPlace::Kind::kUsual);
-  EXPECT_EQ(place.folder, dir_ / "chosen");
-  // The usual folder off the source stays the usual folder.
-  ScopedEnv data("SALVORA_DATA_DIR", dir_ / "data");
-  place = PlaceScanData({disk_->device(), image_}, 1 << 20, {});
-  EXPECT_EQ(place.kind, ScanDataPlace::Kind::kUsual);
-  EXPECT_EQ(place.folder, dir_ / "data");
-}
-
 // An engine on an image whose every file holds the same few bytes.
 class OneFileEngine final : public StoreEngine {
  public:
