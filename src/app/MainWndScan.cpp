@@ -68,10 +68,10 @@ std::string ScanDataFolderFor(QWidget* owner, const std::vector<DiskListItem*>& 
     CMessageBox::Show(owner, CMessageBox::kInformation, MsgFormat("MSG2103", {place.folder}), 420,
                       180);
   if (place.kind != ScanDataPlace::Kind::kRefused) return place.folder;
-  CMessageBox::Show(owner, CMessageBox::kWarning,
-                    MsgFormat("MSG2102", {place.usualFolder,
-                                          FormatSize(static_cast<int64_t>(needed))}),
-                    420, 180);
+  CMessageBox::Show(
+      owner, CMessageBox::kWarning,
+      MsgFormat("MSG2102", {place.usualFolder, FormatSize(static_cast<int64_t>(needed))}), 420,
+      180);
   for (;;) {
     QString chosen = QFileDialog::getExistingDirectory(owner, Msg("MSG2104"));
     if (chosen.isEmpty()) return {};

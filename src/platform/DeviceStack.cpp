@@ -24,9 +24,9 @@ enum class Backing { kFollowToDisks, kFileOnly };
 
 fs::path SysfsFolder(uint64_t device) {
   std::error_code ec;
-  fs::path folder = fs::canonical("/sys/dev/block/" + std::to_string(::major(device)) + ":" +
-                                      std::to_string(::minor(device)),
-                                  ec);
+  fs::path folder = fs::canonical(
+      "/sys/dev/block/" + std::to_string(::major(device)) + ":" + std::to_string(::minor(device)),
+      ec);
   return ec ? fs::path() : folder;
 }
 
@@ -151,7 +151,8 @@ std::vector<MountEntry> MountsUsingSource(const std::string& source) {
     AddDevice(folder, Backing::kFollowToDisks, 0, under);
     // A device is in use by what is stacked on it; an image file by the
     // loop devices it backs.
-    bool reads = isDevice ? under.devices.count(sourceDevice) != 0 : Share(under.files, wanted.files);
+    bool reads =
+        isDevice ? under.devices.count(sourceDevice) != 0 : Share(under.files, wanted.files);
     // Bind mounts list one file system more than once.
     if (reads && seen.insert(folder.string()).second) using_.push_back(mount);
   }

@@ -16,9 +16,9 @@ struct ScanDataPlace {
     kMemory,   // it does not; the private runtime folder has room instead
     kRefused,  // it does not, and there is no safe folder with room
   } kind = Kind::kRefused;
-  std::string folder;       // where scan data goes (kUsual, kMemory)
-  std::string usualFolder;  // the folder that was checked first
-  std::string sourceHit;    // the source the usual folder lies on
+  std::string folder;         // where scan data goes (kUsual, kMemory)
+  std::string usualFolder;    // the folder that was checked first
+  std::string sourceHit;      // the source the usual folder lies on
   std::string runtimeFolder;  // the runtime folder tried, empty when there is none
   uint64_t neededBytes = 0;   // the expected size of the scan's data
 };

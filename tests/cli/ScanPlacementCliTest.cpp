@@ -95,10 +95,9 @@ class HomeOnSource : public ::testing::Test {
   test::TempDir dir_, runtime_, out_;
   std::string image_ = dir_ / "disk.img", mount_ = dir_ / "home-volume",
               home_ = mount_ + "/home/user";
-  std::map<std::string, std::string> planned_ = {
-      {"LOST1.BIN", test::PseudoRandomBytes(70000, 7)},
-      {"LOST2.TXT", std::string(3000, 'x') + "the end"},
-      {"KEEP.BIN", test::PseudoRandomBytes(5000, 8)}};
+  std::map<std::string, std::string> planned_ = {{"LOST1.BIN", test::PseudoRandomBytes(70000, 7)},
+                                                 {"LOST2.TXT", std::string(3000, 'x') + "the end"},
+                                                 {"KEEP.BIN", test::PseudoRandomBytes(5000, 8)}};
   std::unique_ptr<test::LoopDevice> disk_;
   bool mounted_ = false;
 };
@@ -113,14 +112,12 @@ TEST_F(HomeOnSource, ScansAndRecoveriesLeaveTheHomeVolumeUntouched) {
   EXPECT_NE(output.find("held in memory"), std::string::npos) << output;
   ASSERT_EQ(Salvora("scan --deep " + Quote(fatVolume), &output), 0) << output;
   EXPECT_NE(output.find("resume state goes there too"), std::string::npos) << output;
-  ASSERT_EQ(Salvora("recover --quick --to " + Quote(out_ / "quick") + " " + Quote(fatVolume),
-                    &output),
-            0)
+  ASSERT_EQ(
+      Salvora("recover --quick --to " + Quote(out_ / "quick") + " " + Quote(fatVolume), &output), 0)
       << output;
   ExpectRecovered(out_ / "quick");
-  ASSERT_EQ(Salvora("recover --deep --to " + Quote(out_ / "deep") + " " + Quote(fatVolume),
-                    &output),
-            0)
+  ASSERT_EQ(
+      Salvora("recover --deep --to " + Quote(out_ / "deep") + " " + Quote(fatVolume), &output), 0)
       << output;
   ExpectRecovered(out_ / "deep");
 
@@ -138,8 +135,7 @@ TEST_F(HomeOnSource, PlacesOnTheScannedDiskAreRefusedWithAWayOut) {
   std::string fatVolume = disk_->partition(2);
   std::map<std::string, std::string> before = Snapshot(mount_);
   std::string output;
-  EXPECT_EQ(Salvora("recover --quick --to " + Quote(home_ + "/Recovered") + " " +
-                        Quote(fatVolume),
+  EXPECT_EQ(Salvora("recover --quick --to " + Quote(home_ + "/Recovered") + " " + Quote(fatVolume),
                     &output),
             2)
       << output;
@@ -155,8 +151,8 @@ TEST_F(HomeOnSource, PlacesOnTheScannedDiskAreRefusedWithAWayOut) {
 
   // A folder on another disk is used as named.
   std::string elsewhere = out_ / "scan-data";
-  ASSERT_EQ(Salvora("scan --deep --scan-data " + Quote(elsewhere) + " " + Quote(fatVolume),
-                    &output, false),
+  ASSERT_EQ(Salvora("scan --deep --scan-data " + Quote(elsewhere) + " " + Quote(fatVolume), &output,
+                    false),
             0)
       << output;
   EXPECT_TRUE(fs::exists(elsewhere + "/config"));

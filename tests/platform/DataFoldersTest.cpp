@@ -1,11 +1,10 @@
-#include "platform/DataFolders.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/DataFolders.h"
 #include "support/TestSupport.h"
 
 namespace salvora {

@@ -1,5 +1,3 @@
-#include "platform/DeviceStack.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/DeviceStack.h"
 #include "support/TestSupport.h"
 
 namespace salvora {

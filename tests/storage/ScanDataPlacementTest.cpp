@@ -1,5 +1,3 @@
-#include "storage/ScanDataPlacement.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,6 +7,7 @@
 
 #include "platform/DataFolders.h"
 #include "results/FoundRecord.h"
+#include "storage/ScanDataPlacement.h"
 #include "storage/StoreEngine.h"
 #include "support/TestSupport.h"
 
