@@ -190,7 +190,7 @@ int RunScan(const ScanOptions& options, bool recover) {
   }
   if (recover && !CheckDestination(options, source)) return kExitUsage;
   if (!ChooseScanDataFolder(source, options.scanData, options.deep)) return kExitUsage;
-  WarnWhenMounted(source);
+  WarnWhenMounted(source, ImageFirstAdvice(source));
   QuickRunFolder runFolder(!options.deep, options.keepResults);
   std::vector<ScanSource> volumes = ScanVolumes(source, options.deep);
   std::vector<FoundRecord> all;

@@ -33,14 +33,18 @@ void SayRefused(const ScanDataPlace& place, const std::string& chosen) {
 
 }  // namespace
 
-void WarnWhenMounted(const ScanSource& source) {
+void WarnWhenMounted(const ScanSource& source, const std::string& advice) {
   for (const MountEntry& mount : FlushMountsUsingSource(source.path)) {
     std::fprintf(stderr,
                  "salvora: warning: %s is in use, mounted at %s. What is written to it meanwhile "
-                 "can change the results and overwrite deleted files; for a steady result copy "
-                 "it first (salvora image %s FILE) and scan the image\n",
-                 source.path.c_str(), mount.mountPoint.c_str(), source.path.c_str());
+                 "can change the results and overwrite deleted files; %s\n",
+                 source.path.c_str(), mount.mountPoint.c_str(), advice.c_str());
   }
+}
+
+std::string ImageFirstAdvice(const ScanSource& source) {
+  return "for a steady result copy it first (salvora image " + source.path +
+         " FILE) and scan the image";
 }
 
 bool ChooseScanDataFolder(const ScanSource& source, const std::string& chosen, bool deep) {

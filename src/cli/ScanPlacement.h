@@ -8,8 +8,11 @@
 
 namespace salvora {
 
-// Warns on stderr about each mount that uses the source, after flushing it.
-void WarnWhenMounted(const ScanSource& source);
+// Warns on stderr about each mount that uses the source, after flushing
+// it, ending with `advice`.
+void WarnWhenMounted(const ScanSource& source, const std::string& advice);
+// The advice of a scan: image the volume first.
+std::string ImageFirstAdvice(const ScanSource& source);
 
 // Makes the scan's data go where it cannot overwrite what is scanned and
 // says where when that is not the usual folder. `chosen` is --scan-data.

@@ -166,6 +166,12 @@ TEST_F(HomeOnSource, TheMountedHomeVolumeItselfIsScannedWithAWarning) {
   EXPECT_NE(output.find("is in use, mounted at " + mount_), std::string::npos) << output;
   EXPECT_NE(output.find("salvora image"), std::string::npos) << output;
   EXPECT_EQ(Snapshot(mount_), before) << "something was written onto the scanned volume";
+  // Imaging it is flushed and warned about alike.
+  ASSERT_EQ(
+      Salvora("image " + Quote(disk_->partition(1)) + " " + Quote(out_ / "home.img"), &output), 0)
+      << output;
+  EXPECT_NE(output.find("is in use, mounted at " + mount_), std::string::npos) << output;
+  EXPECT_NE(output.find("unmount it first"), std::string::npos) << output;
 }
 
 }  // namespace
