@@ -68,6 +68,11 @@ std::string ScanDataFolderFor(QWidget* owner, const std::vector<DiskListItem*>& 
     CMessageBox::Show(owner, CMessageBox::kInformation, MsgFormat("MSG2103", {place.folder}), 420,
                       180);
   if (place.kind != ScanDataPlace::Kind::kRefused) return place.folder;
+  // A folder named earlier in this session is asked for only once.
+  static std::string namedBefore;
+  if (!namedBefore.empty() &&
+      PlaceScanData(paths, needed, namedBefore).kind == ScanDataPlace::Kind::kUsual)
+    return namedBefore;
   CMessageBox::Show(
       owner, CMessageBox::kWarning,
       MsgFormat("MSG2102", {place.usualFolder, FormatSize(static_cast<int64_t>(needed))}), 420,
@@ -76,7 +81,7 @@ std::string ScanDataFolderFor(QWidget* owner, const std::vector<DiskListItem*>& 
     QString chosen = QFileDialog::getExistingDirectory(owner, Msg("MSG2104"));
     if (chosen.isEmpty()) return {};
     place = PlaceScanData(paths, needed, chosen.toStdString());
-    if (place.kind == ScanDataPlace::Kind::kUsual) return place.folder;
+    if (place.kind == ScanDataPlace::Kind::kUsual) return namedBefore = place.folder;
     CMessageBox::Show(owner, CMessageBox::kWarning, MsgFormat("MSG2105", {chosen.toStdString()}),
                       400, 160);
   }

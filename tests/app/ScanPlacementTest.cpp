@@ -138,6 +138,11 @@ class ScanPlacementTest : public QObject {
       QVERIFY2(asked[1].startsWith(QString::fromStdString(mount + "/chosen")),
                qPrintable(asked[1]));
       QCOMPARE(window.Results().Size(), size_t{2});
+      // The folder named is used again without asking.
+      window.findChild<QAbstractButton*>("BtnScan")->click();
+      QCOMPARE(folders.Answered(), 2);
+      QCOMPARE(asked.size(), qsizetype{2});
+      QCOMPARE(window.Results().Size(), size_t{2});
     }
     QVERIFY(Listing(mount) == before);
   }
