@@ -25,6 +25,8 @@ struct DiskListItem {
   std::unique_ptr<IFileRecoveryParse> engine;
 
   bool IsImage() const { return !record.has_value(); }
+  // What a scan of this row reads: the device node, or the image file.
+  const std::string& SourcePath() const { return record ? record->devicePath : imagePath; }
 };
 
 }  // namespace salvora

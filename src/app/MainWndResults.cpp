@@ -24,7 +24,7 @@
 #include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"
 #include "app/TypeTreePanel.h"
-#include "platform/BlockDevices.h"
+#include "platform/DeviceStack.h"
 #include "storage/FormatSize.h"
 
 namespace salvora {
@@ -173,7 +173,7 @@ int CMainWnd::RecoverInto(const std::string& destination) {
 int CMainWnd::RecoverRecords(const std::string& destination, std::vector<FoundRecord> records) {
   bool onSource = false;
   for (DiskListItem* item : ScannedSources()) {
-    if (item->record && PathLiesOnDevice(destination, item->record->devicePath)) onSource = true;
+    if (PlaceTouchesSource(destination, item->SourcePath())) onSource = true;
   }
   if (onSource &&
       CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != CMessageBox::kOk)

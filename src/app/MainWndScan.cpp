@@ -1,6 +1,7 @@
 // The main window's scan: from the chosen source through the scan and the
 // type collection to the results page.
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -19,8 +20,74 @@
 #include "app/ScanProcessWnd.h"
 #include "app/SearchProcessWnd.h"
 #include "app/TypeTreePanel.h"
+#include "platform/DataFolders.h"
+#include "platform/DeviceStack.h"
+#include "results/ScanHistory.h"
+#include "storage/FormatSize.h"
+#include "storage/ScanDataPlacement.h"
 
 namespace salvora {
+namespace {
+
+// The first mount that uses one of the device sources (images are copies
+// already), with the source it uses.
+bool FirstMountedSource(const std::vector<DiskListItem*>& sources, DiskListItem*& item,
+                        MountEntry& mount) {
+  for (DiskListItem* source : sources) {
+    if (source->IsImage()) continue;
+    std::vector<MountEntry> mounts = MountsUsingSource(source->SourcePath());
+    if (mounts.empty()) continue;
+    item = source;
+    mount = mounts.front();
+    return true;
+  }
+  return false;
+}
+
+uint64_t SourceBytes(const DiskListItem& item) {
+  std::error_code ec;
+  if (item.IsImage()) return std::filesystem::file_size(item.imagePath, ec);
+  return static_cast<uint64_t>(std::max<int64_t>(item.record->length, 0)) *
+         item.record->bytesPerSector;
+}
+
+// Where this scan keeps its data: the usual folder when it lies off the
+// sources, else memory when it has room, else a folder the user names on
+// another disk. Empty when the user gives up.
+std::string ScanDataFolderFor(QWidget* owner, const std::vector<DiskListItem*>& sources,
+                              bool deep) {
+  std::vector<std::string> paths;
+  uint64_t sourceBytes = 0;
+  for (const DiskListItem* item : sources) {
+    paths.push_back(item->SourcePath());
+    sourceBytes += SourceBytes(*item);
+  }
+  uint64_t needed = ExpectedScanDataBytes(sourceBytes, deep);
+  ScanDataPlace place = PlaceScanData(paths, needed, {});
+  if (place.kind == ScanDataPlace::Kind::kMemory && deep)
+    CMessageBox::Show(owner, CMessageBox::kInformation, MsgFormat("MSG2103", {place.folder}), 420,
+                      180);
+  if (place.kind != ScanDataPlace::Kind::kRefused) return place.folder;
+  // A folder named earlier in this session is asked for only once.
+  static std::string namedBefore;
+  if (!namedBefore.empty() &&
+      PlaceScanData(paths, needed, namedBefore).kind == ScanDataPlace::Kind::kUsual)
+    return namedBefore;
+  CMessageBox::Show(
+      owner, CMessageBox::kWarning,
+      MsgFormat("MSG2102", {place.usualFolder, FormatSize(static_cast<int64_t>(needed))}), 420,
+      180);
+  for (;;) {
+    QString chosen = QFileDialog::getExistingDirectory(owner, Msg("MSG2104"));
+    if (chosen.isEmpty()) return {};
+    place = PlaceScanData(paths, needed, chosen.toStdString());
+    if (place.kind == ScanDataPlace::Kind::kUsual) return namedBefore = place.folder;
+    CMessageBox::Show(owner, CMessageBox::kWarning, MsgFormat("MSG2105", {chosen.toStdString()}),
+                      400, 160);
+  }
+}
+
+}  // namespace
 
 void CMainWnd::Scan() {
   QModelIndex row = SelectedDiskRow();
@@ -30,6 +97,19 @@ void CMainWnd::Scan() {
     CMessageBox::Show(this, CMessageBox::kInformation, Msg("MSG0505"), 400, 160);
     return;
   }
+  DiskListItem* mounted = nullptr;
+  MountEntry mount;
+  if (FirstMountedSource(sources, mounted, mount) &&
+      CMessageBox::Show(this, CMessageBox::kQuestion,
+                        MsgFormat("MSG2101", {mounted->SourcePath(), mount.mountPoint}), 450,
+                        200) == CMessageBox::kOk) {
+    ChooseMode(kImaging, scanMode_);
+    SelectSourceRow(row);
+    return;
+  }
+  std::string dataFolder =
+      ScanDataFolderFor(this, sources, scanMode_ == CScanProcessWnd::kDeepScan);
+  if (dataFolder.empty()) return;
   typeScan_ = CurrentPage() == kTypePage;
   // The results of the last scan go: its engines, and a quick scan's files.
   for (uint16_t key : lastScanned_)
@@ -46,6 +126,8 @@ void CMainWnd::Scan() {
   tabRecover_->setEnabled(false);
   UpdateSummary();
 
+  UseScanLogFolder(dataFolder);
+  for (const DiskListItem* item : sources) FlushMountsUsingSource(item->SourcePath());
   scanning_ = true;
   CScanProcessWnd window(sources, scanMode_, this);
   int code = window.Run();
@@ -53,6 +135,7 @@ void CMainWnd::Scan() {
   lastScanned_.clear();
   for (const DiskListItem* item : sources) lastScanned_.push_back(item->key);
   if (scanMode_ == CScanProcessWnd::kQuickScan) lastRunFolders_ = window.RunFolders();
+  for (const std::string& folder : lastRunFolders_) ScanHistory::Instance().RemoveAtExit(folder);
   if (code == ProgressWnd::kClosedFailed) {
     QString reason = QString::fromStdString(window.FailureText());
     CMessageBox::Show(this, CMessageBox::kWarning,

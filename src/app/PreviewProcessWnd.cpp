@@ -111,7 +111,7 @@ void CPreviewProcessWnd::Convert(const std::vector<uint8_t>& memory) {
   PreviewRequest request;
   request.mode = ModeOf(kind);
   request.file = extracted_;
-  request.pictureOut = ScanLogFolder() / "preview.png";
+  request.pictureOut = PreviewFolder() / "preview.png";
   request.cancel = &helperCancel_;
   PreviewOutcome outcome = RunPreviewHelper(request);
   if (outcome.cancelled) return;

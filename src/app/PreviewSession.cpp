@@ -41,6 +41,8 @@ PreviewResult PreviewSession::Prepare(const FoundRecord& record, IFileRecoveryPa
   PreviewResult result = window.Result();
   if (result.kind == PreviewResult::Kind::kAudio || result.kind == PreviewResult::Kind::kVideo)
     player_.Play(result.file, result.kind == PreviewResult::Kind::kAudio);
+  else
+    RemoveExtracted();  // converted already; a copy of a found file lingers nowhere
   return result;
 }
 
@@ -51,7 +53,11 @@ void PreviewSession::ShowIn(QTextBrowser* view, const FoundRecord& record,
     ShowPreviewText(view, Msg("MSG0904"));
     return;
   }
-  ShowPreview(view, Prepare(record, engine), pictureFailure);
+  PreviewResult result = Prepare(record, engine);
+  ShowPreview(view, result, pictureFailure);
+  // The view holds the picture now.
+  std::error_code ignored;
+  if (result.kind == PreviewResult::Kind::kPicture) std::filesystem::remove(result.file, ignored);
 }
 
 }  // namespace salvora

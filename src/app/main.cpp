@@ -3,7 +3,6 @@
 #include <QStyle>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "SalvoraVersion.h"
 #include "app/GuardedApplication.h"
@@ -13,6 +12,7 @@
 #include "app/OrderlyExit.h"
 #include "app/SingleInstance.h"
 #include "platform/DataFolders.h"
+#include "results/ScanHistory.h"
 
 namespace {
 
@@ -22,10 +22,11 @@ using salvora::GuardedApplication;
 using salvora::LanguageStore;
 using salvora::SingleInstance;
 
-// What the program leaves behind for nobody: the media preview's copy.
+// What the program leaves behind for nobody: the previews' copies of found
+// files and the results of quick scans.
 void ShutDown() {
-  std::error_code ignored;
-  std::filesystem::remove(salvora::ScanLogFolder() / "tmp.avi", ignored);
+  salvora::RemovePreviewFolder();
+  salvora::ScanHistory::Instance().RemoveTemporaryRunFolders();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
+#include "cli/ScanPlacement.h"
 #include "cli/SourceSpec.h"
 #include "imaging/ImageCopier.h"
 #include "imaging/ImageTargetCheck.h"
@@ -97,6 +98,7 @@ int RunImage(const ImageOptions& options) {
     return kExitUsage;
   }
   if (!TargetAllowed(source, options)) return kExitUsage;
+  WarnWhenMounted(source, "for a faithful copy unmount it first");
   std::string mapfile = options.target + ".map";
   ProgressPrinter progress("Imaging");
   ImageCopier copier(&ProgressPrinter::OnImage, &progress);

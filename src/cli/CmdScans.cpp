@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "platform/DataFolders.h"
 #include "results/ScanHistory.h"
 
 namespace salvora {
@@ -54,11 +55,17 @@ int RunScans(size_t forget) {
 
 void AddScansCommand(CLI::App& app, int& exitCode) {
   static size_t forget = 0;
+  static std::string scanData;
   CLI::App* command =
       app.add_subcommand("scans", "list the saved deep scans that the same command resumes");
   command->add_option("--forget", forget, "remove saved scan N and its results")
       ->check(CLI::PositiveNumber);
-  command->callback([&exitCode] { exitCode = RunScans(forget); });
+  command->add_option("--scan-data", scanData,
+                      "the folder a scan was told to keep its data in (--scan-data of scan)");
+  command->callback([&exitCode] {
+    UseScanLogFolder(scanData);
+    exitCode = RunScans(forget);
+  });
 }
 
 }  // namespace salvora

@@ -11,10 +11,11 @@
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
 #include "cli/RecordOutput.h"
+#include "cli/ScanPlacement.h"
 #include "cli/ScanVolumes.h"
 #include "cli/SourceSpec.h"
 #include "cli/TypeFilter.h"
-#include "platform/BlockDevices.h"
+#include "platform/DeviceStack.h"
 #include "platform/ErrorCodes.h"
 #include "platform/OutputFile.h"
 #include "results/RecoveryNames.h"
@@ -97,8 +98,8 @@ void PrintRecords(IFileRecoveryParse& engine, const std::vector<FoundRecord>& re
 }
 
 bool CheckDestination(const ScanOptions& options, const ScanSource& source) {
-  if (!source.deviceToProtect.empty() &&
-      PathLiesOnDevice(options.destination, source.deviceToProtect)) {
+  const std::string& read = source.deviceToProtect.empty() ? source.path : source.deviceToProtect;
+  if (PlaceTouchesSource(options.destination, read)) {
     std::fprintf(stderr,
                  "salvora: %s lies on the disk being recovered; choose a folder on another disk so "
                  "that nothing recoverable is overwritten\n",
@@ -188,6 +189,8 @@ int RunScan(const ScanOptions& options, bool recover) {
     return kExitUsage;
   }
   if (recover && !CheckDestination(options, source)) return kExitUsage;
+  if (!ChooseScanDataFolder(source, options.scanData, options.deep)) return kExitUsage;
+  WarnWhenMounted(source, ImageFirstAdvice(source));
   QuickRunFolder runFolder(!options.deep, options.keepResults);
   std::vector<ScanSource> volumes = ScanVolumes(source, options.deep);
   std::vector<FoundRecord> all;
@@ -236,6 +239,8 @@ void AddScanCommands(CLI::App& app, int& exitCode) {
                       "deep: discard a saved, interrupted scan of SOURCE instead of resuming it");
     command->add_flag("--keep-results", options.keepResults,
                       "keep a quick scan's result store instead of deleting it");
+    command->add_option("--scan-data", options.scanData,
+                        "folder for the scan's own data, on a disk other than SOURCE's");
     if (recover) {
       command->add_option("--to", options.destination, "folder to copy the files into")->required();
       command->add_flag("--keep-paths", options.keepPaths,

@@ -13,7 +13,8 @@ struct ScanOptions {
   bool json = false;
   std::string source;
   bool keepResults = false;
-  bool fresh = false;  // deep: forget a saved scan of the source
+  bool fresh = false;    // deep: forget a saved scan of the source
+  std::string scanData;  // folder for the scan's own data (empty: the usual one)
   // recover only
   std::string destination;
   bool keepPaths = false;

@@ -32,14 +32,10 @@ TargetProblem CheckExistingTarget(const ImageSourceInfo& source, const std::stri
 }
 
 TargetProblem CheckPlace(const ImageSourceInfo& source, const std::string& target) {
-  std::vector<std::string> devices = source.devicesInUse;
-  devices.push_back(source.devicePath);
-  for (const std::string& device : devices) {
-    std::string diskName;
-    if (!device.empty() && WholeDiskNameOfNode(device, diskName) &&
-        PathIsStoredOnDisk(target, diskName))
-      return TargetProblem::kOnSourceDisk;
-  }
+  std::vector<std::string> sources = source.devicesInUse;
+  sources.push_back(source.devicePath.empty() ? source.imagePath : source.devicePath);
+  for (const std::string& inUse : sources)
+    if (!inUse.empty() && PlaceTouchesSource(target, inUse)) return TargetProblem::kOnSourceDisk;
   std::string fileSystem;
   if (FileSystemNameOf(target, fileSystem) == kOk) {
     TargetProblem limit = FileSystemLimit(fileSystem, source.sizeBytes);
@@ -65,7 +61,8 @@ std::string Describe(TargetProblem problem, const ImageSourceInfo& source,
     case TargetProblem::kSameFile:
       return target + " is an image file being read; name another file";
     case TargetProblem::kOnSourceDisk:
-      return target + " lies on " + source.devicePath +
+      return target + " lies on " +
+             (source.devicePath.empty() ? source.imagePath : source.devicePath) +
              ", which is being copied; writing there could destroy what is to be saved. "
              "Put the image on another disk";
     case TargetProblem::kFat32Limit:

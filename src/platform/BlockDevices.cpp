@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/DeviceStack.h"
 #include "platform/DiskNumbering.h"
 
 namespace salvora {
@@ -49,11 +48,6 @@ bool SysfsFolderOfNode(const std::string& nodePath, fs::path& folder) {
 }
 
 }  // namespace
-
-bool PathLiesOnDevice(const std::string& path, const std::string& devicePath) {
-  std::string diskName;
-  return WholeDiskNameOfNode(devicePath, diskName) && PathIsStoredOnDisk(path, diskName);
-}
 
 std::string ReadSysfsText(const std::string& path) {
   std::ifstream in(path);

@@ -37,11 +37,6 @@ bool DiskNumberOfNode(const std::string& nodePath, uint32_t& diskNumber);
 // is not a partition of a listed disk.
 bool LocatePartition(const std::string& nodePath, PartitionLocation& out);
 
-// True when `path` lives on the block device `devicePath` or on any
-// partition of the disk that holds it: writing there could overwrite what
-// is being recovered or copied.
-bool PathLiesOnDevice(const std::string& path, const std::string& devicePath);
-
 // Reads one line of a sysfs attribute; empty when missing.
 std::string ReadSysfsText(const std::string& path);
 

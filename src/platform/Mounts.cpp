@@ -1,8 +1,10 @@
 #include "platform/Mounts.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -123,6 +125,14 @@ bool BackingDeviceOfPath(const std::string& path, uint32_t& major, uint32_t& min
   // device they read is the source named in the mount table.
   MountEntry mount;
   return FindMountOfPath(path, mount) && DeviceNumberOfNode(mount.source, major, minor);
+}
+
+int SyncFileSystem(const std::string& mountPoint) {
+  int fd = ::open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return ErrnoToCode(errno);
+  int result = ::syncfs(fd) == 0 ? kOk : ErrnoToCode(errno);
+  ::close(fd);
+  return result;
 }
 
 int FileSystemSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes) {

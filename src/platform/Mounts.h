@@ -29,6 +29,10 @@ bool FindMountOfPath(const std::string& path, MountEntry& out);
 // when it is not on a block device (tmpfs, network file systems).
 bool BackingDeviceOfPath(const std::string& path, uint32_t& major, uint32_t& minor);
 
+// Writes out what the kernel still holds for the file system mounted at
+// `mountPoint` (syncfs), so that reads of its device see what it stores.
+int SyncFileSystem(const std::string& mountPoint);
+
 // Total and free bytes of the file system that holds a path.
 int FileSystemSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes);
 

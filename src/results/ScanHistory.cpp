@@ -234,6 +234,13 @@ void ScanHistory::ClearResume() {
   resumeFolder_.clear();
 }
 
+void ScanHistory::RemoveAtExit(const std::string& folder) { temporaryFolders_.push_back(folder); }
+
+void ScanHistory::RemoveTemporaryRunFolders() {
+  for (const std::string& folder : temporaryFolders_) RemoveFolder(folder);
+  temporaryFolders_.clear();
+}
+
 const std::vector<ScanHistoryEntry>& ScanHistory::Entries() {
   EnsureLoaded();
   return entries_;

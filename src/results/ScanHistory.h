@@ -74,6 +74,10 @@ class ScanHistory {
   std::string CurrentRunFolder();
   // Leaves resume mode (the next run folder is the counter's again).
   void ClearResume();
+  // Run folders whose results live only as long as the process (a quick
+  // scan's): RemoveTemporaryRunFolders deletes them when it ends.
+  void RemoveAtExit(const std::string& folder);
+  void RemoveTemporaryRunFolders();
 
   const std::vector<ScanHistoryEntry>& Entries();
   uint64_t RunCounter();
@@ -91,6 +95,7 @@ class ScanHistory {
   std::vector<ScanHistoryEntry> entries_;
   bool resume_ = false;
   std::string resumeFolder_;
+  std::vector<std::string> temporaryFolders_;
 };
 
 }  // namespace salvora

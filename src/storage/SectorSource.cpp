@@ -23,6 +23,7 @@ int SectorSource::OpenDevice(const std::string& path, std::string* message) {
   if (result != kOk) return result;
   uint64_t count = file->Size() / file->LogicalSectorSize();
   Attach(std::move(file), count);
+  path_ = path;
   return kOk;
 }
 
@@ -32,17 +33,20 @@ int SectorSource::OpenImage(const std::string& path, std::string* message) {
   if (result != kOk) return result;
   uint64_t count = file->Size() / 512;
   Attach(std::move(file), count);
+  path_ = path;
   return kOk;
 }
 
 void SectorSource::Attach(std::unique_ptr<RandomAccessFile> file, uint64_t sectorCount) {
   file_ = std::move(file);
   sectorCount_ = file_ ? sectorCount : 0;
+  path_.clear();
 }
 
 void SectorSource::Close() {
   file_.reset();
   sectorCount_ = 0;
+  path_.clear();
 }
 
 bool SectorSource::ByteOffset(uint64_t count, uint64_t firstSector, int32_t sectorSize,

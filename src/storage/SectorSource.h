@@ -53,6 +53,8 @@ class SectorSource {
   // Logical sector size of the device (512 for image files).
   uint32_t DeviceSectorSize() const { return file_ ? file_->LogicalSectorSize() : 512; }
   RandomAccessFile* File() const { return file_.get(); }
+  // The device node or image file opened; empty for an attached file.
+  const std::string& Path() const { return path_; }
 
  private:
   // The byte offset of `firstSector`, when `count` sectors from there lie
@@ -65,6 +67,7 @@ class SectorSource {
   std::unique_ptr<RandomAccessFile> file_;
   uint64_t sectorCount_ = 0;
   int firstFailure_ = 0;
+  std::string path_;
 };
 
 // Largest single read or write: callers may ask for long runs while each

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/DataFolders.h"
+#include "platform/DeviceStack.h"
 #include "platform/ErrorCodes.h"
 #include "results/RecoveryNames.h"
 #include "results/ScanHistory.h"
@@ -20,6 +21,14 @@ constexpr size_t kMaxTreeFolders = 1u << 22;
 std::string ParentFolder(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Preview copies go to the process's private folder and never onto what is
+// being read; where no such folder can be had the preview stays in memory.
+std::string SafePreviewFolder(const std::string& sourcePath) {
+  std::string folder = PreviewFolder().string();
+  if (folder.empty() || PlaceTouchesSource(folder, sourcePath)) return {};
+  return folder;
 }
 
 }  // namespace
@@ -206,9 +215,9 @@ int StoreEngine::ExtractForPreview(const FoundRecord* record, std::string& path,
     return kInvalidParameter;
   }
   std::string name(record->name, RecordNameLength(record->name));
-  std::string folder = ScanLogFolder().string();
+  std::string folder = SafePreviewFolder(source_.Path());
   std::string target;
-  switch (RoutePreview(name)) {
+  switch (folder.empty() ? PreviewRoute::kMemory : RoutePreview(name)) {
     case PreviewRoute::kDocument:
       target = folder + "/" + SafeFileName(name);
       break;

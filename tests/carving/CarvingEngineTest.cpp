@@ -159,7 +159,7 @@ TEST_F(CarvingEngine, PreviewGoesToTheTargetOfItsType) {
     uint32_t size = 0;
     ASSERT_EQ(engine_.ExtractForPreview(&r, path, nullptr, size, nullptr, nullptr), 0);
     bool isPng = std::string(r.name) == "0.png";
-    EXPECT_EQ(path, ScanLogFolder().string() + "/" + (isPng ? "tmp.jpg" : std::string(r.name)));
+    EXPECT_EQ(path, PreviewFolder().string() + "/" + (isPng ? "tmp.jpg" : std::string(r.name)));
     EXPECT_EQ(ReadFile(path).size(), +r.fileSize);
   }
 }

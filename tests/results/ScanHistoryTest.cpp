@@ -42,6 +42,17 @@ TEST(ScanHistory, SavedEntriesResumeAndStaleOnesAreDropped) {
   EXPECT_TRUE(history.Entries().empty());
 }
 
+TEST(ScanHistory, QuickScanFoldersGoWhenTheProcessEndsSavedOnesStay) {
+  test::ScopedDataDir data;
+  ScanHistory& history = ScanHistory::Instance();
+  std::string quick = history.NewRunFolder(), saved = history.NewRunFolder();
+  for (const std::string& folder : {quick, saved}) std::filesystem::create_directories(folder);
+  history.RemoveAtExit(quick);
+  history.RemoveTemporaryRunFolders();
+  EXPECT_FALSE(std::filesystem::exists(quick));
+  EXPECT_TRUE(std::filesystem::exists(saved));
+}
+
 TEST(ScanHistory, AnInterruptedSaveIsReadFromTheTemporaryFile) {
   test::ScopedDataDir data;
   ScanHistory& history = ScanHistory::Instance();

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/DataFolders.h"
 #include "platform/ErrorCodes.h"
 #include "results/ScanHistory.h"
 #include "storage/StoreEngine.h"
@@ -128,7 +129,10 @@ TEST_F(StoreEngineTest, PreviewsGoToTheirTemporaryOrToMemory) {
   uint32_t size = sizeof memory;
   FoundRecord jpg = engine.Get(6);
   ASSERT_EQ(engine.ExtractForPreview(&jpg, path, memory, size, nullptr, nullptr), 0);
-  EXPECT_EQ(path, data.path() + "/tmp.jpg");
+  // Previews go to the process's private folder, not among the scan data.
+  std::string previews = PreviewFolder().string();
+  ASSERT_FALSE(previews.empty());
+  EXPECT_EQ(path, previews + "/tmp.jpg");
   EXPECT_EQ(test::ReadFile(path), "jpeg bytes");
   EXPECT_EQ(size, 0u);
 
@@ -142,7 +146,8 @@ TEST_F(StoreEngineTest, PreviewsGoToTheirTemporaryOrToMemory) {
   engine.failWith = kReadFault;
   path.clear();
   EXPECT_EQ(engine.ExtractForPreview(&jpg, path, memory, size, nullptr, nullptr), kReadFault);
-  EXPECT_FALSE(fs::exists(data.path() + "/tmp.jpg")) << "a failed preview leaves no file";
+  EXPECT_FALSE(fs::exists(previews + "/tmp.jpg")) << "a failed preview leaves no file";
+  RemovePreviewFolder();
 }
 
 TEST_F(StoreEngineTest, ListingAndPathsComeFromTheStore) {

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/DataFolders.h"
 #include "results/ScanHistory.h"
 
 namespace salvora::test {
@@ -39,6 +40,8 @@ ScopedDataDir::~ScopedDataDir() {
   if (hadPrevious_) ::setenv("SALVORA_DATA_DIR", previous_.c_str(), 1);
   else ::unsetenv("SALVORA_DATA_DIR");
   ScanHistory::Instance().Load();
+  // Previews made meanwhile went to the process's private folder.
+  RemovePreviewFolder();
 }
 
 int Run(const std::string& command, std::string* output) {

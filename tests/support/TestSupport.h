@@ -21,7 +21,8 @@ class TempDir {
 };
 
 // Points SALVORA_DATA_DIR at a temporary folder for the life of the object
-// and makes the process's scan history read it afresh.
+// and makes the process's scan history read it afresh; previews made
+// meanwhile are removed with it.
 class ScopedDataDir {
  public:
   ScopedDataDir();
