@@ -70,8 +70,12 @@ class JpegSearch {
 
 JpegDecodeReport JpegSearch::Decode(const PieceList& pieces, uint64_t maxBytes) {
   StitchedFile file(search_.cache, pieces);
-  JpegDecodeReport report = DecodeJpeg(file, std::min(search_.workLeft, maxBytes));
-  if (!search_.Spend(report.bytesRead) || report.unjudged || search_.Stopped()) gaveUp_ = true;
+  const bool budgeted = search_.workLeft < maxBytes;
+  JpegDecodeReport report = DecodeJpeg(file, budgeted ? search_.workLeft : maxBytes);
+  // A decode the budget cut short says nothing about the join.
+  bool cutShort = budgeted && !report.clean && report.bytesRead >= search_.workLeft;
+  if (!search_.Spend(report.bytesRead) || cutShort || report.unjudged || search_.Stopped())
+    gaveUp_ = true;
   return report;
 }
 
@@ -123,16 +127,18 @@ bool JpegSearch::Extend(PieceList& pieces, const JpegDecodeReport& failed, uint6
   std::vector<uint64_t> cuts;
   for (uint64_t cut = bound; cut >= lowest && cuts.size() < kCutsTried; cut -= sectorBytes_)
     cuts.push_back(cut);
+  // The sectors before the bound decoded as this picture's own: the
+  // continuation lies after it.
   const uint64_t lastFirst = pieces.back().first;
-  const uint64_t lowestBreak = lastFirst + (cuts.back() - lastOffset) / sectorBytes_;
+  const uint64_t boundSector = lastFirst + (bound - lastOffset) / sectorBytes_;
   const uint64_t window = kContinuationWindowBytes / sectorBytes_;
   int followed = 0;
-  for (uint64_t next = lowestBreak + 1; next <= lowestBreak + window && !gaveUp_; ++next) {
+  for (uint64_t next = boundSector + 1; next <= boundSector + window && !gaveUp_; ++next) {
     const uint64_t tail = search_.TailSectors(next);
     if (tail == 0) return false;
     if (!ContinuationFits(next)) continue;
+    std::vector<std::pair<PieceList, JpegDecodeReport>> progressed;
     for (uint64_t cut : cuts) {
-      if (lastFirst + (cut - lastOffset) / sectorBytes_ >= next) continue;
       PieceList candidate = JoinedAt(pieces, lastOffset, cut, sectorBytes_, next, tail);
       JpegDecodeReport report = Decode(candidate);
       if (gaveUp_) return false;
@@ -142,12 +148,14 @@ bool JpegSearch::Extend(PieceList& pieces, const JpegDecodeReport& failed, uint6
         return true;
       }
       // Good data well into the new run: a run between two breaks.
-      if (report.fault >= cut + kMiddleRunSectors * sectorBytes_ && followed < kFollowedPerBreak) {
-        ++followed;
-        if (Extend(candidate, report, end)) {
-          pieces = std::move(candidate);
-          return true;
-        }
+      if (report.fault >= cut + kMiddleRunSectors * sectorBytes_)
+        progressed.emplace_back(std::move(candidate), report);
+    }
+    for (auto& [candidate, report] : progressed) {
+      if (followed++ >= kFollowedPerBreak) break;
+      if (Extend(candidate, report, end)) {
+        pieces = std::move(candidate);
+        return true;
       }
     }
   }
