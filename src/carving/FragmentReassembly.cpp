@@ -20,14 +20,38 @@ uint64_t FragmentSearch::TailSectors(uint64_t sector) const {
                             cache.SectorsLeftFrom(sector));
 }
 
+namespace {
+
+using Reassemble = Reassembly (*)(FragmentSearch&);
+
+Reassemble ReassemblerOf(int type) {
+  switch (type) {
+    case kTypePng:
+      return ReassemblePng;
+    case kTypeJpeg:
+      return ReassembleJpeg;
+    case kTypeZip:
+    case kTypeOoxmlWord:
+    case kTypeOoxmlSheet:
+    case kTypeOoxmlSlides:
+    case kTypeOoxmlOther:
+      return ReassembleZip;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
 Reassembly FragmentReassembler::Examine(CarveContext& context, int type, uint64_t measuredSize) {
-  if (type != kTypePng && type != kTypeJpeg) return {};
+  Reassemble reassemble = ReassemblerOf(type);
+  if (!reassemble) return {};
   cache_.Begin(context);
   if (cache_.SectorBytes() == 0 || scanWorkLeft_ == 0) return {};
   FragmentSearch search{cache_, context.fileStartSector, measuredSize,
                         std::min(kFileWork, scanWorkLeft_)};
   const uint64_t budget = search.workLeft;
-  Reassembly result = type == kTypePng ? ReassemblePng(search) : ReassembleJpeg(search);
+  Reassembly result = reassemble(search);
   scanWorkLeft_ -= budget - search.workLeft;
   // A stopped search proves nothing about the file.
   if (search.Stopped()) return {};

@@ -1,7 +1,8 @@
-// Pictures from real encoders split into two and three runs on a raw
-// image, with other files' data, zeros and noise between the runs, come
-// back byte for byte from a deep scan; pictures whose middle was written
-// over are named damaged and never rebuilt from the wrong sectors.
+// Pictures from real encoders and archives from zip, split into two and
+// three runs on a raw image with other files' data, zeros and noise between
+// the runs, come back byte for byte from a deep scan; pictures whose middle
+// was written over are named damaged and never rebuilt from the wrong
+// sectors.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -40,7 +41,15 @@ class FragmentedCarving : public ::testing::Test {
     for (const char* maker : makers) test::MustRun("cd " + Quote(dir_.path()) + " && convert " + maker);
     test::MustRun("cd " + Quote(dir_.path()) +
                   " && head -c 60000 /usr/share/common-licenses/GPL-3 > text.txt" +
-                  " && zip -X -q other.zip text.txt");
+                  " && zip -X -q other.zip text.txt && seq 1 30000 > numbers.txt" +
+                  " && zip -X -q three.zip numbers.txt text.txt && zip -X -q -0 three.zip two.png");
+    // An office package: the content types first, then the document.
+    test::MustRun("cd " + Quote(dir_.path()) + " && mkdir -p doc/_rels doc/word && cd doc" +
+                  " && printf '<?xml version=\"1.0\"?><Types/>' > '[Content_Types].xml'" +
+                  " && printf '<?xml version=\"1.0\"?><Relationships/>' > _rels/.rels" +
+                  " && (for i in $(seq 1 3000); do printf '<w:p>Line %d of %d</w:p>' $i $RANDOM;" +
+                  " done) > word/document.xml && zip -X -q ../two.docx '[Content_Types].xml'" +
+                  " _rels/.rels word/document.xml");
   }
 
   std::string GapBytes(Gap gap, size_t sectors, uint64_t seed) {
@@ -100,13 +109,15 @@ class FragmentedCarving : public ::testing::Test {
   std::vector<Laid> laid_;
 };
 
-TEST_F(FragmentedCarving, DeepRecoveryRebuildsSplitPicturesAndNamesOverwrittenOnesDamaged) {
+TEST_F(FragmentedCarving, DeepRecoveryRebuildsSplitFilesAndNamesOverwrittenOnesDamaged) {
   image_.RandomSectors(16, 1);
   LaySplit("two.jpg", {8192}, {{Gap::kZeros, 24}});
   LaySplit("two.png", {12288}, {{Gap::kText, 40}});
   LaySplit("three.jpg", {4096 * 3, 4096 * 7}, {{Gap::kNoise, 40}, {Gap::kArchive, 0}});
   LaySplit("three.png", {512 * 37, 512 * 150}, {{Gap::kZeros, 8}, {Gap::kNoise, 33}});
   LaySplit("progressive.jpg", {16384}, {{Gap::kNoise, 16}});
+  LaySplit("three.zip", {8192, 71680}, {{Gap::kNoise, 30}, {Gap::kZeros, 9}});
+  LaySplit("two.docx", {4096}, {{Gap::kText, 12}});
   uint64_t damagedJpeg = LayOverwritten("overwritten.jpg", 12288, 8);
   image_.RandomSectors(8, 2);
   uint64_t damagedPng = LayOverwritten("overwritten.png", 8192, 6);
