@@ -57,21 +57,26 @@ class PngChunks final : public RecordFormat {
     ChunkHead head;
     return ReadHead(file, at, head) ? at + kChunkOverhead + head.length : at + 8;
   }
-  // The checksum is the proof; a header after the chunk (unless it ends
-  // the picture) rules most joins out before it is computed.
-  bool Validates(FragmentSearch& search, const StitchedFile& file, uint64_t at,
-                 uint64_t& end) override {
-    ChunkHead head, next;
-    if (!ReadHead(file, at, head)) return false;
-    end = at + kChunkOverhead + head.length;
-    last = head.Is("IEND");
-    header = head.Is("IHDR");
-    if (!last && !ReadHead(file, end, next)) return false;
-    return ChunkChecks(search, file, at, head);
+  // A header after the chunk (unless it ends the picture) rules most joins
+  // out before the checksum is computed.
+  bool Plausible(FragmentSearch&, const StitchedFile& file, uint64_t at, uint64_t& end) override {
+    ChunkHead next;
+    if (!ReadHead(file, at, head_)) return false;
+    end = at + kChunkOverhead + head_.length;
+    last = head_.Is("IEND");
+    header = head_.Is("IHDR");
+    return last || ReadHead(file, end, next);
+  }
+  bool Proven(FragmentSearch& search, const StitchedFile& file, uint64_t at) override {
+    return ChunkChecks(search, file, at, head_);
   }
   uint64_t Lookahead() const override { return 8; }
+  uint64_t HeaderBytes() const override { return 8; }
 
   bool last = false, header = false;  // what the last chunk looked at was
+
+ private:
+  ChunkHead head_;
 };
 
 }  // namespace

@@ -24,28 +24,47 @@ bool JoinRecord(FragmentSearch& search, RecordFormat& format, PieceList& pieces,
   lastCut = std::min(lastCut, firstCut + (kMaxCuts - 1) * sectorBytes);
   if (spanEnd <= at || firstCut > lastCut) return false;
   const uint64_t lastFirst = pieces.back().first;
-  const uint64_t firstBreak = lastFirst + (firstCut - lastOffset) / sectorBytes;
   PieceList candidate = pieces;
   candidate.push_back({});
   const uint64_t window = kContinuationWindowBytes / sectorBytes;
-  for (uint64_t next = firstBreak + 1; next <= firstBreak + window; ++next) {
-    const uint64_t tail = search.TailSectors(next);
-    if (tail == 0) return false;
+  for (uint64_t gap = 1; gap <= window; ++gap) {
+    // Cuts that leave the header in the first run and the next record's
+    // start in the new one read the same bytes for the cheap checks: they
+    // are asked once per gap.
+    int shared = -1;
+    uint64_t sharedEnd = 0;
     for (uint64_t cut = firstCut; cut <= lastCut; cut += sectorBytes) {
+      const bool headerWhole = cut >= at + format.HeaderBytes();
+      if (headerWhole && shared == 0 && cut <= sharedEnd) {
+        // Every cut up to the shared end fails alike.
+        if (sharedEnd > lastCut) break;
+        cut = sharedEnd / sectorBytes * sectorBytes;
+        continue;
+      }
       const uint64_t kept = (cut - lastOffset) / sectorBytes;
-      if (lastFirst + kept >= next) break;
+      const uint64_t tail = search.TailSectors(lastFirst + kept + gap);
+      if (tail == 0) break;
       if (!search.Spend(kProbeCost) || search.Stopped()) return false;
       candidate[candidate.size() - 2].count = kept;
-      candidate.back() = {next, tail};
+      candidate.back() = {lastFirst + kept + gap, tail};
       StitchedFile joined(search.cache, candidate);
-      uint64_t end = 0, after = 0;
-      if (!format.Validates(search, joined, at, end) || end + format.Lookahead() <= cut) continue;
+      // No end known: the header itself is foreign.
+      uint64_t end = UINT64_MAX, after = 0;
+      const bool plausible = format.Plausible(search, joined, at, end);
+      if (headerWhole && shared < 0 && cut <= end) {
+        shared = plausible ? 1 : 0;
+        sharedEnd = end;
+      }
+      if (!plausible || end + format.Lookahead() <= cut || !format.Proven(search, joined, at))
+        continue;
       // A join that only the next record's first bytes vouch for must carry
       // that whole record too.
       if (end <= cut && !format.Validates(search, joined, end, after)) continue;
       pieces = candidate;
       return true;
     }
+    if (search.TailSectors(lastFirst + (firstCut - lastOffset) / sectorBytes + gap) == 0)
+      return false;
   }
   return false;
 }

@@ -90,16 +90,28 @@ class ZipRecords final : public RecordFormat {
     return at + 4;
   }
 
-  bool Validates(FragmentSearch& search, const StitchedFile& file, uint64_t at,
+  bool Plausible(FragmentSearch& search, const StitchedFile& file, uint64_t at,
                  uint64_t& end) override {
-    if (RecordIs(file, at, 3, 4) && directoryStart_ == 0) return ValidMember(search, file, at, end);
+    pendingProof_ = {};
+    if (RecordIs(file, at, 3, 4) && directoryStart_ == 0) return PlausibleMember(search, file, at, end);
     if (RecordIs(file, at, 1, 2)) return ValidEntry(file, at, end);
     if (RecordIs(file, at, 5, 6)) return ValidEnd(file, at, end);
     // ZIP64 records and directory signatures are not judged here.
     unsupported_ = RecordIs(file, at, 6, 6) || RecordIs(file, at, 5, 5);
     return false;
   }
+  // A stored or deflated member's checksum; the other records hold by
+  // what they repeat of the members.
+  bool Proven(FragmentSearch& search, const StitchedFile& file, uint64_t) override {
+    if (pendingProof_.limit == 0) return true;
+    uint32_t crc = 0;
+    uint64_t dataEnd = 0;
+    return MemberChecksum(search, file, pendingProof_.dataAt, pendingProof_.method,
+                          pendingProof_.limit, crc, dataEnd) &&
+           dataEnd == pendingProof_.limit && crc == pending_.crc;
+  }
   uint64_t Lookahead() const override { return 4; }
+  uint64_t HeaderBytes() const override { return kLocalHeader; }
 
   // Takes the record that validated last as the archive's own.
   void Commit(uint64_t at) {
@@ -113,7 +125,8 @@ class ZipRecords final : public RecordFormat {
   bool Unsupported() const { return unsupported_; }
 
  private:
-  bool ValidMember(FragmentSearch& search, const StitchedFile& file, uint64_t at, uint64_t& end) {
+  bool PlausibleMember(FragmentSearch& search, const StitchedFile& file, uint64_t at,
+                       uint64_t& end) {
     uint8_t h[kLocalHeader];
     if (!file.Read(at, kLocalHeader, h)) return false;
     const uint16_t flags = Le16(h + 6), method = Le16(h + 8);
@@ -128,11 +141,8 @@ class ZipRecords final : public RecordFormat {
     if (flags & kStreamed) return ValidStreamed(search, file, dataAt, end);
     end = dataAt + pending_.compressed;
     if (!RecordIs(file, end, 3, 4) && !RecordIs(file, end, 1, 2)) return false;
-    if (!checkable) return true;
-    uint32_t crc = 0;
-    uint64_t dataEnd = 0;
-    return MemberChecksum(search, file, dataAt, method, end, crc, dataEnd) && dataEnd == end &&
-           crc == pending_.crc;
+    if (checkable) pendingProof_ = {dataAt, method, end};
+    return true;
   }
 
   // A streamed member: its deflate data ends where the stream does, and a
@@ -177,8 +187,16 @@ class ZipRecords final : public RecordFormat {
     return true;
   }
 
+  // The member data whose checksum Proven computes (none when limit is 0).
+  struct Proof {
+    uint64_t dataAt = 0;
+    uint16_t method = 0;
+    uint64_t limit = 0;
+  };
+
   std::vector<Member> members_;
   Member pending_;
+  Proof pendingProof_;
   int pendingKind_ = 0;
   uint64_t directoryStart_ = 0;
   uint64_t entries_ = 0;
