@@ -55,6 +55,8 @@ class JpegSearch {
 
  private:
   bool Extend(PieceList& pieces, const JpegDecodeReport& failed, uint64_t& end);
+  void WidenJoin(const PieceList& pieces, uint64_t lastOffset, uint64_t cut, uint64_t next,
+                 uint64_t bound, PieceList& joined, JpegDecodeReport& report);
   JpegDecodeReport Decode(const PieceList& pieces, uint64_t maxBytes = kRebuiltFileCapBytes);
   uint64_t BreakBound(const StitchedFile& file, const JpegDecodeReport& failed);
   bool ContinuationFits(uint64_t sector);
@@ -114,6 +116,24 @@ bool JpegSearch::ContinuationFits(uint64_t sector) {
   return true;
 }
 
+// Entropy-coded data resynchronises: a sector of other data can stand in
+// for one of the picture's and still decode to the end. Of the joins that
+// read the continuation alike (each a sector later in both runs), the one
+// that keeps the most of the run before the break, up to the bound, is the
+// picture's own.
+void JpegSearch::WidenJoin(const PieceList& pieces, uint64_t lastOffset, uint64_t cut,
+                           uint64_t next, uint64_t bound, PieceList& joined,
+                           JpegDecodeReport& report) {
+  for (uint64_t k = 1; cut + k * sectorBytes_ <= bound; ++k) {
+    PieceList wider = JoinedAt(pieces, lastOffset, cut + k * sectorBytes_, sectorBytes_, next + k,
+                               search_.TailSectors(next + k));
+    JpegDecodeReport widerReport = Decode(wider);
+    if (gaveUp_ || !widerReport.clean) return;
+    joined = std::move(wider);
+    report = widerReport;
+  }
+}
+
 // Finds the continuation after the break that the decode of `pieces` ran
 // into; `pieces` and `end` hold the whole file on success.
 bool JpegSearch::Extend(PieceList& pieces, const JpegDecodeReport& failed, uint64_t& end) {
@@ -143,6 +163,7 @@ bool JpegSearch::Extend(PieceList& pieces, const JpegDecodeReport& failed, uint6
       JpegDecodeReport report = Decode(candidate);
       if (gaveUp_) return false;
       if (report.clean) {
+        WidenJoin(pieces, lastOffset, cut, next, cuts.front(), candidate, report);
         pieces = std::move(candidate);
         end = report.end;
         return true;
