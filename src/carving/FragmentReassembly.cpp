@@ -52,7 +52,9 @@ Reassembly FragmentReassembler::Examine(CarveContext& context, int type, uint64_
                         std::min(kFileWork, scanWorkLeft_)};
   const uint64_t budget = search.workLeft;
   Reassembly result = reassemble(search);
-  scanWorkLeft_ -= budget - search.workLeft;
+  // Checking a whole file costs what measuring it does; only searches
+  // draw on the scan's budget.
+  if (result.outcome != FragmentOutcome::kWhole) scanWorkLeft_ -= budget - search.workLeft;
   // A stopped search proves nothing about the file.
   if (search.Stopped()) return {};
   return result;

@@ -67,6 +67,8 @@ class FragmentReassembler {
   Reassembly Examine(CarveContext& context, int type, uint64_t measuredSize);
 
  private:
+  // Bytes read, checked or decoded for one file, and by all the searches
+  // of one scan (a file that checks whole as it was measured costs none).
   static constexpr uint64_t kFileWork = 96ull << 20;
   static constexpr uint64_t kScanWork = 4ull << 30;
   SectorCache cache_;
