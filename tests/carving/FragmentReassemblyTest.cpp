@@ -121,5 +121,62 @@ TEST_F(SplitPicture, APictureWhoseRestIsGoneIsNamedDamaged) {
   EXPECT_STREQ(records.front().name, (std::to_string(start) + "_damaged.png").c_str());
 }
 
+// An archive whose members carry their sizes only in data descriptors
+// after their data, split inside its first member with noise between: the
+// break cannot be placed without a size, and the archive is not passed off
+// as whole.
+TEST(SplitArchive, AStreamedMemberBrokenInsideIsNamedDamaged) {
+  if (!HaveCommand("zip")) GTEST_SKIP() << "needs zip";
+  ScopedDataDir data;
+  TempDir dir;
+  MustRun("cd " + Quote(dir.path()) + " && seq 1 30000 > numbers.txt" +
+          " && head -c 50000 /usr/share/common-licenses/GPL-3 > text.txt" +
+          " && zip -X -q -fd streamed.zip numbers.txt text.txt");
+  std::string archive = ReadFile(dir / "streamed.zip");
+  ASSERT_EQ(archive[6] & 0x08, 0x08) << "zip wrote no data descriptors";
+  ImageBuilder image;
+  image.RandomSectors(4, 1);
+  uint64_t start = image.Place(archive.substr(0, 24 * kSector));
+  image.RandomSectors(31, 2);
+  image.Place(archive.substr(24 * kSector));
+  image.RandomSectors(4, 3);
+  WriteFile(dir / "disk.img", image.bytes());
+
+  CFileTypeRecovery engine;
+  ASSERT_EQ(engine.OpenImage(dir / "disk.img", 1), 0);
+  uint64_t found = 0;
+  ASSERT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), 0);
+  std::vector<FoundRecord> records;
+  engine.ListFolder(nullptr, 0, records);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(uint64_t{records.front().entrySector}, start);
+  EXPECT_STREQ(records.front().name, (std::to_string(start) + "_damaged.zip").c_str());
+}
+
+int CancelAfter(void* calls, int32_t, int32_t, int32_t, uint64_t, uint64_t, uint64_t, int32_t) {
+  return --*static_cast<int*>(calls) > 0 ? 0 : -9527;
+}
+
+// The search reads the disk well past the picture's first run, and the
+// user's cancel reaches it there.
+TEST_F(SplitPicture, ACancelDuringTheSearchStoresNothing) {
+  ImageBuilder image;
+  image.RandomSectors(4, 1);
+  image.Place(picture_.substr(0, 20 * kSector));
+  // Another file's start ends the size rule's scan at once.
+  image.Place(JpegOf(kSector));
+  image.RandomSectors(4000, 2);
+  WriteFile(dir_ / "long.img", image.bytes());
+  CFileTypeRecovery engine;
+  ASSERT_EQ(engine.OpenImage(dir_ / "long.img", 1), 0);
+  // Measuring reads a chunk or two; the search reads on through 2 MB.
+  int calls = 10;
+  engine.SetCallbacks(CancelAfter, nullptr, &calls, 90);
+  uint64_t found = 0;
+  EXPECT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), -9527);
+  EXPECT_EQ(found, 0u);
+  EXPECT_EQ(engine.GetRecordCount(), 0u);
+}
+
 }  // namespace
 }  // namespace salvora::test
