@@ -1,5 +1,5 @@
-// A small disk of any content on which a PNG and a JPEG are sought to
-// start at every sector that could start one: the break search, the joins
+// A small disk of any content on which a PNG, a JPEG and a ZIP archive are
+// sought to start at every sector that could start one: the break search, the joins
 // tried and the decoder all meet whatever the disk holds. The input also
 // serves as a carving store's companion file of pieces.
 #include <cstddef>
@@ -24,7 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int starts = 0;
   for (uint64_t sector = 0; sector * 512 < size && starts < 4; ++sector) {
     uint8_t first = data[sector * 512];
-    int type = first == 0x89 ? salvora::kTypePng : first == 0xFF ? salvora::kTypeJpeg : -1;
+    int type = first == 0x89   ? salvora::kTypePng
+               : first == 0xFF ? salvora::kTypeJpeg
+               : first == 'P'  ? salvora::kTypeZip
+                               : -1;
     if (type < 0) continue;
     ++starts;
     context.fileStartSector = sector;
