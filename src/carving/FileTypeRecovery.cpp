@@ -35,12 +35,21 @@ bool NextSectorIsExamined(int type) {
   }
 }
 
+// "<sector>_damaged.<extension>": listed and recovered like any carved
+// file, and saying what it is wherever its name shows.
+std::string DamagedName(const std::string& name) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return name + "_damaged";
+  return name.substr(0, dot) + "_damaged" + name.substr(dot);
+}
+
 }  // namespace
 
 int CFileTypeRecovery::OpenImage(const std::string& imagePath, uint16_t sourceTag) {
   store_.CloseStore();
   int result = OpenImageSource(imagePath, sourceTag);
   OpenNewStoreNamed(FormatStoreName(kCarvingStorePrefix, 0));
+  OpenPieceFile(true);
   return result;
 }
 
@@ -49,6 +58,7 @@ int CFileTypeRecovery::OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint6
   store_.CloseStore();
   int result = OpenDiskSource(diskNumber, firstSector, sectorCount, sourceTag);
   OpenNewStoreNamed(FormatStoreName(kCarvingStorePrefix, static_cast<int64_t>(firstSector)));
+  OpenPieceFile(true);
   return result;
 }
 
@@ -71,7 +81,14 @@ int CFileTypeRecovery::ReopenDisk(uint32_t diskNumber, uint64_t firstSector, uin
 
 int CFileTypeRecovery::ReopenStore(const std::string& storeName, int sectorSize) {
   sectorSize_ = sectorSize;
-  return OpenStoreNamed(storeName);
+  int result = OpenStoreNamed(storeName);
+  OpenPieceFile(false);
+  return result;
+}
+
+void CFileTypeRecovery::OpenPieceFile(bool fresh) {
+  fragments_.NewScan();
+  pieceFile_.Open(store_.IsOpen() ? store_.DataPath() + "_Pieces" : std::string(), fresh);
 }
 
 int CFileTypeRecovery::SetCallbacks(ScanProgressFn onScan, TransferProgressFn onTransfer,
@@ -123,8 +140,18 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
       IdentifyAndMeasure(context_, sectorBytes, byteCount,
                          {sector, sectorsDone, sectorsTotal, secondsLeft, filesFound}, found);
   if (result != kOk) return result;
-  StoreCarvedRecord(found.name, found.size, sector);
-  if (!NextSectorIsExamined(found.type) && sectorSize > 0) {
+  Reassembly rebuilt;
+  if (context_.lastCallbackResult == 0) rebuilt = fragments_.Examine(context_, found.type, found.size);
+  if (context_.lastCallbackResult == kCancelled) return kCancelled;
+  if (rebuilt.outcome == FragmentOutcome::kJoined) found.size = rebuilt.size;
+  if (rebuilt.outcome == FragmentOutcome::kDamaged) found.name = DamagedName(found.name);
+  uint32_t recordNo = StoreCarvedRecord(found.name, found.size, sector);
+  if (rebuilt.outcome == FragmentOutcome::kJoined && recordNo != 0)
+    pieceFile_.Add(recordNo, rebuilt.pieces);
+  if (rebuilt.firstRunSectors > 0) {
+    // What follows the file's first run is other data: it is looked at.
+    advance = rebuilt.firstRunSectors;
+  } else if (!NextSectorIsExamined(found.type) && sectorSize > 0) {
     uint64_t sectors = (found.size + sectorSize - 1) / static_cast<uint64_t>(sectorSize);
     advance = std::max<uint64_t>(sectors, 1);
   }
@@ -134,10 +161,10 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
 
 // A store that cannot take the record is the store's business; the scan
 // goes on.
-void CFileTypeRecovery::StoreCarvedRecord(const std::string& name, uint64_t fileSize,
-                                          uint64_t sector) {
+uint32_t CFileTypeRecovery::StoreCarvedRecord(const std::string& name, uint64_t fileSize,
+                                              uint64_t sector) {
   FoundRecord* record = store_.AppendRecord();
-  if (!record) return;
+  if (!record) return 0;
   record->sourceTag = sourceTag_;
   record->engineKind = kCarved;
   record->contentOk = 1;
@@ -147,18 +174,33 @@ void CFileTypeRecovery::StoreCarvedRecord(const std::string& name, uint64_t file
   record->entrySector = sector;
   SetRecordName(record->name, name.c_str());
   store_.AddRelation(0, 0, record->recordNo, 0, nullptr);
+  return record->recordNo;
 }
 
-// A carved file is one run of sectors from its start; whole sectors are read
-// and the sink keeps the file's size.
+// A carved file is one run of sectors from its start, or the runs its
+// pieces were found in; whole sectors are read and the sink keeps the
+// file's size.
 int CFileTypeRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
   if (sectorSize_ <= 0 || static_cast<uint32_t>(sectorSize_) > kScanBufferBytes)
     return kInvalidParameter;
   const uint64_t sectorBytes = static_cast<uint64_t>(sectorSize_);
-  const uint32_t chunkSectors = kScanBufferBytes / sectorSize_;
+  PieceList pieces;
+  if (!pieceFile_.Find(record.recordNo, pieces))
+    pieces = {{record.entrySector, (record.fileSize + sectorBytes - 1) / sectorBytes}};
   std::vector<uint8_t> buffer(kScanBufferBytes);
-  uint64_t sectorsLeft = (record.fileSize + sectorBytes - 1) / sectorBytes;
-  uint64_t next = record.entrySector;
+  for (const SectorPiece& piece : pieces) {
+    int result = CopyRun(piece.first, piece.count, buffer, sink);
+    if (result != kOk) return result;
+  }
+  return kOk;
+}
+
+int CFileTypeRecovery::CopyRun(uint64_t first, uint64_t count, std::vector<uint8_t>& buffer,
+                               DataSink& sink) {
+  const uint64_t sectorBytes = static_cast<uint64_t>(sectorSize_);
+  const uint32_t chunkSectors = kScanBufferBytes / sectorSize_;
+  uint64_t sectorsLeft = count;
+  uint64_t next = first;
   while (sectorsLeft > 0 && !sink.Full()) {
     uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(chunkSectors, sectorsLeft));
     uint32_t read = 0;

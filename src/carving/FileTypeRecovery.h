@@ -3,12 +3,17 @@
 // recognised by their first sector and measured by the rules of their
 // format. It never scans on its own; the deep scan hands it every sector
 // that no file-system engine claimed, in ascending order. A carved file is
-// one contiguous run of sectors named "<start sector>.<extension>".
+// named "<start sector>.<extension>" and is one run of sectors from there,
+// unless its pieces were found elsewhere (FragmentReassembly.h); a file
+// that breaks and could not be completed is named
+// "<start sector>_damaged.<extension>".
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "carving/CarveContext.h"
+#include "carving/FragmentPieces.h"
+#include "carving/FragmentReassembly.h"
 #include "storage/StoreEngine.h"
 
 namespace salvora {
@@ -55,9 +60,16 @@ class CFileTypeRecovery : public StoreEngine {
   int CopyFileData(const FoundRecord& record, DataSink& sink) override;
 
  private:
-  void StoreCarvedRecord(const std::string& name, uint64_t fileSize, uint64_t sector);
+  // The record's number, 0 when the store took none.
+  uint32_t StoreCarvedRecord(const std::string& name, uint64_t fileSize, uint64_t sector);
+  // A new store (or a reopened one) gets its companion file of pieces.
+  void OpenPieceFile(bool fresh);
+  // Copies `count` sectors from `first` until the sink is full.
+  int CopyRun(uint64_t first, uint64_t count, std::vector<uint8_t>& buffer, DataSink& sink);
 
   CarveContext context_;
+  FragmentReassembler fragments_;
+  PieceFile pieceFile_;
 };
 
 }  // namespace salvora

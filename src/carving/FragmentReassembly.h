@@ -1,0 +1,78 @@
+#pragma once
+// Carved files that do not lie in one run. For formats whose structure
+// tells where the data stops belonging to the file (PNG chunk checksums,
+// a JPEG that no longer decodes, ZIP members and their directory), the
+// break is found, the continuation is
+// sought among the sectors that follow, and a join is kept only when the
+// whole file then validates. A file that cannot be completed is reported
+// damaged, never as whole. The work is bounded per file and per scan.
+#include <cstdint>
+
+#include "carving/CarveContext.h"
+#include "carving/FragmentPieces.h"
+#include "carving/SectorCache.h"
+
+namespace salvora {
+
+enum class FragmentOutcome {
+  kUntouched,  // not a format judged here, or its start cannot be judged
+  kWhole,      // validates as the one run it was measured as
+  kJoined,     // validates once rebuilt from `pieces`
+  kDamaged,    // breaks, and no continuation made it whole
+};
+
+struct Reassembly {
+  FragmentOutcome outcome = FragmentOutcome::kUntouched;
+  PieceList pieces;  // kJoined: the file's runs in order
+  uint64_t size = 0;  // kJoined: the file's bytes
+  // kJoined, kDamaged: sectors of the first run that hold the file's data;
+  // carving looks at what follows them for other files.
+  uint64_t firstRunSectors = 0;
+};
+
+// What one file's search works with: where it starts, the sectors it
+// reads, and how much work it may still do.
+struct FragmentSearch {
+  SectorCache& cache;
+  uint64_t startSector;
+  uint64_t measuredSize;  // what the format's size rule gave the file as one run
+  uint64_t workLeft;      // bytes the search may still read, check or decode
+
+  uint32_t SectorBytes() const { return cache.SectorBytes(); }
+  // Spends work; false once the budget is gone.
+  bool Spend(uint64_t bytes);
+  // Sectors an open last run from `sector` may hold: the format's cap, or
+  // what the source holds.
+  uint64_t TailSectors(uint64_t sector) const;
+  bool Stopped() const { return cache.Stopped(); }
+};
+
+// How far after a break a continuation is sought.
+constexpr uint64_t kContinuationWindowBytes = 16 << 20;
+// The largest file rebuilt (the picture formats' cap).
+constexpr uint64_t kRebuiltFileCapBytes = 0x8000000;
+
+Reassembly ReassemblePng(FragmentSearch& search);
+Reassembly ReassembleJpeg(FragmentSearch& search);
+// ZIP archives and the office packages built on them.
+Reassembly ReassembleZip(FragmentSearch& search);
+
+// Owned by the carving engine: the block cache and the scan's budget.
+class FragmentReassembler {
+ public:
+  // A new scan gets the whole budget again.
+  void NewScan() { scanWorkLeft_ = kScanWork; }
+  // Examines the file of carving type `type` that starts at the context's
+  // fileStartSector and that its size rule measured as `measuredSize`.
+  Reassembly Examine(CarveContext& context, int type, uint64_t measuredSize);
+
+ private:
+  // Bytes read, checked or decoded for one file, and by all the searches
+  // of one scan (a file that checks whole as it was measured costs none).
+  static constexpr uint64_t kFileWork = 96ull << 20;
+  static constexpr uint64_t kScanWork = 4ull << 30;
+  SectorCache cache_;
+  uint64_t scanWorkLeft_ = kScanWork;
+};
+
+}  // namespace salvora
