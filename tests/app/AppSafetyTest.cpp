@@ -40,18 +40,28 @@ namespace {
 const PartitionPlan kSwap{2048, 20480, "82"};
 const PartitionPlan kFat{24576, 73728, "c"};
 
-std::string MakeDiskWithSwapFirst(const TempDir& dir, std::string& photo) {
-  std::string image = dir / "disk.img";
-  MakePartitionedImage(image, "dos", 131072, {kSwap, kFat});
-  photo = MakeJpeg(dir, 320, 240, "61");
-  WriteFile(dir / "lost.jpg", photo);
-  FillFat32Partition(image, kFat, {dir / "lost.jpg"}, {"lost.jpg"});
-  return image;
-}
-
 void Click(QWidget& window, const char* name) {
   window.findChild<QAbstractButton*>(name)->click();
 }
+
+// A disk image with a swap area first and a FAT32 volume after it, added
+// to a window in recovery mode.
+struct SwapFirstDisk {
+  TempDir dir;
+  std::string image = dir / "disk.img";
+  CMainWnd window;
+  QModelIndex swap;
+
+  SwapFirstDisk() {
+    MakePartitionedImage(image, "dos", 131072, {kSwap, kFat});
+    WriteFile(dir / "lost.jpg", MakeJpeg(dir, 320, 240, "61"));
+    FillFat32Partition(image, kFat, {dir / "lost.jpg"}, {"lost.jpg"});
+    window.show();
+    Click(window, "BtnDeletedRecovery");
+    swap = window.AddImageSource(image);
+  }
+  void Select(const QModelIndex& row) { window.findChild<QTreeView*>("DiskList")->setCurrentIndex(row); }
+};
 
 int Page(QWidget& window) { return window.findChild<QStackedWidget*>("TabPage")->currentIndex(); }
 
@@ -135,15 +145,10 @@ class AppSafetyTest : public QObject {
   }
 
   void aWholeDiskScansEveryPartitionItCanAndNamesTheOnesSkipped() {
-    TempDir dir;
-    std::string photo;
-    std::string image = MakeDiskWithSwapFirst(dir, photo);
-    CMainWnd window;
-    window.show();
-    Click(window, "BtnDeletedRecovery");
-    QModelIndex swap = window.AddImageSource(image);
-    window.findChild<QTreeView*>("DiskList")->setCurrentIndex(swap);
-    window.findChild<QTreeView*>("DiskList")->setCurrentIndex(swap.parent());
+    SwapFirstDisk disk;
+    CMainWnd& window = disk.window;
+    disk.Select(disk.swap);
+    disk.Select(disk.swap.parent());
     BoxAnswerer boxes([](int, const QString&) { return CMessageBox::kOk; });
     Click(window, "BtnScan");
     QVERIFY2(Page(window) == int(CMainWnd::kResultPage), qPrintable(boxes.Texts().join(" | ")));
@@ -153,40 +158,29 @@ class AppSafetyTest : public QObject {
   }
 
   void anImageIsNeverWrittenOverAnImageFileInUse() {
-    TempDir dir;
-    std::string photo;
-    std::string image = MakeDiskWithSwapFirst(dir, photo);
-    std::string before = ReadFile(image);
-    CMainWnd window;
-    window.show();
-    Click(window, "BtnDeletedRecovery");
-    QModelIndex swap = window.AddImageSource(image);
+    SwapFirstDisk disk;
+    CMainWnd& window = disk.window;
+    std::string before = ReadFile(disk.image);
     Click(window, "BtnCreateImageMode");
-    QModelIndex fat = swap.sibling(1, 0);
-    window.findChild<QTreeView*>("DiskList")->setCurrentIndex(fat);
+    disk.Select(disk.swap.sibling(1, 0));
     // The image itself is refused; then the user gives up.
-    FileDialogAnswerer files({QString::fromStdString(image), QString()});
+    FileDialogAnswerer files({QString::fromStdString(disk.image), QString()});
     BoxAnswerer boxes([](int, const QString&) { return CMessageBox::kOk; });
 
     Click(window, "BtnCreateImage");
     QCOMPARE(files.Answered(), 2);
     QCOMPARE(boxes.Texts().size(), qsizetype{1});
-    QVERIFY(ReadFile(image) == before);
+    QVERIFY(ReadFile(disk.image) == before);
   }
 
   void aFailedCopyIsNotOfferedForScanning() {
-    TempDir dir;
-    std::string photo;
-    std::string image = MakeDiskWithSwapFirst(dir, photo);
-    CMainWnd window;
-    window.show();
-    Click(window, "BtnDeletedRecovery");
-    QModelIndex swap = window.AddImageSource(image);
+    SwapFirstDisk disk;
+    CMainWnd& window = disk.window;
     Click(window, "BtnCreateImageMode");
-    window.findChild<QTreeView*>("DiskList")->setCurrentIndex(swap.sibling(1, 0));
+    disk.Select(disk.swap.sibling(1, 0));
     // The FAT partition's second half is gone from the image: its copy fails.
-    std::filesystem::resize_file(image, (kFat.start + kFat.sectors / 2) * 512);
-    FileDialogAnswerer files({QString::fromStdString(dir / "copy.img")});
+    std::filesystem::resize_file(disk.image, (kFat.start + kFat.sectors / 2) * 512);
+    FileDialogAnswerer files({QString::fromStdString(disk.dir / "copy.img")});
     BoxAnswerer boxes([](int, const QString&) { return CMessageBox::kOk; });
     Click(window, "BtnCreateImage");
     QCOMPARE(boxes.Texts().size(), qsizetype{1});
