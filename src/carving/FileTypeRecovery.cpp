@@ -123,7 +123,7 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
       IdentifyAndMeasure(context_, sectorBytes, byteCount,
                          {sector, sectorsDone, sectorsTotal, secondsLeft, filesFound}, found);
   if (result != kOk) return result;
-  StoreCarvedRecord(found.name, found.size, sector);
+  StoreCarvedRecord(found.name, found.size, sector, found.doubtful);
   if (!NextSectorIsExamined(found.type) && sectorSize > 0) {
     uint64_t sectors = (found.size + sectorSize - 1) / static_cast<uint64_t>(sectorSize);
     advance = std::max<uint64_t>(sectors, 1);
@@ -135,12 +135,14 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
 // A store that cannot take the record is the store's business; the scan
 // goes on.
 void CFileTypeRecovery::StoreCarvedRecord(const std::string& name, uint64_t fileSize,
-                                          uint64_t sector) {
+                                          uint64_t sector, bool doubtful) {
   FoundRecord* record = store_.AppendRecord();
   if (!record) return;
   record->sourceTag = sourceTag_;
   record->engineKind = kCarved;
-  record->contentOk = 1;
+  // A file whose length is a guess is listed all the same, marked as one
+  // whose content may not be whole.
+  record->contentOk = doubtful ? 0 : 1;
   record->recordNo = store_.GetRecordCount();
   record->clusterBytes = 0xFFFFFFFF;
   record->fileSize = fileSize;

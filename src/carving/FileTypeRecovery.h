@@ -55,7 +55,8 @@ class CFileTypeRecovery : public StoreEngine {
   int CopyFileData(const FoundRecord& record, DataSink& sink) override;
 
  private:
-  void StoreCarvedRecord(const std::string& name, uint64_t fileSize, uint64_t sector);
+  void StoreCarvedRecord(const std::string& name, uint64_t fileSize, uint64_t sector,
+                         bool doubtful);
 
   CarveContext context_;
 };
