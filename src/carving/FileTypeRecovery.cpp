@@ -5,6 +5,7 @@
 
 #include "carving/FileTypeCode.h"
 #include "carving/IdentifyAndMeasure.h"
+#include "carving/JpegDecodeCheck.h"
 #include "carving/SignatureTable.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -123,6 +124,11 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
       IdentifyAndMeasure(context_, sectorBytes, byteCount,
                          {sector, sectorsDone, sectorsTotal, secondsLeft, filesFound}, found);
   if (result != kOk) return result;
+  if (found.type == kTypeJpeg) {
+    JpegVerdict verdict = CheckJpegDecodes(context_, found.size);
+    if (verdict == JpegVerdict::kJunk) return kInvalidParameter;
+    found.doubtful = found.doubtful || verdict == JpegVerdict::kDamaged;
+  }
   StoreCarvedRecord(found.name, found.size, sector, found.doubtful);
   if (!NextSectorIsExamined(found.type) && sectorSize > 0) {
     uint64_t sectors = (found.size + sectorSize - 1) / static_cast<uint64_t>(sectorSize);
