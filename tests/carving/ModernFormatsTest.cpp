@@ -191,6 +191,40 @@ TEST(CameraRaw, MakerBeyondTheFirstSectorIsRead) {
   EXPECT_EQ(name, "0.arw");
 }
 
+std::string Box(const std::string& type, const std::string& payload) {
+  return Be32Bytes(static_cast<uint32_t>(payload.size() + 8)) + type + payload;
+}
+
+// Every brand a writer may put in the type box finds a row, and the file
+// ends after its last top-level box: movies need their movie box, still
+// pictures their item box.
+TEST(IsoBrands, EveryBrandIsNamedAndMeasuredByItsBoxes) {
+  const struct {
+    std::string brands;  // major brand, then compatible ones
+    const char* extension;
+    bool still;
+  } cases[] = {
+      {"mp41mp41isom", "mp4", false}, {"avc1avc1isom", "mp4", false}, {"dashiso6mp41", "mp4", false},
+      {"isomisomiso2", "mp4", false}, {"M4V M4V mp42", "m4v", false}, {"M4A M4A mp42", "m4a", false},
+      {"3g2a3g2aisom", "3gp", false}, {"3gp53gp5isom", "3gp", false}, {"qt  qt  ", "mov", false},
+      {"crx crx isom", "cr3", false}, {"heicmif1heic", "heic", true}, {"mif1mif1heic", "heic", true},
+      {"mif1mif1avif", "avif", true}, {"avifavifmif1", "avif", true}, {"msf1msf1heic", "heic", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.brands);
+    std::string ftyp = Box("ftyp", c.brands.substr(0, 4) + Be32Bytes(0) + c.brands.substr(4));
+    std::string body = c.still ? Box("meta", Filler(300, 0x21)) : Box("moov", Filler(300, 0x22));
+    std::string file = ftyp + body + Box("mdat", Filler(2000, 0x23));
+    ImageBuilder image;
+    image.Place(file);
+    image.RandomTail(11);
+    image.RandomSectors(8, 12);
+    std::string name;
+    EXPECT_EQ(MeasureAt(image.bytes(), 0, &name), file.size());
+    EXPECT_EQ(name, std::string("0.") + c.extension);
+  }
+}
+
 // Eleven set bits start a frame header and show up in every kind of
 // compressed data; one header before noise is not an MP3, six frames in a
 // row are.
