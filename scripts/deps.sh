@@ -25,6 +25,7 @@ packages=(
   # fixtures: real files made by real encoders
   imagemagick ffmpeg zip p7zip-full gzip sqlite3 python3 xxd
   gcab abcmidi python3-fonttools fonts-dejavu-core
+  flac opus-tools webp libheif-examples libavif-bin
   # fixtures: office documents and PDFs made by a real office suite (headless)
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
   # benchmarks: PhotoRec as the reference carver, peak memory and profiles

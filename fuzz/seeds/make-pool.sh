@@ -19,6 +19,9 @@ bash "$root/tests/carving/make_real_files.sh" "$pool/files" || note "some real f
 # from them.
 bash "$root/tests/carving/make_structured_files.sh" "$pool/files" ||
   note "some structured files are missing"
+# Today's phone and camera formats, and the stored RAR 5 archives.
+bash "$root/tests/carving/make_modern_files.sh" "$pool/files" || note "some modern files are missing"
+cp "$root"/tests/carving/data/*.rar "$pool/files/" || note "the RAR 5 archives are missing"
 printf 'Seed text for the volumes.\n%.0s' $(seq 1 300) > "$pool/files/notes.txt"
 
 # A FAT volume made by mkfs.fat and filled by mtools: folders, a long name,

@@ -111,4 +111,10 @@ int DetectBzip2(CarveContext&, const uint8_t* bytes, uint32_t count) {
                                                                             : kTypeNone;
 }
 
+// RAR 5 changed the signature's seventh byte from 0 to 1.
+int DetectRar5(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  static const uint8_t kRar5[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x01, 0x00};
+  return bytes && count >= 16 && HasBytes(bytes, kRar5) ? kTypeRar5 : kTypeNone;
+}
+
 }  // namespace salvora

@@ -13,6 +13,9 @@ inline uint32_t Be32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
          static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
 }
+inline uint32_t Be24(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+}
 // True when the text (without its terminator) stands at `p`.
 template <size_t N>
 inline bool HasText(const uint8_t* p, const char (&text)[N]) {

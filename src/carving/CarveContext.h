@@ -65,6 +65,10 @@ struct CarveContext {
   int32_t percentScale = 100;
   int lastCallbackResult = 0;
 
+  // Set by a size rule whose file gives no trustworthy length (a streamed
+  // recording that never wrote its size): the file is kept, marked doubtful.
+  bool sizeDoubtful = false;
+
   // Carving knows no file system: the scan that drives it installs the
   // test of the file systems it knows. Without one only signatures stop.
   MetadataSectorTest endsCarvedFile = nullptr;

@@ -97,7 +97,10 @@ uint64_t SizeFromTable(CarveContext& context, const uint8_t* bytes, uint32_t cou
   uint32_t freeAtEnd = 0;
   for (uint32_t i = h.EntriesPerSector(); i-- > 0 && Le32(scratch + 4 * i) == kFreeSector;)
     ++freeAtEnd;
-  return std::min<uint64_t>((covered - freeAtEnd) * h.sectorBytes, kOfficeCap);
+  // The table says how long the file is; only the end of the source bounds
+  // it, since documents with pictures grow well past the marker scan's cap.
+  uint64_t sourceBytes = context.SectorsLeftFrom(context.fileStartSector) * context.SectorBytes();
+  return std::min<uint64_t>((covered - freeAtEnd) * h.sectorBytes, sourceBytes);
 }
 
 // Word documents without a usable table end after their class-name stream.

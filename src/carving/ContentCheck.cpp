@@ -1,5 +1,7 @@
 #include "carving/ContentCheck.h"
 
+#include <strings.h>
+
 #include "carving/CarveContext.h"
 #include "carving/SignatureTable.h"
 
@@ -17,11 +19,14 @@ int MatchesExtension(const uint8_t* buffer, uint32_t length, const char* extensi
   context.cursorSector = startSector;
   context.tsFollowFlag = 0;
   // Rows added after the table's own widen what a type may start with (a
-  // JPEG that opens with its tables); any row of the extension's type may
-  // vouch for it.
+  // JPEG that opens with its tables, an MP4 of another brand); any row of
+  // the extension's type may vouch for it, and so may a later row of the
+  // same extension for its own type (an MP3 without a tag, a RAR 5).
   const int type = row->type;
-  for (row = kSignatureTable; row->extension; ++row)
-    if (row->type == type && row->detect(context, buffer, length) == type) return 1;
+  for (row = kSignatureTable; row->extension; ++row) {
+    bool kin = row->type == type || strcasecmp(row->extension, extension) == 0;
+    if (kin && row->detect(context, buffer, length) == row->type) return 1;
+  }
   return 0;
 }
 

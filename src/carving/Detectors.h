@@ -33,6 +33,13 @@ int DetectMpegAudio(CarveContext&, const uint8_t*, uint32_t);
 int DetectMmf(CarveContext&, const uint8_t*, uint32_t);
 int DetectOgg(CarveContext&, const uint8_t*, uint32_t);
 int DetectM4a(CarveContext&, const uint8_t*, uint32_t);
+// Brands of the ISO box family the rows above leave out: HEIF and AVIF
+// pictures, CR3 raw pictures, M4V, 3GPP2 and every other MP4 brand.
+int DetectIsoBrand(CarveContext&, const uint8_t*, uint32_t);
+int DetectFlac(CarveContext&, const uint8_t*, uint32_t);
+// An MP3 without a tag: several whole frames of one stream in a row,
+// read from the disk after the sector when they do not fit in it.
+int DetectMp3Frames(CarveContext&, const uint8_t*, uint32_t);
 
 // Pictures.
 int DetectGif(CarveContext&, const uint8_t*, uint32_t);
@@ -42,7 +49,10 @@ int DetectJpeg(CarveContext&, const uint8_t*, uint32_t);
 int DetectJpegOther(CarveContext&, const uint8_t*, uint32_t);
 int DetectPng(CarveContext&, const uint8_t*, uint32_t);
 int DetectPhotoshop(CarveContext&, const uint8_t*, uint32_t);
+// TIFF, or one of the camera raw formats built on it (CR2, NEF, ARW, DNG).
 int DetectTiff(CarveContext&, const uint8_t*, uint32_t);
+int DetectOrf(CarveContext&, const uint8_t*, uint32_t);
+int DetectWebp(CarveContext&, const uint8_t*, uint32_t);
 int DetectIcon(CarveContext&, const uint8_t*, uint32_t);
 
 // Documents and archives.
@@ -57,6 +67,7 @@ int DetectRar(CarveContext&, const uint8_t*, uint32_t);
 int DetectCabinet(CarveContext&, const uint8_t*, uint32_t);
 int DetectXz(CarveContext&, const uint8_t*, uint32_t);
 int DetectBzip2(CarveContext&, const uint8_t*, uint32_t);
+int DetectRar5(CarveContext&, const uint8_t*, uint32_t);
 
 // Programs, databases and the rest.
 int DetectPeImage(CarveContext&, const uint8_t*, uint32_t);

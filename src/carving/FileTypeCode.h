@@ -59,6 +59,20 @@ enum FileTypeCode : int {
   kTypeXz = 51,
   kTypeBzip2 = 52,
   kTypeM4a = 53,
+  kTypeHeic = 54,
+  kTypeAvif = 55,
+  kTypeCr3 = 56,
+  kTypeCr2 = 57,
+  kTypeNef = 58,
+  kTypeArw = 59,
+  kTypeDng = 60,
+  kTypeOrf = 61,
+  kTypeWebp = 62,
+  kTypeFlac = 63,
+  kTypeOpus = 64,
+  kTypeRar5 = 65,
+  kTypeMp3Frames = 66,  // an MP3 that starts with its first frame, no tag
+  kTypeM4v = 67,
 };
 
 }  // namespace salvora

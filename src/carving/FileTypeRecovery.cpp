@@ -5,6 +5,7 @@
 
 #include "carving/FileTypeCode.h"
 #include "carving/IdentifyAndMeasure.h"
+#include "carving/JpegDecodeCheck.h"
 #include "carving/SignatureTable.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -140,12 +141,20 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
       IdentifyAndMeasure(context_, sectorBytes, byteCount,
                          {sector, sectorsDone, sectorsTotal, secondsLeft, filesFound}, found);
   if (result != kOk) return result;
+  JpegVerdict verdict = JpegVerdict::kWhole;
+  if (found.type == kTypeJpeg) {
+    verdict = CheckJpegDecodes(context_, found.size);
+    if (verdict == JpegVerdict::kJunk) return kInvalidParameter;
+  }
   Reassembly rebuilt;
   if (context_.lastCallbackResult == 0) rebuilt = fragments_.Examine(context_, found.type, found.size);
   if (context_.lastCallbackResult == kCancelled) return kCancelled;
   if (rebuilt.outcome == FragmentOutcome::kJoined) found.size = rebuilt.size;
   if (rebuilt.outcome == FragmentOutcome::kDamaged) found.name = DamagedName(found.name);
-  uint32_t recordNo = StoreCarvedRecord(found.name, found.size, sector);
+  // A photo that breaks off and could not be completed is listed, marked.
+  bool doubtful = found.doubtful || (verdict == JpegVerdict::kDamaged &&
+                                     rebuilt.outcome != FragmentOutcome::kJoined);
+  uint32_t recordNo = StoreCarvedRecord(found.name, found.size, sector, doubtful);
   if (rebuilt.outcome == FragmentOutcome::kJoined && recordNo != 0)
     pieceFile_.Add(recordNo, rebuilt.pieces);
   if (rebuilt.firstRunSectors > 0) {
@@ -162,12 +171,14 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
 // A store that cannot take the record is the store's business; the scan
 // goes on.
 uint32_t CFileTypeRecovery::StoreCarvedRecord(const std::string& name, uint64_t fileSize,
-                                              uint64_t sector) {
+                                              uint64_t sector, bool doubtful) {
   FoundRecord* record = store_.AppendRecord();
   if (!record) return 0;
   record->sourceTag = sourceTag_;
   record->engineKind = kCarved;
-  record->contentOk = 1;
+  // A file whose length is a guess is listed all the same, marked as one
+  // whose content may not be whole.
+  record->contentOk = doubtful ? 0 : 1;
   record->recordNo = store_.GetRecordCount();
   record->clusterBytes = 0xFFFFFFFF;
   record->fileSize = fileSize;

@@ -61,7 +61,8 @@ class CFileTypeRecovery : public StoreEngine {
 
  private:
   // The record's number, 0 when the store took none.
-  uint32_t StoreCarvedRecord(const std::string& name, uint64_t fileSize, uint64_t sector);
+  uint32_t StoreCarvedRecord(const std::string& name, uint64_t fileSize, uint64_t sector,
+                             bool doubtful);
   // A new store (or a reopened one) gets its companion file of pieces.
   void OpenPieceFile(bool fresh);
   // Copies `count` sectors from `first` until the sink is full.

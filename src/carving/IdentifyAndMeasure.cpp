@@ -24,7 +24,9 @@ int IdentifyAndMeasure(CarveContext& context, const uint8_t* sector, uint32_t le
   found.name = std::to_string(candidate.startSector) + "." + row->extension;
   found.type = type;
   context.lastCallbackResult = 0;
+  context.sizeDoubtful = false;
   found.size = row->measure(context, sector, length);
+  found.doubtful = context.sizeDoubtful;
   return context.lastCallbackResult == kCancelled ? kCancelled : kOk;
 }
 

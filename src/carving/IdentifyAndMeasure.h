@@ -20,6 +20,7 @@ struct CarvedFile {
   std::string name;  // "<start sector>.<extension>"
   int type;
   uint64_t size;
+  bool doubtful = false;  // the size is a guess (see CarveContext::sizeDoubtful)
 };
 
 // 0 with `found` filled when a carvable file starts in the sector; 87 when

@@ -8,8 +8,6 @@ namespace {
 const uint8_t kJfif[] = {0xFF, 0xD8, 0xFF, 0xE0};
 const uint8_t kExif[] = {0xFF, 0xD8, 0xFF, 0xE1};
 const uint8_t kPng[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-const uint8_t kTiffBig[] = {'M', 'M', 0x00, 0x2A};
-const uint8_t kTiffLittle[] = {'I', 'I', 0x2A, 0x00};
 const uint8_t kIconStart[] = {0x00, 0x00, 0x01, 0x00};
 
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
@@ -64,11 +62,6 @@ int DetectPhotoshop(CarveContext&, const uint8_t* bytes, uint32_t count) {
   return bytes && count >= 40 && HasText(bytes, "8BPS") ? kTypePhotoshop : kTypeNone;
 }
 
-int DetectTiff(CarveContext&, const uint8_t* bytes, uint32_t count) {
-  if (!bytes || count < 4) return kTypeNone;
-  return HasBytes(bytes, kTiffBig) || HasBytes(bytes, kTiffLittle) ? kTypeTiff : kTypeNone;
-}
-
 // The directory must lie in the sector and its images must follow it back
 // to back in directory order.
 int DetectIcon(CarveContext&, const uint8_t* bytes, uint32_t count) {
@@ -83,6 +76,13 @@ int DetectIcon(CarveContext&, const uint8_t* bytes, uint32_t count) {
     expectedOffset += Le32(entry + 8);
   }
   return kTypeIcon;
+}
+
+// A RIFF container of WebP: its first chunk is a VP8 bitstream, a lossless
+// VP8L one or the extended VP8X header.
+int DetectWebp(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  if (!bytes || count < 16) return kTypeNone;
+  return HasText(bytes, "RIFF") && HasText(bytes + 8, "WEBPVP8") ? kTypeWebp : kTypeNone;
 }
 
 }  // namespace salvora

@@ -52,6 +52,8 @@ uint64_t MeasureCompoundFile(CarveContext&, const uint8_t*, uint32_t);
 
 // Header rules.
 uint64_t MeasureRiff(CarveContext&, const uint8_t*, uint32_t);
+// The RIFF header's size, or a scan when a streamed recording left it unset.
+uint64_t MeasureWave(CarveContext&, const uint8_t*, uint32_t);
 uint64_t MeasureBitmap(CarveContext&, const uint8_t*, uint32_t);
 uint64_t MeasureFlash(CarveContext&, const uint8_t*, uint32_t);
 uint64_t MeasureAsf(CarveContext&, const uint8_t*, uint32_t);

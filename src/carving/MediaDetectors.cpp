@@ -130,11 +130,16 @@ int DetectMmf(CarveContext&, const uint8_t* bytes, uint32_t count) {
   return bytes && count >= 4 && HasText(bytes, "MMMD") ? kTypeMmf : kTypeNone;
 }
 
-// The first page of an Ogg stream: version 0, only the begin flag set.
+// The first page of an Ogg stream: version 0, only the begin flag set. A
+// stream whose first packet is an Opus header is told apart, since players
+// and users know it by its own extension.
 int DetectOgg(CarveContext&, const uint8_t* bytes, uint32_t count) {
-  return bytes && count >= 27 && HasText(bytes, "OggS") && bytes[4] == 0 && bytes[5] == 0x02
-             ? kTypeOgg
-             : kTypeNone;
+  constexpr uint32_t kPageHeader = 27;
+  if (!bytes || count < kPageHeader || !HasText(bytes, "OggS") || bytes[4] != 0 || bytes[5] != 0x02)
+    return kTypeNone;
+  const uint64_t packet = kPageHeader + uint64_t{bytes[26]};
+  bool opus = packet + 8 <= count && HasText(bytes + packet, "OpusHead");
+  return opus ? kTypeOpus : kTypeOgg;
 }
 
 // MPEG-4 audio (and audio books and protected audio) by its major brand.
@@ -143,6 +148,13 @@ int DetectM4a(CarveContext&, const uint8_t* bytes, uint32_t count) {
   bool audio =
       HasText(bytes + 8, "M4A ") || HasText(bytes + 8, "M4B ") || HasText(bytes + 8, "M4P ");
   return audio ? kTypeM4a : kTypeNone;
+}
+
+// FLAC opens with its stream information block, always 34 bytes long.
+int DetectFlac(CarveContext&, const uint8_t* bytes, uint32_t count) {
+  constexpr uint32_t kStreamInfoBytes = 34;
+  if (!bytes || count < 8 || !HasText(bytes, "fLaC")) return kTypeNone;
+  return (bytes[4] & 0x7F) == 0 && Be24(bytes + 5) == kStreamInfoBytes ? kTypeFlac : kTypeNone;
 }
 
 }  // namespace salvora

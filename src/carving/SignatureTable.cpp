@@ -14,26 +14,34 @@
 namespace salvora {
 
 // Rules that walk a format's structure first and fall back to the table's
-// own rule when the structure does not hold together.
+// own rule when the structure does not hold together. A walk may reach as
+// far as its format's own size fields can say (pictures and office
+// packages hold 32-bit offsets); only the fallback keeps the table's cap.
 constexpr MeasureFn kMpegSize = MeasureWalked<WalkMpegPacks, k6GiB, MeasureMpeg>;
 constexpr MeasureFn kMp4Size = MeasureWalked<WalkIsoBoxes, k6GiB, MeasureMp4>;
 constexpr MeasureFn kMovieBoxSize = MeasureWalked<WalkIsoBoxes, k6GiB, MeasureScan<k6GiB>>;
 constexpr MeasureFn kFlvSize = MeasureWalked<WalkFlv, k6GiB, MeasureScan<k6GiB>>;
 constexpr MeasureFn kMatroskaSize = MeasureWalked<WalkMatroska, k64GiB, MeasureScan<k64GiB>>;
 constexpr MeasureFn kMp3Size = MeasureWalked<WalkMp3, k2GiB, MeasureMp3>;
-constexpr MeasureFn kGifSize = MeasureWalked<WalkGif, k128MiB, MeasureGif>;
-constexpr MeasureFn kBitmapSize = MeasureWalked<WalkBitmap, k128MiB, MeasureBitmap>;
-constexpr MeasureFn kJpegSize = MeasureWalked<WalkJpeg, k128MiB, MeasureJpeg>;
-constexpr MeasureFn kPngSize = MeasureWalked<WalkPng, k128MiB, MeasurePng>;
-constexpr MeasureFn kPhotoshopSize = MeasureWalked<WalkPhotoshop, k128MiB, MeasureScan<k128MiB>>;
-constexpr MeasureFn kTiffSize = MeasureWalked<WalkTiff, k128MiB, MeasureScan<k128MiB>>;
+constexpr MeasureFn kGifSize = MeasureWalked<WalkGif, k4GiB, MeasureGif>;
+constexpr MeasureFn kBitmapSize = MeasureWalked<WalkBitmap, k4GiB, MeasureBitmap>;
+constexpr MeasureFn kJpegSize = MeasureWalked<WalkJpeg, k4GiB, MeasureJpeg>;
+constexpr MeasureFn kPngSize = MeasureWalked<WalkPng, k4GiB, MeasurePng>;
+constexpr MeasureFn kPhotoshopSize = MeasureWalked<WalkPhotoshop, k4GiB, MeasureScan<k128MiB>>;
+constexpr MeasureFn kTiffSize = MeasureWalked<WalkTiff, k4GiB, MeasureScan<k128MiB>>;
 constexpr MeasureFn kGzipSize = MeasureWalked<WalkGzip, k6GiB, MeasureScan<k6GiB>>;
 constexpr MeasureFn kSqliteSize = MeasureWalked<WalkSqlite, k4GiB, MeasureScan<k4GiB>>;
 constexpr MeasureFn kOggSize = MeasureWalked<WalkOgg, k2GiB, MeasureScan<k2GiB>>;
 constexpr MeasureFn kXzSize = MeasureWalked<WalkXz, k4GiB, MeasureScan<k4GiB>>;
 constexpr MeasureFn kBzip2Size = MeasureWalked<WalkBzip2, k4GiB, MeasureScan<k4GiB>>;
 constexpr MeasureFn kZipSize = MeasureWalked<WalkZip, k4GiB, MeasureZip>;
-constexpr MeasureFn kOoxmlSize = MeasureWalked<WalkZip, kOfficeCap, MeasureOoxml>;
+constexpr MeasureFn kOoxmlSize = MeasureWalked<WalkZip, k4GiB, MeasureOoxml>;
+constexpr MeasureFn kIsoImageSize = MeasureWalked<WalkIsoImage, k4GiB, MeasureScan<k128MiB>>;
+constexpr MeasureFn kRawSize = MeasureWalked<WalkTiff, k4GiB, MeasureScan<k128MiB>>;
+constexpr MeasureFn kWebpSize = MeasureWalked<WalkWebp, k4GiB, MeasureScan<k128MiB>>;
+constexpr MeasureFn kFlacSize = MeasureWalked<WalkFlac, k4GiB, MeasureScan<k2GiB>>;
+constexpr MeasureFn kRar5Size = MeasureWalked<WalkRar5, k64GiB, MeasureScan<k4GiB>>;
+constexpr MeasureFn kMp3FramesSize = MeasureWalked<WalkMp3Frames, k2GiB, MeasureMp3>;
 
 // Order matters: formats that share a signature are told apart by which row
 // comes first, and a type code takes the extension of its first row.
@@ -58,7 +66,7 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"mp3", 12, DetectId3, kMp3Size},
     {"mid", 13, DetectMidi, MeasureMidi},
     {"ape", 25, DetectApe, MeasureApe},
-    {"wav", 21, DetectWave, MeasureRiff},
+    {"wav", 21, DetectWave, MeasureWave},
     {"mov", 17, DetectQuickTime, kMovieBoxSize},
     {"mp2", 11, DetectMpegAudio, MeasureScan<k512MiB>},
     {"mmf", 14, DetectMmf, MeasureScan<k512MiB>},
@@ -129,6 +137,21 @@ const SignatureRow kSignatureTable[kSignatureRowCount + 1] = {
     {"xz", 51, DetectXz, kXzSize},
     {"bz2", 52, DetectBzip2, kBzip2Size},
     {"m4a", 53, DetectM4a, kMp4Size},
+    {"heic", kTypeHeic, DetectIsoBrand, kIsoImageSize},
+    {"avif", kTypeAvif, DetectIsoBrand, kIsoImageSize},
+    {"cr3", kTypeCr3, DetectIsoBrand, kMovieBoxSize},
+    {"m4v", kTypeM4v, DetectIsoBrand, kMp4Size},
+    {"mp4", kTypeMp4, DetectIsoBrand, kMp4Size},
+    {"cr2", kTypeCr2, DetectTiff, kRawSize},
+    {"nef", kTypeNef, DetectTiff, kRawSize},
+    {"arw", kTypeArw, DetectTiff, kRawSize},
+    {"dng", kTypeDng, DetectTiff, kRawSize},
+    {"orf", kTypeOrf, DetectOrf, kRawSize},
+    {"webp", kTypeWebp, DetectWebp, kWebpSize},
+    {"flac", kTypeFlac, DetectFlac, kFlacSize},
+    {"opus", kTypeOpus, DetectOgg, kOggSize},
+    {"rar", kTypeRar5, DetectRar5, kRar5Size},
+    {"mp3", kTypeMp3Frames, DetectMp3Frames, kMp3FramesSize},
     {nullptr, kTypeNone, nullptr, nullptr},
 };
 
@@ -194,6 +217,12 @@ const DetectorStart kDetectorStarts[] = {
     {DetectXz, {0xFD}, 0},
     {DetectBzip2, {'B'}, 0},
     {DetectM4a, {}, kFtypAt4},
+    {DetectIsoBrand, {}, kFtypAt4},
+    {DetectOrf, {'I', 'M'}, 0},
+    {DetectWebp, {'R'}, 0},
+    {DetectFlac, {'f'}, 0},
+    {DetectRar5, {'R'}, 0},
+    {DetectMp3Frames, {0xFF}, 0},
 };
 
 bool CanMatch(DetectFn detect, uint8_t first, unsigned gates) {

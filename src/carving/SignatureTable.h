@@ -20,9 +20,9 @@ struct SignatureRow {
   MeasureFn measure;  // null: recognised but never carved
 };
 
-// 86 rows, five for formats added after them (so their numbers stay), and
-// the end marker (no extension, kTypeNone, no functions).
-constexpr size_t kSignatureRowCount = 91;
+// 86 rows, twenty for formats added after them (so their numbers stay),
+// and the end marker (no extension, kTypeNone, no functions).
+constexpr size_t kSignatureRowCount = 106;
 extern const SignatureRow kSignatureTable[kSignatureRowCount + 1];
 
 // The answer of the first row whose detector recognises the sector, exactly

@@ -18,8 +18,6 @@ constexpr uint32_t kOggPageHeader = 27;
 constexpr uint8_t kOggFirstPage = 0x02, kOggLastPage = 0x04;
 constexpr size_t kMaxOggStreams = 64;
 
-uint32_t Be24(const uint8_t* p) { return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]; }
-
 // Bytes of the pack header at `p` (12 bytes are there); 0 when it is none.
 // Its marker bits tell a pack header from bytes that merely start like one.
 uint32_t PackBytes(const uint8_t* p, FileWindow& window, uint64_t at) {

@@ -23,10 +23,14 @@ bool WalkGif(FileWindow& window, uint64_t& size);
 bool WalkBitmap(FileWindow& window, uint64_t& size);
 bool WalkTiff(FileWindow& window, uint64_t& size);
 bool WalkPhotoshop(FileWindow& window, uint64_t& size);
+bool WalkWebp(FileWindow& window, uint64_t& size);
 
 // Audio and video.
 bool WalkMp3(FileWindow& window, uint64_t& size);
+bool WalkMp3Frames(FileWindow& window, uint64_t& size);
 bool WalkIsoBoxes(FileWindow& window, uint64_t& size);
+bool WalkIsoImage(FileWindow& window, uint64_t& size);
+bool WalkFlac(FileWindow& window, uint64_t& size);
 bool WalkMatroska(FileWindow& window, uint64_t& size);
 bool WalkFlv(FileWindow& window, uint64_t& size);
 bool WalkMpegPacks(FileWindow& window, uint64_t& size);
@@ -38,6 +42,7 @@ bool WalkGzip(FileWindow& window, uint64_t& size);
 bool WalkXz(FileWindow& window, uint64_t& size);
 bool WalkBzip2(FileWindow& window, uint64_t& size);
 bool WalkZip(FileWindow& window, uint64_t& size);
+bool WalkRar5(FileWindow& window, uint64_t& size);
 
 // Where a raw deflate stream that starts at `at` ends, with the CRC-32 and
 // length of what it decodes to; false when it does not end well.

@@ -35,7 +35,7 @@ void TakeShortEntry(const FatDirEntry& e, LongNameCollector& longName, FatDeepBl
     } else if (!IsDotDot(e)) {
       out.entries.push_back(MakeEntry(e, FatDeepEntry::kFolder, std::move(name)));
     }
-  } else if (IsArchiveFileEntry(e)) {
+  } else if (IsFileEntry(e)) {
     out.entries.push_back(MakeEntry(e, FatDeepEntry::kFile, std::move(name)));
   }
 }

@@ -16,8 +16,9 @@ constexpr uint8_t kMaxLongNameSequence = 20;
 // The first name byte 0x05 stands for a real 0xE5 character.
 constexpr uint8_t kKanjiEscape = 0x05;
 
-// Entries dated outside this span are not believed.
-const uint64_t kEarliestTime = FileTimeFromCalendar(1990, 1, 1, 0, 0, 0);
+// Entries dated outside this span are not believed. It opens with FAT's own
+// first day: cameras without a clock date every file 1980-01-01.
+const uint64_t kEarliestTime = FileTimeFromCalendar(1980, 1, 1, 0, 0, 0);
 const uint64_t kLatestTime = FileTimeFromCalendar(2050, 1, 1, 0, 0, 0);
 
 bool IsNamed(const FatDirEntry& e, const char* prefix) {
@@ -114,8 +115,7 @@ bool IsValidDirEntry(const uint8_t* entry, const uint8_t* next) {
   if (!longName && !label && !directory && !IsDeletedEntry(e) && !TimesBelievable(e)) return false;
   if (!longName && !label && !NameBytesAllowed(e)) return false;
   if (directory && !IsDeletedEntry(e) && e.fileSize != 0) return false;
-  if (longName && e.clusterLow != 0) return false;
-  return label || longName || (e.attributes & (kAttrDirectory | kAttrArchive)) != 0;
+  return !longName || e.clusterLow == 0;
 }
 
 std::string ShortEntryName(const FatDirEntry& e) {

@@ -49,9 +49,12 @@ inline bool IsLongNameEntry(const FatDirEntry& e) { return e.attributes == kAttr
 inline bool IsDirectoryEntry(const FatDirEntry& e) {
   return !IsLongNameEntry(e) && (e.attributes & kAttrDirectory) != 0;
 }
-// Files without the archive bit are not taken for files.
-inline bool IsArchiveFileEntry(const FatDirEntry& e) {
-  return !IsLongNameEntry(e) && !IsDirectoryEntry(e) && (e.attributes & kAttrArchive) != 0;
+// A file is any short entry that is neither a directory nor a volume
+// label. The archive bit only says whether a backup has seen the file:
+// cameras, other systems and users clear it, and such files are no less
+// files.
+inline bool IsFileEntry(const FatDirEntry& e) {
+  return !IsLongNameEntry(e) && !IsDirectoryEntry(e) && (e.attributes & kAttrVolumeLabel) == 0;
 }
 
 // The entry's first cluster; the high word counts only on FAT32.

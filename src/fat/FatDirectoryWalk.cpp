@@ -115,7 +115,7 @@ void FatDirectoryWalk::HandleShortEntry(DirectoryState& state, const FatDirEntry
   if (!state.longName.TakeFor(entry, name)) name = ShortEntryName(entry);
   if (IsDirectoryEntry(entry)) {
     if (!IsDotName(entry) && !IsDotDotName(entry)) AddFolder(state, entry, name);
-  } else if (IsArchiveFileEntry(entry) && (IsDeletedEntry(entry) || state.parentDeleted)) {
+  } else if (IsFileEntry(entry) && (IsDeletedEntry(entry) || state.parentDeleted)) {
     RecordFile(state, entry, name, entrySector);
   }
 }

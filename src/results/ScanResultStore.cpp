@@ -53,12 +53,6 @@ bool WriteAt(int fd, const void* data, size_t length, uint64_t offset) {
   return true;
 }
 
-bool IsHiddenImage(const FoundRecord& record) {
-  if (record.isFolder || record.contentOk != 0) return false;
-  return IsImageExtension(
-      LowerExtension(std::string_view(record.name, RecordNameLength(record.name))));
-}
-
 }  // namespace
 
 ScanResultStore::~ScanResultStore() { CloseStore(); }
@@ -190,7 +184,10 @@ int ScanResultStore::ListChildren(uint64_t key, std::vector<FoundRecord>& out) {
     if (child == 0 || child > recordsOnDisk_) continue;
     int result = ReadRecord(child, record);
     if (result != kOk) return result;
-    if (!IsHiddenImage(record)) out.push_back(record);
+    // A picture whose first cluster does not look like one is still listed
+    // (marked by its contentOk); it may be whole further on, and a user
+    // cannot try a file that is not shown.
+    out.push_back(record);
   }
   SortRecords(out);
   return kOk;
@@ -372,7 +369,7 @@ int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRec
       FoundRecord record;
       std::memcpy(&record, chunk.data() + at, kRecordBytes);
       record.name[kRecordNameBytes - 1] = '\0';
-      if (record.isFolder || IsHiddenImage(record)) continue;
+      if (record.isFolder) continue;
       if (takes.Takes(std::string_view(record.name, RecordNameLength(record.name))))
         out.push_back(record);
     }

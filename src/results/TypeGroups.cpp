@@ -7,10 +7,11 @@ namespace salvora {
 const char kImageGroup[] =
     "*.bmp|*.gif|*.jpg|*.jpeg|*.png|*.psd|*.tif|*.tiff|*.pcx|*.scr|*.ico|*.nef|*.nrw|*.crw|"
     "*.cr2|*.sr2|*.arw|*.srf|*.djvu|*.pgm|*.k25|*.kdc|*.dcr|*.raf|*.iff|*.pbm|*.mef|*.jp2|"
-    "*.mos|*.x3f|*.orf|*.erf|*.indd|*.pef|*.psp|*.mrw|*.dng|*.raw|*.pct|*.tga|*.thm";
+    "*.mos|*.x3f|*.orf|*.erf|*.indd|*.pef|*.psp|*.mrw|*.dng|*.raw|*.pct|*.tga|*.thm|*.heic|"
+    "*.heif|*.avif|*.webp|*.cr3";
 const char kAudioGroup[] =
     "*.mp3|*.wav|*.ape|*.aiff|*.rps|*.mid|*.midi|*.m4a|*.m4p|*.au|*.ogg|*.wma|*.rm|*.ra|"
-    "*.acd|*.amr|*.at3|*.caf|*.dss|*.m4r|*.nra|*.snd";
+    "*.acd|*.amr|*.at3|*.caf|*.dss|*.m4r|*.nra|*.snd|*.flac|*.opus";
 const char kDocumentGroup[] =
     "*.doc|*.xls|*.ppt|*.odt|*.ods|*.pdf|*.docx|*.xlsx|*.pptx|*.ole|*.txt|*.xml|*.chm|*.htm|"
     "*.html|*.pst|*.dbx|*.wps|*.dps|*.et|*.one|*.mpp|*.mdb|*.accdb";
@@ -30,6 +31,31 @@ namespace {
 
 bool Contains(std::string_view list, std::string_view part) {
   return list.find(part) != std::string_view::npos;
+}
+
+// Whether "*<dotted>" is a whole entry of the list.
+bool HasEntry(std::string_view list, std::string_view dotted) {
+  for (size_t at = list.find(dotted); at != std::string_view::npos; at = list.find(dotted, at + 1)) {
+    size_t end = at + dotted.size();
+    if (at > 0 && list[at - 1] == '*' && (end == list.size() || list[end] == '|')) return true;
+  }
+  return false;
+}
+
+const char* const kGroupLists[] = {kImageGroup, kAudioGroup, kDocumentGroup, kVideoGroup,
+                                   kArchiveGroup};
+
+// An extension that some list names whole is judged by whole entries
+// only: ".avi" is not a picture because ".avif" is, nor ".fla" a sound
+// because ".flac" is. Parts of extensions keep matching by substring.
+bool KnownWhole(std::string_view dotted) {
+  for (const char* list : kGroupLists)
+    if (HasEntry(list, dotted)) return true;
+  return false;
+}
+
+bool ListTakes(std::string_view list, std::string_view dotted, bool whole) {
+  return whole ? HasEntry(list, dotted) : Contains(list, dotted);
 }
 
 }  // namespace
@@ -60,7 +86,7 @@ bool IsImageExtension(std::string_view extension) {
 bool FilterTakesName(std::string_view filter, bool otherInForce, std::string_view name) {
   if (name.find('.') == std::string_view::npos) return otherInForce;
   std::string dotted = "." + LowerExtension(name);
-  if (Contains(filter, dotted)) return true;
+  if (ListTakes(filter, dotted, KnownWhole(dotted))) return true;
   return otherInForce && !Contains(KnownExtensions(), dotted);
 }
 
@@ -79,11 +105,12 @@ std::string GroupFolderOfName(std::string_view name) {
   if (tail.size() > 27) tail = tail.substr(0, 27);
   std::string dotted = "." + LowerExtension("." + std::string(tail));
   if (dot == std::string_view::npos) return "others";
-  if (Contains(kImageGroup, dotted)) return "photo";
-  if (Contains(kAudioGroup, dotted)) return "audio";
-  if (Contains(kVideoGroup, dotted)) return "video";
-  if (Contains(kDocumentGroup, dotted)) return "document";
-  if (Contains(kArchiveGroup, dotted)) return "archive";
+  const bool whole = KnownWhole(dotted);
+  if (ListTakes(kImageGroup, dotted, whole)) return "photo";
+  if (ListTakes(kAudioGroup, dotted, whole)) return "audio";
+  if (ListTakes(kVideoGroup, dotted, whole)) return "video";
+  if (ListTakes(kDocumentGroup, dotted, whole)) return "document";
+  if (ListTakes(kArchiveGroup, dotted, whole)) return "archive";
   return "others";
 }
 
@@ -102,11 +129,15 @@ PreviewRoute RoutePreview(std::string_view name) {
   if (extension.empty()) return PreviewRoute::kMemory;
   // A later list wins over an earlier one, as the routing lists are tried in
   // order documents, audio, video, images.
+  const std::string dotted = "." + extension;
+  const bool whole = KnownWhole(dotted) || HasEntry(kPreviewDocumentGroup, dotted);
+  auto takes = [&](std::string_view list) {
+    return whole ? HasEntry(list, dotted) : Contains(list, extension);
+  };
   PreviewRoute route = PreviewRoute::kMemory;
-  if (Contains(kPreviewDocumentGroup, extension)) route = PreviewRoute::kDocument;
-  if (Contains(kAudioGroup, extension) || Contains(kVideoGroup, extension))
-    route = PreviewRoute::kMedia;
-  if (Contains(kImageGroup, extension)) route = PreviewRoute::kImage;
+  if (takes(kPreviewDocumentGroup)) route = PreviewRoute::kDocument;
+  if (takes(kAudioGroup) || takes(kVideoGroup)) route = PreviewRoute::kMedia;
+  if (takes(kImageGroup)) route = PreviewRoute::kImage;
   return route;
 }
 

@@ -43,7 +43,7 @@ class CarvingEngine : public ::testing::Test {
 TEST_F(CarvingEngine, StoresARecordNamedAfterItsStartSector) {
   ImageBuilder image;
   image.ZeroSectors(2048);
-  image.Place(JpegOf(1300));
+  image.Place(DecodableJpegOf(1300));
   image.RandomSectors(2, 1);
   Load(image.bytes());
   uint64_t advance = 0;

@@ -36,12 +36,18 @@ TEST(SignatureTable, RowsAndTheExtensionEachCodeTakes) {
     EXPECT_EQ(FirstRowOfExtension(uncarved)->measure, nullptr) << uncarved;
   std::set<int> codes;
   for (size_t i = 0; i < kSignatureRowCount; ++i) codes.insert(kSignatureTable[i].type);
-  EXPECT_EQ(codes.size(), 53u);
+  EXPECT_EQ(codes.size(), 67u);
   // Added rows come after the table's own, so every earlier row keeps its
-  // number; a JPEG that opens with its tables is still a jpg.
+  // number; a JPEG that opens with its tables is still a jpg, an untagged
+  // MP3 an mp3 and a RAR 5 a rar.
   const std::pair<const char*, int> added[] = {
-      {"jpg", kTypeJpeg}, {"ogg", kTypeOgg}, {"xz", kTypeXz}, {"bz2", kTypeBzip2}, {"m4a", kTypeM4a}};
-  for (size_t i = 0; i < 5; ++i) {
+      {"jpg", kTypeJpeg},  {"ogg", kTypeOgg},   {"xz", kTypeXz},          {"bz2", kTypeBzip2},
+      {"m4a", kTypeM4a},   {"heic", kTypeHeic}, {"avif", kTypeAvif},      {"cr3", kTypeCr3},
+      {"m4v", kTypeM4v},   {"mp4", kTypeMp4},   {"cr2", kTypeCr2},        {"nef", kTypeNef},
+      {"arw", kTypeArw},   {"dng", kTypeDng},   {"orf", kTypeOrf},        {"webp", kTypeWebp},
+      {"flac", kTypeFlac}, {"opus", kTypeOpus}, {"rar", kTypeRar5},       {"mp3", kTypeMp3Frames}};
+  static_assert(std::size(added) == kSignatureRowCount - 86);
+  for (size_t i = 0; i < std::size(added); ++i) {
     EXPECT_STREQ(kSignatureTable[86 + i].extension, added[i].first);
     EXPECT_EQ(kSignatureTable[86 + i].type, added[i].second);
   }

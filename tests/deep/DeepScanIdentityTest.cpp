@@ -209,7 +209,7 @@ std::string RandomizedImage(uint64_t seed, size_t pieces) {
   for (size_t i = 0; i < pieces; ++i) {
     switch (next() >> 61) {
       case 0:
-        image.Place(JpegOf(2000 + next() % 90000));
+        image.Place(DecodableJpegOf(2000 + next() % 90000));
         break;
       case 1:
         image.Place(PngOf(1000 + next() % 60000));
@@ -254,7 +254,7 @@ TEST_F(DeepScanIdentity, AFileMeasuredPastTheRingGivesWhatThePlainWalkGives) {
   image.RandomSectors(50, 7);
   image.Place(Padded("8BPS" + std::string(36, '\1')));  // read on until another file starts
   image.ZeroSectors(40 << 11);                          // 40 MiB
-  image.Place(JpegOf(5000));
+  image.Place(DecodableJpegOf(5000));
   image.Append(RandomizedImage(9, 20));
   size_t carved = 0;
   ExpectSameAsPlainWalk(image.bytes(), &carved);
@@ -270,7 +270,7 @@ TEST_F(DeepScanIdentity, AFatVolumeWalkedByItsFreeRangesGivesWhatThePlainWalkGiv
   MustRun("mmd -i " + Quote(volume) + " ::/OLD");
   for (int i = 0; i < 12; ++i) {
     std::string file = work_ / ("f" + std::to_string(i));
-    WriteFile(file, i % 3 ? PseudoRandomBytes(3000 * i + 100, i) : JpegOf(4000 + 1000 * i));
+    WriteFile(file, i % 3 ? PseudoRandomBytes(3000 * i + 100, i) : DecodableJpegOf(4000 + 1000 * i));
     std::string name =
         (i < 6 ? "::/OLD/F" : "::/F") + std::to_string(i) + (i % 3 ? ".BIN" : ".JPG");
     MustRun("mcopy -i " + Quote(volume) + " " + Quote(file) + " " + name);

@@ -43,9 +43,9 @@ TEST(FatDeepSweepTest, FilesMetBeforeTheirVolumeArePlacedOnceItIsInferred) {
   // A deleted entry's lost first byte is shown as '!'.
   ExpectListed(tree, {"LostFolder6/Quarterly numbers.txt", "LostFolder6/!old.txt",
                       "LostFolder6/sub/inner.bin"});
-  EXPECT_FALSE(tree.count("LostFolder6/noarch.txt"));        // no archive bit: not a file
+  EXPECT_TRUE(tree.count("LostFolder6/noarch.txt"));         // no archive bit: still a file
   EXPECT_TRUE(tree.count("LostFolder6/sub/bad_name_.txt"));  // no separator from disk
-  EXPECT_EQ(tree.size(), 7u);
+  EXPECT_EQ(tree.size(), 8u);
 
   const FoundRecord& report = tree["LostFolder6/report.txt"];
   EXPECT_EQ(+report.engineKind, kDeepFat);
@@ -99,7 +99,7 @@ TEST(FatDeepSweepTest, UnreadableDirectoryHeadsEndOnlyTheirProbe) {
   FeedSectors(h.engine, image.bytes());
   ASSERT_EQ(h.engine.FinishFolders(), 0);
   auto tree = h.Tree();
-  EXPECT_EQ(h.engine.GetRecordCount(), 7u);
+  EXPECT_EQ(h.engine.GetRecordCount(), 8u);  // the file without archive bit too
   EXPECT_TRUE(tree.count("LostFolder6/report.txt"));
   EXPECT_TRUE(tree.count("LostFolder6/sub"));
   EXPECT_TRUE(tree.count("inner.bin"));

@@ -186,8 +186,9 @@ TEST(FatDirEntry, ValidityTest) {
   EXPECT_FALSE(EntryBuilder("FILE    TXT", kAttrArchive | kAttrVolumeLabel).Size(1).Valid());
   EXPECT_FALSE(EntryBuilder("SUB        ", kAttrDirectory | kAttrReadOnly).Valid());
   EXPECT_FALSE(EntryBuilder("FILE    TXT", 0x40 | kAttrArchive).Size(1).Valid());
-  EXPECT_FALSE(EntryBuilder("FILE    TXT", kAttrReadOnly).Size(1).Cluster(3).Valid())
-      << "neither archive nor directory";
+  EXPECT_TRUE(EntryBuilder("FILE    TXT", kAttrReadOnly).Size(1).Cluster(3).Valid())
+      << "a file without the archive bit is a file";
+  EXPECT_TRUE(EntryBuilder("FILE    TXT", 0).Size(1).Cluster(3).Valid()) << "no attribute at all";
   EXPECT_FALSE(EntryBuilder("file    txt").Size(1).Cluster(3).Valid()) << "lower case";
   EXPECT_FALSE(EntryBuilder("FI*E    TXT").Size(1).Cluster(3).Valid());
   EXPECT_FALSE(EntryBuilder("FI\x01E    TXT").Size(1).Cluster(3).Valid());
@@ -198,7 +199,9 @@ TEST(FatDirEntry, ValidityTest) {
 TEST(FatDirEntry, TimesOfLiveFilesMustBeBelievable) {
   auto file = [] { return EntryBuilder("FILE    TXT").Size(1).Cluster(3); };
   EXPECT_FALSE(file().Word(24, (75 << 9) | (1 << 5) | 2).Valid()) << "written in 2055";
-  EXPECT_FALSE(file().Word(24, (5 << 9) | (1 << 5) | 2).Valid()) << "written in 1985";
+  EXPECT_TRUE(file().Word(24, (5 << 9) | (1 << 5) | 2).Valid()) << "written in 1985";
+  EXPECT_TRUE(file().Word(24, (0 << 9) | (1 << 5) | 1).Word(22, 0).Valid())
+      << "1980-01-01, the date of a camera without a clock";
   EXPECT_FALSE(file().Word(24, (45 << 9) | (13 << 5) | 2).Valid()) << "month 13";
   EXPECT_FALSE(file().Word(16, (75 << 9) | (1 << 5) | 2).Valid()) << "created in 2055";
   // Creation time and access date are optional in FAT: 0 is no sign of

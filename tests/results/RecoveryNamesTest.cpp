@@ -55,6 +55,25 @@ TEST(RecoveryNames, PreviewRoutes) {
   EXPECT_EQ(RoutePreview("a.pdf"), PreviewRoute::kDocument);
   EXPECT_EQ(RoutePreview("a.dat"), PreviewRoute::kMemory);
   EXPECT_EQ(RoutePreview("noext"), PreviewRoute::kMemory);
+  EXPECT_EQ(RoutePreview("a.heic"), PreviewRoute::kImage);
+  EXPECT_EQ(RoutePreview("a.avif"), PreviewRoute::kImage);
+  EXPECT_EQ(RoutePreview("a.flac"), PreviewRoute::kMedia);
+  EXPECT_EQ(RoutePreview("a.opus"), PreviewRoute::kMedia);
+}
+
+// A whole extension of one group is not taken for a part of a longer one
+// in another: AVI is no AVIF picture, FLA no FLAC sound.
+TEST(RecoveryNames, WholeExtensionsAreNotTakenForPartsOfLongerOnes) {
+  EXPECT_EQ(GroupFolderOfName("x.avi"), "video");
+  EXPECT_EQ(GroupFolderOfName("x.avif"), "photo");
+  EXPECT_EQ(GroupFolderOfName("x.fla"), "video");
+  EXPECT_EQ(GroupFolderOfName("x.flac"), "audio");
+  EXPECT_EQ(GroupFolderOfName("x.webp"), "photo");
+  EXPECT_EQ(GroupFolderOfName("x.cr3"), "photo");
+  EXPECT_FALSE(FilterTakesName(kImageGroup, false, "clip.avi"));
+  EXPECT_TRUE(FilterTakesName(kImageGroup, false, "photo.AVIF"));
+  EXPECT_FALSE(FilterTakesName(kAudioGroup, false, "movie.fla"));
+  EXPECT_TRUE(FilterTakesName(kImageGroup, false, "x.jp")) << "parts still match";
 }
 
 TEST(RecoveryNames, RecordNamesAreCutAtCharacterBoundaries) {

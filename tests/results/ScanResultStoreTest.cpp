@@ -50,7 +50,7 @@ TEST(StoreName, MinuteBelowTenGetsASpace) {
             "2");
 }
 
-TEST_F(StoreTest, FoldersListSortedFilesFirstAndHideBrokenImages) {
+TEST_F(StoreTest, FoldersListSortedFilesFirstAndKeepBrokenImagesMarked) {
   uint32_t docs = Add(store, "Docs", true, 10, 2, 0);
   Add(store, "b.TXT", false, 11, 2, 0);
   Add(store, "A.txt", false, 12, 2, 0);
@@ -60,7 +60,8 @@ TEST_F(StoreTest, FoldersListSortedFilesFirstAndHideBrokenImages) {
 
   std::vector<FoundRecord> root;
   ASSERT_EQ(store.ListChildren(FolderKey(2, 0), root), kOk);
-  EXPECT_EQ(Names(root), (std::vector<std::string>{"A.txt", "b.TXT", "Docs"}));
+  EXPECT_EQ(Names(root), (std::vector<std::string>{"A.txt", "b.TXT", "broken.JPG", "Docs"}));
+  EXPECT_EQ(+root[2].contentOk, 0u) << "listed, and marked as not matching its type";
   std::vector<FoundRecord> smallest;
   ASSERT_EQ(store.ListChildren(0, smallest), kOk);
   EXPECT_EQ(Names(smallest), Names(root)) << "key 0 lists the smallest key";
@@ -70,7 +71,7 @@ TEST_F(StoreTest, FoldersListSortedFilesFirstAndHideBrokenImages) {
 
   uint32_t count = 0;
   ASSERT_EQ(store.CountFiles(FolderKey(2, 0), count), kOk);
-  EXPECT_EQ(count, 4u) << "hidden images still count";
+  EXPECT_EQ(count, 4u);
 
   FoundRecord inner;
   ASSERT_EQ(store.ReadRecord(5, inner), kOk);
@@ -94,6 +95,9 @@ TEST_F(StoreTest, TypeListingFollowsTheSubstringRules) {
   std::vector<FoundRecord> jpg, other;
   EXPECT_EQ(store.ListByTypes("*.jpg", jpg), 1);
   EXPECT_EQ(Names(jpg), (std::vector<std::string>{"photo.JPG"}));
+  std::vector<FoundRecord> png;
+  EXPECT_EQ(store.ListByTypes("*.png", png), 1);
+  EXPECT_EQ(Names(png), (std::vector<std::string>{"bad.png"})) << "a broken picture is listed";
   EXPECT_EQ(store.ListByTypes(".other", other), 1);
   EXPECT_EQ(Names(other), (std::vector<std::string>{"data.xyz", "noext"}));
 }

@@ -58,6 +58,9 @@ std::string Le32Bytes(uint32_t value);
 // A JFIF picture and a PNG of exactly `length` bytes, filler inside.
 std::string JpegOf(size_t length);
 std::string PngOf(size_t length);
+// A JFIF picture of exactly `length` bytes (at least 159) that decodes: an
+// 8x8 grey image with comment segments of filler before its tables.
+std::string DecodableJpegOf(size_t length);
 extern const std::string kPngSignature;
 extern const std::string kPngEnd;
 std::string Be32Bytes(uint32_t value);

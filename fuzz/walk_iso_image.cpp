@@ -1,0 +1,6 @@
+// The box walk of HEIF and AVIF pictures over a disk of any content.
+#include "WalkFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return salvora::fuzz::RunWalk(salvora::WalkIsoImage, data, size);
+}

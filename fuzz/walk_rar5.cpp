@@ -1,0 +1,6 @@
+// The RAR 5 block walk over a disk of any content.
+#include "WalkFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return salvora::fuzz::RunWalk(salvora::WalkRar5, data, size);
+}
