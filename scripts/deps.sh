@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libblkid-dev libudev-dev
-  libsystemd-dev zlib1g-dev liblzma-dev libbz2-dev libjpeg62-turbo-dev
+  libsystemd-dev zlib1g-dev liblzma-dev libbz2-dev libjpeg62-turbo-dev libturbojpeg0-dev
   # desktop application and preview helper
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-image-formats-plugins qt6-svg-dev
   libqt6opengl6-dev libxkbcommon-dev libgl-dev libvulkan-dev
