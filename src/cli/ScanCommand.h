@@ -4,6 +4,8 @@
 // every listed file.
 #include <string>
 
+#include "cli/SearchOptions.h"
+
 namespace salvora {
 
 struct ScanOptions {
@@ -14,6 +16,8 @@ struct ScanOptions {
   std::string source;
   bool keepResults = false;
   bool fresh = false;  // deep: forget a saved scan of the source
+  SearchArgs search;
+  RecordCriteria criteria;  // made from `search`
   // recover only
   std::string destination;
   bool keepPaths = false;
