@@ -20,6 +20,7 @@
 #include "app/ImageCreation.h"
 #include "app/LanguageStore.h"
 #include "app/MessageBox.h"
+#include "app/SearchBar.h"
 #include "app/SizeBarDelegate.h"
 #include "app/Skin.h"
 #include "app/TypeTreePanel.h"
@@ -219,6 +220,7 @@ void CMainWnd::Retext() {
   disks_->Retext();
   files_->Retext();
   typeTree_->Retext();
+  searchBar_->Retext();
   ApplyPageTexts();
   UpdateSummary();
   FillInformation(SelectedDiskRow());

@@ -34,6 +34,7 @@ class FileListModel;
 class FileTypeChoice;
 class FolderTreeModel;
 class PreviewSession;
+class SearchBar;
 class TypeTreePanel;
 
 class CMainWnd : public QMainWindow {
@@ -119,6 +120,11 @@ class CMainWnd : public QMainWindow {
   void UpdateSummary();
   void Recover();
   std::vector<DiskListItem*> ScannedSources() const;
+
+  // The search above the file list.
+  void BindSearch();
+  void OnSearchChanged();
+  void UpdateSearchInfo();
   QString SourceName(const DiskListItem& item) const;
 
   QWidget* form_;
@@ -149,6 +155,7 @@ class CMainWnd : public QMainWindow {
   FileTypeChoice* choice_ = nullptr;
   TypeTreePanel* typeTree_ = nullptr;
   PreviewSession* previews_ = nullptr;
+  SearchBar* searchBar_ = nullptr;
 
   int workMode_ = kRecovery;
   int scanMode_ = 1;

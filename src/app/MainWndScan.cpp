@@ -32,6 +32,8 @@ void CMainWnd::Scan() {
   }
   typeScan_ = CurrentPage() == kTypePage;
   // The results of the last scan go: its engines, and a quick scan's files.
+  // The folder view lets go of the engines first.
+  folders_->Reset({}, {});
   for (DiskListItem* item : lastScanned_) item->engine.reset();
   for (const std::string& folder : lastRunFolders_) {
     std::error_code ignored;
@@ -41,7 +43,6 @@ void CMainWnd::Scan() {
   results_.Reset({}, {});
   files_->Clear();
   typeTree_->Clear();
-  folders_->Reset({}, {});
   tabRecover_->setEnabled(false);
   UpdateSummary();
 
