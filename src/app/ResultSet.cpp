@@ -86,7 +86,7 @@ void ResultSet::SetRecordChecked(const FoundRecord& record, bool checked) {
 
 int64_t ResultSet::IndexOfKey(uint64_t key) const {
   auto listed = indexByKey_.find(key);
-  return listed == indexByKey_.end() ? -1 : listed->second;
+  return listed == indexByKey_.end() ? int64_t{-1} : int64_t{listed->second};
 }
 
 bool ResultSet::IsKeyChecked(uint64_t key) const {
