@@ -167,13 +167,18 @@ void FileListModel::Sort(int column, bool ascending) {
   if (column == kSize || column == kModified || column == kCreated) {
     // Sizes as numbers, and times by when they were, not by their text:
     // "2024-10-1" would otherwise come before "2024-9-30".
-    auto key = [&](uint32_t i) {
-      return column == kSize ? arena.FileSize(i)
-             : column == kModified ? arena.WriteTime(i)
-                                   : arena.CreateTime(i);
-    };
-    std::stable_sort(all_.begin(), all_.end(),
-                     [&](uint32_t a, uint32_t b) { return order(key(a), key(b)); });
+    // The keys are read out once, beside their rows, so sorting touches
+    // one small array rather than the records.
+    std::vector<std::pair<uint64_t, uint32_t>> keyed;
+    keyed.reserve(all_.size());
+    for (uint32_t i : all_)
+      keyed.emplace_back(column == kSize       ? arena.FileSize(i)
+                         : column == kModified ? arena.WriteTime(i)
+                                               : arena.CreateTime(i),
+                         i);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&](const auto& a, const auto& b) { return order(a.first, b.first); });
+    for (size_t row = 0; row < keyed.size(); ++row) all_[row] = keyed[row].second;
   } else {
     TextKeys keys(arena.Size());
     for (uint32_t i : all_) {

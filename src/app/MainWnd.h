@@ -108,7 +108,8 @@ class CMainWnd : public QMainWindow {
   // Scanning and the results.
   void Scan();
   void CollectTypes();
-  void ShowResults(std::vector<FoundRecord> records, std::vector<std::string> paths);
+  // The results page for the files the last collection grouped.
+  void ShowResults();
   void OnTypeNodeSelected(QTreeWidgetItem* node);
   void OnFileRowSelected(const QModelIndex& index);
   void ShowFileMenu(const QPoint& at);

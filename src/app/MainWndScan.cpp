@@ -82,17 +82,21 @@ QString CMainWnd::SourceName(const DiskListItem& item) const {
 void CMainWnd::CollectTypes() {
   std::vector<DiskListItem*> sources = ScannedSources();
   if (sources.empty()) return;
+  // The views let go of the old results before the worker replaces them.
+  files_->Clear();
+  previewEdit_->clear();
+  typeTree_->Clear();
   std::vector<FoundRecord> records;
   std::vector<std::string> paths;
   CSearchProcessWnd window(sources, choice_->Filter(), records, this, &paths);
+  // Grouping a million files would stop the window; the collection's
+  // worker does it while its progress shows.
+  window.SetFinishingStep([&] { results_.Reset(std::move(records), std::move(paths)); });
   window.Run();
-  ShowResults(std::move(records), std::move(paths));
+  ShowResults();
 }
 
-void CMainWnd::ShowResults(std::vector<FoundRecord> records, std::vector<std::string> paths) {
-  files_->Clear();
-  previewEdit_->clear();
-  results_.Reset(std::move(records), std::move(paths));
+void CMainWnd::ShowResults() {
   typeTree_->Build();
   std::vector<DiskListItem*> sources = ScannedSources();
   std::vector<QString> names;
