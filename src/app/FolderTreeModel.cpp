@@ -1,5 +1,7 @@
 #include "app/FolderTreeModel.h"
 
+#include <algorithm>
+
 #include "app/ExtensionIcon.h"
 #include "app/RecordText.h"
 
@@ -8,6 +10,9 @@ namespace {
 
 // A folder tree that loops back on itself ends here rather than never.
 constexpr int32_t kMaxDepth = 256;
+
+// Check marks applied per turn of the event loop: a few milliseconds.
+constexpr uint32_t kChecksPerTurn = 50000;
 
 }  // namespace
 
@@ -77,6 +82,7 @@ void FolderTreeModel::Reset(const std::vector<DiskListItem*>& sources,
   beginResetModel();
   ++generation_;
   pendingChecks_ = 0;
+  applying_.clear();
   roots_.clear();
   for (size_t i = 0; i < sources.size(); ++i) {
     if (!sources[i]->engine) continue;
@@ -210,14 +216,26 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-void FolderTreeModel::ApplyChecks(const RecordArena& files, bool checked) {
-  for (uint32_t i = 0; i < files.Size(); ++i) {
-    int64_t result = results_.IndexOfKey(files.Key(i));
+void FolderTreeModel::ApplySomeChecks() {
+  if (applying_.empty()) return;
+  PendingChecks& front = applying_.front();
+  uint32_t end = static_cast<uint32_t>(
+      std::min<size_t>(front.files->Size(), size_t{front.next} + kChecksPerTurn));
+  for (uint32_t i = front.next; i < end; ++i) {
+    int64_t result = results_.IndexOfKey(front.files->Key(i));
     if (result >= 0)
-      results_.SetChecked(static_cast<uint32_t>(result), checked);
+      results_.SetChecked(static_cast<uint32_t>(result), front.checked);
     else
-      results_.SetRecordChecked(files.Full(i), checked);
+      results_.SetRecordChecked(front.files->Full(i), front.checked);
   }
+  front.next = end;
+  if (end == front.files->Size()) {
+    applying_.pop_front();
+    --pendingChecks_;
+    emit ChecksChanged();
+  }
+  if (!applying_.empty())
+    QMetaObject::invokeMethod(this, &FolderTreeModel::ApplySomeChecks, Qt::QueuedConnection);
 }
 
 bool FolderTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -239,9 +257,8 @@ bool FolderTreeModel::setData(const QModelIndex& index, const QVariant& value, i
     CollectFiles(what, *files);
     queue_.Post([this, files, checked, generation] {
       if (generation != generation_) return;
-      --pendingChecks_;
-      ApplyChecks(*files, checked);
-      emit ChecksChanged();
+      applying_.push_back({files, 0, checked});
+      if (applying_.size() == 1) ApplySomeChecks();
     });
   });
   return true;

@@ -4,6 +4,7 @@
 // look for "the Photos folder" as often as for "all JPEGs". Every listing
 // runs on a worker, so a folder of a million files never stops the window.
 #include <QAbstractItemModel>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,13 +57,21 @@ class FolderTreeModel : public QAbstractItemModel {
   Node* NodeAt(const QModelIndex& index) const;
   QModelIndex IndexOf(Node* node) const;
   void AddFolders(Node* node, std::vector<FoundRecord> folders);
-  void ApplyChecks(const RecordArena& files, bool checked);
+  // Files whose check marks a folder's check box changed, applied a slice
+  // per turn of the event loop, in the order the boxes were clicked.
+  struct PendingChecks {
+    std::shared_ptr<const RecordArena> files;
+    uint32_t next = 0;
+    bool checked = false;
+  };
+  void ApplySomeChecks();
 
   ResultSet& results_;
   std::vector<std::unique_ptr<Node>> roots_;
   uint64_t generation_ = 0;   // counts resets; older answers are dropped
   uint64_t lastListing_ = 0;  // the listing whose answer is still wanted
-  int pendingChecks_ = 0;
+  int pendingChecks_ = 0;  // checks asked for and not yet applied
+  std::deque<PendingChecks> applying_;
   BackgroundQueue queue_;
 };
 

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "app/FileListModel.h"
+#include "app/FolderTreeModel.h"
 #include "app/MainWnd.h"
 #include "app/support/AppTestSupport.h"
 
@@ -120,6 +121,17 @@ class SearchTest : public QObject {
     QCOMPARE(type->currentIndex(), 2);
     QCOMPARE(list->model()->rowCount(), 0);
     QVERIFY2(info->text().startsWith("0 of 4 files match"), qPrintable(info->text()));
+
+    // A folder checked and at once unchecked ends unchecked, whatever the
+    // worker was still doing.
+    auto* model = static_cast<FolderTreeModel*>(tree);
+    QModelIndex camera = tree->index(0, 0, root);
+    model->setData(camera, Qt::Checked, Qt::CheckStateRole);
+    model->setData(camera, Qt::Unchecked, Qt::CheckStateRole);
+    model->setData(root, Qt::Checked, Qt::CheckStateRole);
+    model->setData(camera, Qt::Unchecked, Qt::CheckStateRole);
+    QTRY_VERIFY(!model->Busy());
+    QCOMPARE(window.Results().CheckedCount(), uint64_t{0});
   }
 
  private:
