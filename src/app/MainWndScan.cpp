@@ -82,7 +82,9 @@ QString CMainWnd::SourceName(const DiskListItem& item) const {
 void CMainWnd::CollectTypes() {
   std::vector<DiskListItem*> sources = ScannedSources();
   if (sources.empty()) return;
-  // The views let go of the old results before the worker replaces them.
+  // The views let go of the old results before the worker replaces them;
+  // the folder view's pending check marks go with them.
+  folders_->Reset({}, {});
   files_->Clear();
   previewEdit_->clear();
   typeTree_->Clear();
