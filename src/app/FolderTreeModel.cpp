@@ -1,6 +1,6 @@
 #include "app/FolderTreeModel.h"
 
-#include <QApplication>
+#include <algorithm>
 
 #include "app/ExtensionIcon.h"
 #include "app/RecordText.h"
@@ -11,10 +11,13 @@ namespace {
 // A folder tree that loops back on itself ends here rather than never.
 constexpr int32_t kMaxDepth = 256;
 
+// Check marks applied per turn of the event loop: a few milliseconds.
+constexpr uint32_t kChecksPerTurn = 50000;
+
 }  // namespace
 
 struct FolderTreeModel::Node {
-  DiskListItem* source = nullptr;
+  IFileRecoveryParse* engine = nullptr;
   Node* parent = nullptr;
   QString rootName;      // roots only
   FoundRecord folder{};  // folders only
@@ -30,13 +33,43 @@ struct FolderTreeModel::Node {
       if (parent->children[i].get() == this) return static_cast<int>(i);
     return 0;
   }
+};
+
+namespace {
+
+// What a worker needs to list one folder, copied off the node.
+struct FolderToList {
+  IFileRecoveryParse* engine;
+  bool isRoot;
+  FoundRecord folder;
+  int32_t depth;
+
   std::vector<FoundRecord> List() const {
     std::vector<FoundRecord> children;
-    if (source && source->engine)
-      source->engine->ListFolder(IsRoot() ? nullptr : &folder, depth, children);
+    if (engine) engine->ListFolder(isRoot ? nullptr : &folder, depth, children);
     return children;
   }
 };
+
+// Every file in the subtree, each level at the depth that lists it; the
+// depth bound ends a damaged tree that loops back on itself.
+void CollectFiles(const FolderToList& top, RecordArena& files) {
+  std::vector<std::pair<std::vector<FoundRecord>, int32_t>> levels{
+      {top.List(), top.isRoot ? 1 : top.depth + 1}};
+  while (!levels.empty()) {
+    auto [records, depth] = std::move(levels.back());
+    levels.pop_back();
+    for (const FoundRecord& record : records) {
+      if (!record.isFolder) {
+        files.Add(record);
+      } else if (depth < kMaxDepth) {
+        levels.push_back({FolderToList{top.engine, false, record, depth}.List(), depth + 1});
+      }
+    }
+  }
+}
+
+}  // namespace
 
 FolderTreeModel::FolderTreeModel(ResultSet& results, QObject* parent)
     : QAbstractItemModel(parent), results_(results) {}
@@ -45,17 +78,22 @@ FolderTreeModel::~FolderTreeModel() = default;
 
 void FolderTreeModel::Reset(const std::vector<DiskListItem*>& sources,
                             const std::vector<QString>& names) {
+  queue_.WaitIdle();
   beginResetModel();
+  ++generation_;
+  pendingChecks_ = 0;
+  applying_.clear();
   roots_.clear();
   for (size_t i = 0; i < sources.size(); ++i) {
     if (!sources[i]->engine) continue;
     auto root = std::make_unique<Node>();
-    root->source = sources[i];
+    root->engine = sources[i]->engine.get();
     root->rootName = i < names.size() ? names[i] : QString();
     roots_.push_back(std::move(root));
   }
   endResetModel();
-  // The first level shows at once; deeper ones load as they are opened.
+  // The first level shows as soon as it is listed; deeper ones load as
+  // they are opened.
   for (int row = 0; row < static_cast<int>(roots_.size()); ++row) fetchMore(index(row, 0));
 }
 
@@ -63,9 +101,25 @@ FolderTreeModel::Node* FolderTreeModel::NodeAt(const QModelIndex& index) const {
   return index.isValid() ? static_cast<Node*>(index.internalPointer()) : nullptr;
 }
 
-std::vector<FoundRecord> FolderTreeModel::ChildrenOf(const QModelIndex& index) const {
+QModelIndex FolderTreeModel::IndexOf(Node* node) const { return createIndex(node->Row(), 0, node); }
+
+void FolderTreeModel::ListChildren(const QModelIndex& index, ListingReady ready) {
   Node* node = NodeAt(index);
-  return node ? node->List() : std::vector<FoundRecord>();
+  if (!node) return;
+  uint64_t listing = ++lastListing_;
+  FolderToList what{node->engine, node->IsRoot(), node->folder, node->depth};
+  std::string path = PathOf(index);
+  queue_.Run([this, what, path, listing, generation = generation_, ready = std::move(ready)] {
+    auto arena = std::make_shared<RecordArena>();
+    {
+      std::vector<FoundRecord> children = what.List();
+      arena->Reserve(children.size());
+      for (const FoundRecord& child : children) arena->Add(child);
+    }
+    queue_.Post([this, arena, path, listing, generation, ready] {
+      if (generation == generation_ && listing == lastListing_) ready(arena, path);
+    });
+  });
 }
 
 std::string FolderTreeModel::PathOf(const QModelIndex& index) const {
@@ -89,7 +143,7 @@ QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& paren
 QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
   Node* node = NodeAt(child);
   if (!node || !node->parent) return {};
-  return createIndex(node->parent->Row(), 0, node->parent);
+  return IndexOf(node->parent);
 }
 
 int FolderTreeModel::rowCount(const QModelIndex& parent) const {
@@ -114,25 +168,36 @@ void FolderTreeModel::fetchMore(const QModelIndex& parent) {
   Node* node = NodeAt(parent);
   if (!node || node->fetched) return;
   node->fetched = true;
-  std::vector<std::unique_ptr<Node>> folders;
-  if (node->depth < kMaxDepth) {
-    for (const FoundRecord& child : node->List()) {
-      if (!child.isFolder) continue;
-      auto folder = std::make_unique<Node>();
-      folder->source = node->source;
-      folder->parent = node;
-      folder->folder = child;
-      folder->depth = node->IsRoot() ? 1 : node->depth + 1;
-      folder->checked = node->checked;
-      folders.push_back(std::move(folder));
-    }
-  }
+  if (node->depth >= kMaxDepth) return;
+  FolderToList what{node->engine, node->IsRoot(), node->folder, node->depth};
+  queue_.Run([this, what, node, generation = generation_] {
+    std::vector<FoundRecord> folders;
+    for (const FoundRecord& child : what.List())
+      if (child.isFolder) folders.push_back(child);
+    queue_.Post([this, node, generation, folders = std::move(folders)]() mutable {
+      if (generation == generation_) AddFolders(node, std::move(folders));
+    });
+  });
+}
+
+void FolderTreeModel::AddFolders(Node* node, std::vector<FoundRecord> folders) {
+  QModelIndex parent = IndexOf(node);
   if (folders.empty()) {
     emit dataChanged(parent, parent);
     return;
   }
-  beginInsertRows(parent, 0, static_cast<int>(folders.size()) - 1);
-  node->children = std::move(folders);
+  std::vector<std::unique_ptr<Node>> children;
+  for (const FoundRecord& record : folders) {
+    auto folder = std::make_unique<Node>();
+    folder->engine = node->engine;
+    folder->parent = node;
+    folder->folder = record;
+    folder->depth = node->IsRoot() ? 1 : node->depth + 1;
+    folder->checked = node->checked;
+    children.push_back(std::move(folder));
+  }
+  beginInsertRows(parent, 0, static_cast<int>(children.size()) - 1);
+  node->children = std::move(children);
   endInsertRows();
 }
 
@@ -151,39 +216,51 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-void FolderTreeModel::CheckTree(Node& node, bool checked) {
-  node.checked = checked;
-  // Each level keeps the depth that lists its folders; the depth bound ends
-  // a damaged tree that loops back on itself.
-  int32_t childDepth = node.IsRoot() ? 1 : node.depth + 1;
-  std::vector<std::pair<std::vector<FoundRecord>, int32_t>> levels{{node.List(), childDepth}};
-  while (!levels.empty()) {
-    auto [records, depth] = std::move(levels.back());
-    levels.pop_back();
-    for (const FoundRecord& record : records) {
-      if (!record.isFolder) {
-        results_.SetRecordChecked(record, checked);
-      } else if (depth < kMaxDepth && node.source->engine) {
-        std::vector<FoundRecord> inner;
-        node.source->engine->ListFolder(&record, depth, inner);
-        levels.push_back({std::move(inner), depth + 1});
-      }
-    }
+void FolderTreeModel::ApplySomeChecks() {
+  if (applying_.empty()) return;
+  PendingChecks& front = applying_.front();
+  uint32_t end = static_cast<uint32_t>(
+      std::min<size_t>(front.files->Size(), size_t{front.next} + kChecksPerTurn));
+  for (uint32_t i = front.next; i < end; ++i) {
+    int64_t result = results_.IndexOfKey(front.files->Key(i));
+    if (result >= 0)
+      results_.SetChecked(static_cast<uint32_t>(result), front.checked);
+    else
+      results_.SetRecordChecked(front.files->Full(i), front.checked);
   }
-  for (auto& child : node.children) child->checked = checked;
+  front.next = end;
+  if (end == front.files->Size()) {
+    applying_.pop_front();
+    --pendingChecks_;
+    emit ChecksChanged();
+  }
+  if (!applying_.empty())
+    QMetaObject::invokeMethod(this, &FolderTreeModel::ApplySomeChecks, Qt::QueuedConnection);
 }
 
 bool FolderTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   Node* node = NodeAt(index);
   if (!node || role != Qt::CheckStateRole) return false;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  CheckTree(*node, value.toInt() == Qt::Checked);
-  QApplication::restoreOverrideCursor();
+  bool checked = value.toInt() == Qt::Checked;
+  // The box changes at once; the files under it follow when the worker
+  // has walked the tree.
+  node->checked = checked;
+  for (auto& child : node->children) child->checked = checked;
   emit dataChanged(index, index, {Qt::CheckStateRole});
-  if (node->fetched && !node->children.empty())
+  if (!node->children.empty())
     emit dataChanged(this->index(0, 0, index),
                      this->index(static_cast<int>(node->children.size()) - 1, 0, index));
-  emit ChecksChanged();
+  ++pendingChecks_;
+  FolderToList what{node->engine, node->IsRoot(), node->folder, node->depth};
+  queue_.Run([this, what, checked, generation = generation_] {
+    auto files = std::make_shared<RecordArena>();
+    CollectFiles(what, *files);
+    queue_.Post([this, files, checked, generation] {
+      if (generation != generation_) return;
+      applying_.push_back({files, 0, checked});
+      if (applying_.size() == 1) ApplySomeChecks();
+    });
+  });
   return true;
 }
 

@@ -24,6 +24,7 @@
 #include "app/MessageBox.h"
 #include "app/OrderlyExit.h"
 #include "app/ProgressWnd.h"
+#include "app/SearchBar.h"
 #include "app/SizeBarDelegate.h"
 #include "app/Skin.h"
 #include "app/TypeTreePanel.h"
@@ -249,6 +250,7 @@ void CMainWnd::Retext() {
   disks_->Retext();
   files_->Retext();
   typeTree_->Retext();
+  searchBar_->Retext();
   ApplyPageTexts();
   UpdateSummary();
   FillInformation(SelectedDiskRow());

@@ -39,6 +39,7 @@ class FileTypeChoice;
 class FolderTreeModel;
 class OrderlyExit;
 class PreviewSession;
+class SearchBar;
 class TypeTreePanel;
 
 class CMainWnd : public QMainWindow {
@@ -121,7 +122,8 @@ class CMainWnd : public QMainWindow {
   // Tells which entries were skipped and which were not read in full.
   void ReportScanGaps(const CScanProcessWnd& window);
   void CollectTypes();
-  void ShowResults(std::vector<FoundRecord> records, std::vector<std::string> paths);
+  // The results page for the files the last collection grouped.
+  void ShowResults();
   void OnTypeNodeSelected(QTreeWidgetItem* node);
   void OnFileRowSelected(const QModelIndex& index);
   void OnFileRowActivated(const QModelIndex& index);
@@ -134,6 +136,11 @@ class CMainWnd : public QMainWindow {
   void UpdateSummary();
   void Recover();
   std::vector<DiskListItem*> ScannedSources() const;
+
+  // The search above the file list.
+  void BindSearch();
+  void OnSearchChanged();
+  void UpdateSearchInfo();
   QString SourceName(const DiskListItem& item) const;
 
   QWidget* form_;
@@ -166,6 +173,7 @@ class CMainWnd : public QMainWindow {
   TypeTreePanel* typeTree_ = nullptr;
   PreviewSession* previews_ = nullptr;
   OrderlyExit* exit_ = nullptr;
+  SearchBar* searchBar_ = nullptr;
 
   int workMode_ = kRecovery;
   int scanMode_ = 1;

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
 #include <QTextBrowser>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -23,6 +25,7 @@
 #include "app/PreviewSession.h"
 #include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"
+#include "app/SearchBar.h"
 #include "app/TypeTreePanel.h"
 #include "platform/DeviceStack.h"
 #include "storage/FormatSize.h"
@@ -43,6 +46,7 @@ void CMainWnd::BindResults() {
   fileList_->header()->resizeSection(FileListModel::kPath, 90);
   folders_ = std::make_unique<FolderTreeModel>(results_);
   diskTree_->setModel(folders_.get());
+  BindSearch();
 
   previews_ = new PreviewSession(this);
   connect(fileList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -61,15 +65,42 @@ void CMainWnd::BindResults() {
   connect(folders_.get(), &FolderTreeModel::ChecksChanged, this, &CMainWnd::OnChecksChanged);
 }
 
+void CMainWnd::BindSearch() {
+  searchBar_ = new SearchBar(fileList_->parentWidget());
+  if (auto* pane = qobject_cast<QVBoxLayout*>(fileList_->parentWidget()->layout()))
+    pane->insertWidget(0, searchBar_);
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, this, [this] {
+    if (CurrentPage() == kResultPage) searchBar_->FocusName();
+  });
+  connect(searchBar_, &SearchBar::CriteriaChanged, this, &CMainWnd::OnSearchChanged);
+  connect(searchBar_, &SearchBar::SelectMatchesClicked, this, [this] { files_->CheckAll(true); });
+  UpdateSearchInfo();
+}
+
+void CMainWnd::OnSearchChanged() {
+  RecordCriteria criteria;
+  // A size or day that cannot be read leaves the list as it was.
+  if (searchBar_->Criteria(criteria)) files_->SetCriteria(criteria);
+  UpdateSelectAll();
+  UpdateSearchInfo();
+}
+
+void CMainWnd::UpdateSearchInfo() {
+  searchBar_->ShowMatches(static_cast<size_t>(files_->rowCount()), files_->UnfilteredRows(),
+                          files_->ShownBytes());
+}
+
 void CMainWnd::OnTypeNodeSelected(QTreeWidgetItem* node) {
   files_->ShowResults(typeTree_->FilesOf(node));
   UpdateSelectAll();
+  UpdateSearchInfo();
 }
 
 void CMainWnd::OnFileRowSelected(const QModelIndex& index) {
   ClearPreview(previewEdit_);
   if (!index.isValid()) return;
-  const FoundRecord& record = files_->RecordAt(index.row());
+  FoundRecord record = files_->RecordAt(index.row());
   previews_->ShowIn(previewEdit_, record, EngineOf(record.sourceTag), Msg("MSG0905"));
 }
 
@@ -111,8 +142,12 @@ IFileRecoveryParse* CMainWnd::EngineOf(uint16_t sourceTag) const {
 
 void CMainWnd::OnFolderSelected(const QModelIndex& index) {
   if (!index.isValid()) return;
-  files_->ShowRecords(folders_->ChildrenOf(index), folders_->PathOf(index));
-  UpdateSelectAll();
+  folders_->ListChildren(index, [this](std::shared_ptr<const RecordArena> listing,
+                                       const std::string& path) {
+    files_->ShowListing(std::move(listing), path);
+    UpdateSelectAll();
+    UpdateSearchInfo();
+  });
 }
 
 void CMainWnd::OnHeaderClicked(int column) {
@@ -133,6 +168,7 @@ void CMainWnd::OnChecksChanged() {
   typeTree_->RefreshChecks();
   UpdateSelectAll();
   UpdateSummary();
+  UpdateSearchInfo();
 }
 
 void CMainWnd::UpdateSelectAll() {

@@ -112,6 +112,8 @@ void CMainWnd::Scan() {
   if (dataFolder.empty()) return;
   typeScan_ = CurrentPage() == kTypePage;
   // The results of the last scan go: its engines, and a quick scan's files.
+  // The folder view lets go of the engines first.
+  folders_->Reset({}, {});
   for (uint16_t key : lastScanned_)
     if (DiskListItem* item = disks_->ItemWithKey(key)) item->engine.reset();
   for (const std::string& folder : lastRunFolders_) {
@@ -122,7 +124,6 @@ void CMainWnd::Scan() {
   results_.Reset({}, {});
   files_->Clear();
   typeTree_->Clear();
-  folders_->Reset({}, {});
   tabRecover_->setEnabled(false);
   UpdateSummary();
 
@@ -186,17 +187,23 @@ QString CMainWnd::SourceName(const DiskListItem& item) const {
 void CMainWnd::CollectTypes() {
   std::vector<DiskListItem*> sources = ScannedSources();
   if (sources.empty()) return;
+  // The views let go of the old results before the worker replaces them;
+  // the folder view's pending check marks go with them.
+  folders_->Reset({}, {});
+  files_->Clear();
+  previewEdit_->clear();
+  typeTree_->Clear();
   std::vector<FoundRecord> records;
   std::vector<std::string> paths;
   CSearchProcessWnd window(sources, choice_->Filter(), records, this, &paths);
+  // Grouping a million files would stop the window; the collection's
+  // worker does it while its progress shows.
+  window.SetFinishingStep([&] { results_.Reset(std::move(records), std::move(paths)); });
   window.Run();
-  ShowResults(std::move(records), std::move(paths));
+  ShowResults();
 }
 
-void CMainWnd::ShowResults(std::vector<FoundRecord> records, std::vector<std::string> paths) {
-  files_->Clear();
-  previewEdit_->clear();
-  results_.Reset(std::move(records), std::move(paths));
+void CMainWnd::ShowResults() {
   typeTree_->Build();
   std::vector<DiskListItem*> sources = ScannedSources();
   std::vector<QString> names;

@@ -13,36 +13,40 @@ const std::pair<const char*, const char*> kSameKind[] = {
     {"docx", "doc"}, {"xlsx", "xls"}, {"pptx", "ppt"}, {"htm", "html"},
 };
 
-size_t NameLength(const char* name) { return strnlen(name, kRecordNameBytes); }
-
 }  // namespace
 
-std::string GroupingExtension(const char* name) {
-  std::string extension = LowerExtension(std::string_view(name, NameLength(name)));
+std::string GroupingExtension(std::string_view name) {
+  std::string extension = LowerExtension(name);
   if (extension.empty()) return "unknow";
   for (auto [spelling, kind] : kSameKind)
     if (extension == spelling) return kind;
   return extension;
 }
 
-uint64_t ResultSet::KeyOf(const FoundRecord& record) {
-  return uint64_t{record.recordNo} << 32 | uint64_t{record.sourceTag} << 16 |
-         (record.engineKind & 0xFFFF);
-}
-
 void ResultSet::Reset(std::vector<FoundRecord> records, std::vector<std::string> paths) {
-  records_ = std::move(records);
+  records_ = std::make_unique<RecordArena>();
+  records_->Reserve(records.size());
   paths_ = std::move(paths);
-  if (paths_.size() != records_.size()) paths_.clear();
-  checked_.assign(records_.size(), 0);
+  if (paths_.size() != records.size()) paths_.clear();
+  checked_.assign(records.size(), 0);
   checkedElsewhere_.clear();
   checkedCount_ = checkedBytes_ = 0;
   indexByKey_.clear();
-  indexByKey_.reserve(records_.size());
+  indexByKey_.reserve(records.size());
   byExtension_.clear();
-  for (uint32_t i = 0; i < records_.size(); ++i) {
-    indexByKey_.emplace(KeyOf(records_[i]), i);
-    byExtension_[GroupingExtension(records_[i].name)].push_back(i);
+  extensionOf_.assign(records.size(), nullptr);
+  // Names share few extensions: each distinct suffix is normalised once.
+  std::unordered_map<std::string, ExtensionFiles*> bySuffix;
+  for (const FoundRecord& record : records) {
+    uint32_t i = records_->Add(record);
+    indexByKey_.emplace(KeyOf(record), i);
+    std::string_view name = records_->Name(i);
+    std::string suffix(NameSuffix(name));
+    auto known = bySuffix.find(suffix);
+    if (known == bySuffix.end())
+      known = bySuffix.emplace(std::move(suffix), &byExtension_[GroupingExtension(name)]).first;
+    known->second->files.push_back(i);
+    extensionOf_[i] = known->second;
   }
 }
 
@@ -56,7 +60,8 @@ void ResultSet::SetChecked(uint32_t index, bool checked) {
   checked_[index] = checked;
   int64_t sign = checked ? 1 : -1;
   checkedCount_ += sign;
-  checkedBytes_ += sign * static_cast<int64_t>(records_[index].fileSize);
+  checkedBytes_ += sign * static_cast<int64_t>(records_->FileSize(index));
+  extensionOf_[index]->checked += sign;
 }
 
 void ResultSet::SetRecordChecked(const FoundRecord& record, bool checked) {
@@ -79,8 +84,12 @@ void ResultSet::SetRecordChecked(const FoundRecord& record, bool checked) {
   }
 }
 
-bool ResultSet::IsRecordChecked(const FoundRecord& record) const {
-  uint64_t key = KeyOf(record);
+int64_t ResultSet::IndexOfKey(uint64_t key) const {
+  auto listed = indexByKey_.find(key);
+  return listed == indexByKey_.end() ? int64_t{-1} : int64_t{listed->second};
+}
+
+bool ResultSet::IsKeyChecked(uint64_t key) const {
   auto listed = indexByKey_.find(key);
   if (listed != indexByKey_.end()) return IsChecked(listed->second);
   return checkedElsewhere_.count(key) != 0;
@@ -88,21 +97,29 @@ bool ResultSet::IsRecordChecked(const FoundRecord& record) const {
 
 void ResultSet::UncheckAll() {
   std::fill(checked_.begin(), checked_.end(), 0);
+  for (auto& [extension, files] : byExtension_) files.checked = 0;
   checkedElsewhere_.clear();
   checkedCount_ = checkedBytes_ = 0;
 }
 
 std::vector<FoundRecord> ResultSet::CheckedRecords() const {
-  std::vector<std::pair<uint64_t, const FoundRecord*>> ordered;
+  // Result indices as they are, the others as their position plus the
+  // result count.
+  std::vector<std::pair<uint64_t, size_t>> ordered;
   ordered.reserve(checkedCount_);
-  for (uint32_t i = 0; i < records_.size(); ++i)
-    if (checked_[i]) ordered.emplace_back(KeyOf(records_[i]), &records_[i]);
-  for (const auto& [key, record] : checkedElsewhere_) ordered.emplace_back(key, &record);
-  std::sort(ordered.begin(), ordered.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (uint32_t i = 0; i < checked_.size(); ++i)
+    if (checked_[i]) ordered.emplace_back(records_->Key(i), i);
+  std::vector<const FoundRecord*> elsewhere;
+  for (const auto& [key, record] : checkedElsewhere_) {
+    ordered.emplace_back(key, checked_.size() + elsewhere.size());
+    elsewhere.push_back(&record);
+  }
+  std::sort(ordered.begin(), ordered.end());
   std::vector<FoundRecord> out;
   out.reserve(ordered.size());
-  for (const auto& entry : ordered) out.push_back(*entry.second);
+  for (const auto& [key, at] : ordered)
+    out.push_back(at < checked_.size() ? records_->Full(static_cast<uint32_t>(at))
+                                       : *elsewhere[at - checked_.size()]);
   return out;
 }
 

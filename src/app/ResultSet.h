@@ -1,36 +1,48 @@
 #pragma once
 // The found files of the last type collection as the results page shows
 // them: grouped by extension, each with its folder path, and the files the
-// user checked for recovery. Built for hundreds of thousands of files:
-// checks are flags beside the records, the summary is kept as it changes.
+// user checked for recovery. Built for a million files: records are kept
+// compactly, checks are flags beside them, and the check counts of the
+// summary and of every extension are kept as they change.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "results/FoundRecord.h"
+#include "results/RecordArena.h"
 
 namespace salvora {
 
 class ResultSet {
  public:
+  struct ExtensionFiles {
+    std::vector<uint32_t> files;  // result indices, in result order
+    uint64_t checked = 0;
+  };
+
   // Takes the records and their folder paths (one per record, or none).
   void Reset(std::vector<FoundRecord> records, std::vector<std::string> paths);
 
-  size_t Size() const { return records_.size(); }
-  const FoundRecord& Record(uint32_t index) const { return records_[index]; }
+  size_t Size() const { return records_->Size(); }
+  const RecordArena& Records() const { return *records_; }
+  FoundRecord Record(uint32_t index) const { return records_->Full(index); }
   const std::string& Path(uint32_t index) const;
 
-  // Normalised extension -> indices of its files, in result order.
-  const std::map<std::string, std::vector<uint32_t>>& ByExtension() const { return byExtension_; }
+  // Normalised extension -> its files and how many of them are checked.
+  const std::map<std::string, ExtensionFiles>& ByExtension() const { return byExtension_; }
 
   bool IsChecked(uint32_t index) const { return checked_[index] != 0; }
   void SetChecked(uint32_t index, bool checked);
   // Checks or unchecks a record that is not among the results (a file
   // found through the folder view); one that is among them is set there.
   void SetRecordChecked(const FoundRecord& record, bool checked);
-  bool IsRecordChecked(const FoundRecord& record) const;
+  bool IsRecordChecked(const FoundRecord& record) const { return IsKeyChecked(KeyOf(record)); }
+  bool IsKeyChecked(uint64_t key) const;
+  // The result index of the record with this key, or -1.
+  int64_t IndexOfKey(uint64_t key) const;
   void UncheckAll();
 
   uint64_t CheckedCount() const { return checkedCount_; }
@@ -40,21 +52,22 @@ class ResultSet {
 
   // What identifies a record across views: record number, source tag and
   // engine kind.
-  static uint64_t KeyOf(const FoundRecord& record);
+  static uint64_t KeyOf(const FoundRecord& record) { return RecordKey(record); }
 
  private:
-  std::vector<FoundRecord> records_;
+  std::unique_ptr<RecordArena> records_ = std::make_unique<RecordArena>();
   std::vector<std::string> paths_;
   std::vector<uint8_t> checked_;
+  std::vector<ExtensionFiles*> extensionOf_;  // by result index
   std::unordered_map<uint64_t, uint32_t> indexByKey_;
   std::map<uint64_t, FoundRecord> checkedElsewhere_;
-  std::map<std::string, std::vector<uint32_t>> byExtension_;
+  std::map<std::string, ExtensionFiles> byExtension_;
   uint64_t checkedCount_ = 0;
   uint64_t checkedBytes_ = 0;
 };
 
 // The extension a found name is grouped under: lower-cased, "unknow"
 // without one, and the spellings of one kind joined ("jpeg" is "jpg").
-std::string GroupingExtension(const char* name);
+std::string GroupingExtension(std::string_view name);
 
 }  // namespace salvora

@@ -33,10 +33,7 @@ int CSearchProcessWnd::OnList(void* window, int32_t percent, int32_t) {
 void CSearchProcessWnd::Work() {
   for (size_t index = 0; index < sources_.size(); ++index) {
     DiskListItem& source = *sources_[index];
-    if (!source.engine) {
-      EndWork(kClosedNormally);
-      return;
-    }
+    if (!source.engine) break;
     {
       std::lock_guard<std::mutex> hold(lock_);
       current_ = index;
@@ -53,6 +50,7 @@ void CSearchProcessWnd::Work() {
     if (paths_ && !ListPaths(*source.engine, first)) break;
   }
   if (paths_) paths_->resize(results_.size());
+  if (finishingStep_) finishingStep_();
   EndWork(kClosedNormally);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The type-collection window: after a scan, asks every scanned source's
 // engine for its found files of the chosen types.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ class CSearchProcessWnd : public ProgressWnd {
                     std::vector<std::string>* paths = nullptr);
 
   static int OnList(void* window, int32_t percent, int32_t reserved);
+  // Work that the collected files need before they can be shown (grouping
+  // a million of them takes a while), run on the worker after collecting,
+  // cancelled or not.
+  void SetFinishingStep(std::function<void()> step) { finishingStep_ = std::move(step); }
 
  private:
   void Work() override;
@@ -39,6 +44,7 @@ class CSearchProcessWnd : public ProgressWnd {
   std::string filter_;
   std::vector<FoundRecord>& results_;
   std::vector<std::string>* paths_;
+  std::function<void()> finishingStep_;
   size_t current_ = 0;   // under lock_
   int32_t percent_ = 0;  // under lock_
 

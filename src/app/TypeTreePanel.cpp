@@ -74,9 +74,9 @@ void TypeTreePanel::Build() {
                              {QString::fromStdString(extension).toUpper().toStdString()})
                        : FileTypeChoice::ShortLabel(option);
     auto* child = new QTreeWidgetItem(parent);
-    child->setText(0, QStringLiteral("%1 (%2)").arg(name).arg(files.size()));
+    child->setText(0, QStringLiteral("%1 (%2)").arg(name).arg(files.files.size()));
     child->setData(0, kExtensionRole, QString::fromStdString(extension));
-    child->setData(0, kCountRole, static_cast<qulonglong>(files.size()));
+    child->setData(0, kCountRole, static_cast<qulonglong>(files.files.size()));
     child->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
   }
   updating_ = false;
@@ -101,16 +101,22 @@ void TypeTreePanel::Retext() {
   updating_ = was;
 }
 
-std::vector<uint32_t> TypeTreePanel::FilesOf(const QTreeWidgetItem* node) const {
-  if (!node || !node->parent()) return {};
+const ResultSet::ExtensionFiles* TypeTreePanel::ExtensionOf(const QTreeWidgetItem* node) const {
+  if (!node || !node->parent()) return nullptr;
   auto found = results_.ByExtension().find(node->data(0, kExtensionRole).toString().toStdString());
-  return found == results_.ByExtension().end() ? std::vector<uint32_t>() : found->second;
+  return found == results_.ByExtension().end() ? nullptr : &found->second;
+}
+
+std::vector<uint32_t> TypeTreePanel::FilesOf(const QTreeWidgetItem* node) const {
+  const ResultSet::ExtensionFiles* extension = ExtensionOf(node);
+  return extension ? extension->files : std::vector<uint32_t>();
 }
 
 Qt::CheckState TypeTreePanel::StateOf(const QTreeWidgetItem* node) const {
-  size_t checked = 0, total = 0;
+  uint64_t checked = 0, total = 0;
   auto count = [&](const QTreeWidgetItem* child) {
-    for (uint32_t i : FilesOf(child)) checked += results_.IsChecked(i), ++total;
+    if (const ResultSet::ExtensionFiles* extension = ExtensionOf(child))
+      checked += extension->checked, total += extension->files.size();
   };
   if (node->parent()) {
     count(node);
@@ -141,7 +147,8 @@ void TypeTreePanel::OnItemChanged(QTreeWidgetItem* item, int column) {
     for (int i = 0; i < item->childCount(); ++i) nodes.push_back(item->child(i));
   }
   for (const QTreeWidgetItem* node : nodes)
-    for (uint32_t i : FilesOf(node)) results_.SetChecked(i, checked);
+    if (const ResultSet::ExtensionFiles* extension = ExtensionOf(node))
+      for (uint32_t i : extension->files) results_.SetChecked(i, checked);
   RefreshChecks();
   emit ChecksChanged();
 }

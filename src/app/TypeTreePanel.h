@@ -40,6 +40,8 @@ class TypeTreePanel : public QObject {
   void OnItemChanged(QTreeWidgetItem* item, int column);
   void UpdateGroupLabel(QTreeWidgetItem* group);
   Qt::CheckState StateOf(const QTreeWidgetItem* node) const;
+  // The files of an extension node; null for a group node.
+  const ResultSet::ExtensionFiles* ExtensionOf(const QTreeWidgetItem* node) const;
 
   QTreeWidget* tree_;
   ResultSet& results_;

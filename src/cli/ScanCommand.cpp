@@ -152,6 +152,9 @@ VolumeOutcome ScanVolume(const ScanSource& volume, const std::string& label,
     std::fprintf(stderr, "salvora: parts of %s could not be read (%s); showing what was found\n",
                  label.c_str(), ErrorMessage(scanResult).c_str());
   engine.ListByType(filter, outcome.records);
+  RecordFilter search(options.criteria);
+  if (!search.TakesAll())
+    std::erase_if(outcome.records, [&](const FoundRecord& record) { return !search.Takes(record); });
   if (recover && !cancelled) {
     int64_t failed = RecoverAll(engine, outcome.records, options);
     if (failed < 0) {
@@ -179,11 +182,13 @@ int WorseExit(int a, int b) {
 
 }  // namespace
 
-int RunScan(const ScanOptions& options, bool recover) {
+int RunScan(const ScanOptions& given, bool recover) {
   InstallCancelHandler();
+  ScanOptions options = given;
   ScanSource source;
   std::string reason, filter;
-  if (!ResolveSource(options.source, source, reason) ||
+  if (!BuildCriteria(options.search, options.criteria, reason) ||
+      !ResolveSource(options.source, source, reason) ||
       !BuildTypeFilter(options.types, filter, reason)) {
     std::fprintf(stderr, "salvora: %s\n", reason.c_str());
     return kExitUsage;
@@ -235,6 +240,7 @@ void AddScanCommands(CLI::App& app, int& exitCode) {
     command->add_option(
         "--types", options.types,
         "extensions (jpg,png) or groups (photo,audio,video,document,archive,other)");
+    AddSearchOptions(*command, options.search);
     command->add_flag("--fresh", options.fresh,
                       "deep: discard a saved, interrupted scan of SOURCE instead of resuming it");
     command->add_flag("--keep-results", options.keepResults,

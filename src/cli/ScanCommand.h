@@ -4,6 +4,8 @@
 // every listed file.
 #include <string>
 
+#include "cli/SearchOptions.h"
+
 namespace salvora {
 
 struct ScanOptions {
@@ -15,6 +17,8 @@ struct ScanOptions {
   bool keepResults = false;
   bool fresh = false;    // deep: forget a saved scan of the source
   std::string scanData;  // folder for the scan's own data (empty: the usual one)
+  SearchArgs search;
+  RecordCriteria criteria;  // made from `search`
   // recover only
   std::string destination;
   bool keepPaths = false;

@@ -178,6 +178,9 @@ int ScanResultStore::ListChildren(uint64_t key, std::vector<FoundRecord>& out) {
   if (relations_.empty()) return kOk;
   auto it = key == 0 ? relations_.begin() : relations_.find(key);
   if (it == relations_.end()) return kOk;
+  // A folder of a million files is one block of records, not one grown by
+  // doubling (which for a moment holds half as much again).
+  out.reserve(out.size() + std::min<size_t>(it->second.size(), recordsOnDisk_));
   for (uint32_t child : it->second) {
     FoundRecord record;
     // Children that point outside the data file come from a damaged store.

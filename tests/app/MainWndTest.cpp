@@ -193,7 +193,7 @@ class MainWndTest : public QObject {
     QCOMPARE(all->checkState(), Qt::Checked);
     QCOMPARE(NodeLabelled(tree, "Photos (3)")->checkState(0), Qt::Checked);
     QVERIFY(Control(window, "BtnRecover")->isEnabled());
-    QVERIFY(Control<QLabel>(window, "SelectedFileInfo")->text().endsWith("in 3 files"));
+    QTRY_VERIFY(Control<QLabel>(window, "SelectedFileInfo")->text().endsWith("in 3 files"));
     NodeLabelled(tree, "XYZ Files (1)")->setCheckState(0, Qt::Checked);
     QVERIFY(Control<QLabel>(window, "SelectedFileInfo")->text().endsWith("in 4 files"));
 
@@ -253,6 +253,8 @@ class MainWndTest : public QObject {
     QModelIndex root = model->index(0, 0);
     QVERIFY(model->data(root).toString().contains("card.img"));
     folders->expand(root);
+    // Folders are listed on a worker; the window shows them when they come.
+    QTRY_VERIFY(model->rowCount(root) > 0);
     QModelIndex photos;
     for (int row = 0; row < model->rowCount(root); ++row)
       if (model->index(row, 0, root).data().toString() == "Photos")
@@ -260,6 +262,7 @@ class MainWndTest : public QObject {
     QVERIFY(photos.isValid());
     folders->setCurrentIndex(photos);
     auto* list = Control<QTreeView>(window, "FileList");
+    QTRY_COMPARE(list->model()->rowCount(), 2);
     QStringList names = Column(list, 0);
     names.sort();
     QCOMPARE(names, QStringList({"2024", "Winter hike.jpg"}));
@@ -268,7 +271,7 @@ class MainWndTest : public QObject {
 
     // Checking a folder checks everything under it, sub-folders too.
     model->setData(photos, Qt::Checked, Qt::CheckStateRole);
-    QVERIFY(Control<QLabel>(window, "SelectedFileInfo")->text().endsWith("in 3 files"));
+    QTRY_VERIFY(Control<QLabel>(window, "SelectedFileInfo")->text().endsWith("in 3 files"));
     QCOMPARE(list->model()->index(fileRow, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     RecoveryFinisher finisher;
     QCOMPARE(window.RecoverInto(dir / "out"), 1);

@@ -80,9 +80,13 @@ class PreviewTest : public QObject {
       QAbstractItemModel* model = folders->model();
       QModelIndex root = model->index(0, 0);
       folders->expand(root);
+      QTRY_VERIFY(model->rowCount(root) > 0);
       for (int row = 0; row < model->rowCount(root); ++row)
         if (model->index(row, 0, root).data().toString() == name)
           folders->setCurrentIndex(model->index(row, 0, root));
+      // The folder's files arrive from the worker.
+      QAbstractItemModel* rows = found.list->model();
+      QTRY_VERIFY(rows->rowCount() > 0 && rows->index(0, 1).data().toString() == name + "/");
     };
     openFolder("Camera");
     found.Select("Harbour view.jpg");
@@ -120,6 +124,7 @@ class PreviewTest : public QObject {
     // A folder row says what checking it does.
     QAbstractItemModel* model = folders->model();
     folders->setCurrentIndex(model->index(0, 0));
+    QTRY_VERIFY(found.Row("Camera") >= 0);
     int folderRow = found.Row("Camera");
     QVERIFY(folderRow >= 0);
     found.list->setCurrentIndex(found.list->model()->index(folderRow, 0));
@@ -141,7 +146,7 @@ class PreviewTest : public QObject {
     auto* folders = window.findChild<QTreeView*>("DiskTree");
     folders->setCurrentIndex(folders->model()->index(0, 0));
     FileListModel& rows = window.Files();
-    QCOMPARE(rows.rowCount(), 3);
+    QTRY_COMPARE(rows.rowCount(), 3);
     rows.ClickHeader(FileListModel::kName);
 
     CPreviewWnd preview(window, window.Previews(), 0);
