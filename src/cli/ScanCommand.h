@@ -1,8 +1,10 @@
 #pragma once
-// `salvora scan` and `salvora recover`: the whole road of a scan through
-// engine selection, the scan, the type listing and, for recover, the copy of
-// every listed file.
+// `salvora scan` and `salvora recover`: the scan, collection and recovery
+// jobs run one after the other on the volumes of SOURCE, and what each job
+// tells is put into words and an exit code.
 #include <string>
+
+#include "jobs/CollectJob.h"
 
 namespace salvora {
 
@@ -14,6 +16,7 @@ struct ScanOptions {
   std::string source;
   bool keepResults = false;
   bool fresh = false;  // deep: forget a saved scan of the source
+  RecordPredicate keep;  // a further test of each found file; unset: all
   // recover only
   std::string destination;
   bool keepPaths = false;
