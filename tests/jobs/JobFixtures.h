@@ -3,6 +3,7 @@
 // "Docs" that takes the first data cluster (sector 33, so that a bad sector
 // there costs only what the folder holds), deleted files in the root and in
 // Docs, and a live one.
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -32,6 +33,7 @@ class RecordingObserver : public JobObserver {
     ++calls;
     lastStep = progress.step;
     if (progress.sectorsTotal != 0) sawSectors = true;
+    maxPercent = std::max(maxPercent, progress.percent);
     return stopAt_ == 0 || calls < stopAt_;
   }
   void OnFileDone(const std::string& path, int error) override { done[path] = error; }
@@ -39,6 +41,7 @@ class RecordingObserver : public JobObserver {
   int calls = 0;
   size_t lastStep = 0;
   bool sawSectors = false;
+  int32_t maxPercent = 0;
   std::map<std::string, int> done;
 
  private:

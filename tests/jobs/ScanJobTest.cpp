@@ -143,6 +143,7 @@ TEST_F(ScanJobTest, ASavedDeepScanIsContinuedOrForgottenAsTheAnswerSays) {
   EXPECT_EQ(RunScanJob(items, deep, observer).outcome, JobOutcome::kComplete);
   EXPECT_EQ(asked, 1);
   EXPECT_FALSE(items[0].resumed);
+  EXPECT_EQ(observer.maxPercent, 100) << "the engine's share of the bar, scaled to the whole";
 }
 
 }  // namespace
