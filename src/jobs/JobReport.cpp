@@ -1,7 +1,5 @@
 #include "jobs/JobReport.h"
 
-#include "storage/UnreadAreas.h"
-
 namespace salvora {
 
 void JobReport::Worsen(JobOutcome worse, int errorCode) {
@@ -17,9 +15,6 @@ void JobReport::AddFailure(const std::string& name, int errorCode) {
 void JobReport::Absorb(const JobReport& step) {
   Worsen(step.outcome, step.error);
   if (message.empty()) message = step.message;
-  for (const ByteRange& range : step.unreadAreas)
-    if (!JoinRange(unreadAreas, range, UnreadAreas::kMaxKept)) ++unreadLeftOut;
-  unreadLeftOut += step.unreadLeftOut;
   failedItems.insert(failedItems.end(), step.failedItems.begin(), step.failedItems.end());
   itemsDone += step.itemsDone;
 }

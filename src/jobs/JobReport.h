@@ -41,7 +41,8 @@ struct JobReport {
   // Adds one failed item; the job is partial from now on.
   void AddFailure(const std::string& name, int errorCode);
   // Takes in the report of one step of this job: the worse outcome, the
-  // first error and message, every area and failed item, the items done.
+  // first error and message, every failed item, the items done. The
+  // stretches not read stay with the step, whose source they belong to.
   void Absorb(const JobReport& step);
 };
 

@@ -62,8 +62,10 @@ bool ScanOne(ScanItem& item, size_t step, const ScanJobOptions& options, JobObse
   item.engine.reset();
   SelectionResult selection = SelectSourceEngine(item.source, options.deep);
   if (!selection.engine) {
-    item.report.Worsen(JobOutcome::kFailed,
-                       selection.error != kOk ? selection.error : kNotSupported);
+    int error = selection.error != kOk ? selection.error : kNotSupported;
+    const JobSource& source = item.source;
+    item.report.failedItems.push_back({source.IsImage() ? source.imagePath : source.diskPath, error});
+    item.report.Worsen(JobOutcome::kFailed, error);
     item.report.message = selection.message;
     return !options.stopAtUnusableSource;
   }

@@ -6,22 +6,25 @@
 namespace salvora {
 namespace {
 
-TEST(JobReport, KeepsTheWorseOutcomeTheFirstErrorAndJoinsTheGaps) {
+TEST(JobReport, KeepsTheWorseOutcomeTheFirstErrorAndEveryFailedItem) {
   JobReport whole;
   JobReport partial;
   partial.Worsen(JobOutcome::kPartial, kReadFault);
-  partial.unreadAreas = {{512, 512}, {4096, 1024}};
+  partial.AddFailure("a.jpg", kReadFault);
   JobReport failed;
   failed.Worsen(JobOutcome::kFailed, kFileNotFound);
   failed.message = "gone";
   failed.unreadAreas = {{1024, 3072}};
+  failed.itemsDone = 2;
   whole.Absorb(partial);
   whole.Absorb(failed);
   EXPECT_EQ(whole.outcome, JobOutcome::kFailed);
   EXPECT_EQ(whole.error, kReadFault);
   EXPECT_EQ(whole.message, "gone");
-  ASSERT_EQ(whole.unreadAreas.size(), 1u);
-  EXPECT_EQ(whole.unreadAreas[0], (ByteRange{512, 4608}));
+  EXPECT_EQ(whole.itemsDone, 2u);
+  ASSERT_EQ(whole.failedItems.size(), 1u);
+  EXPECT_EQ(whole.failedItems[0].name, "a.jpg");
+  EXPECT_TRUE(whole.unreadAreas.empty()) << "stretches of different sources are never mixed";
   whole.Worsen(JobOutcome::kPartial, kWriteFault);
   EXPECT_EQ(whole.outcome, JobOutcome::kFailed) << "a better outcome never replaces a worse one";
 }

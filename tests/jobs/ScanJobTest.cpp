@@ -48,6 +48,8 @@ TEST_F(ScanJobTest, EachSourceEndsCompleteOrFailedAndTheJobGoesOn) {
   EXPECT_FALSE(items[1].runFolder.empty());
   EXPECT_TRUE(items[1].report.unreadAreas.empty());
   EXPECT_EQ(report.outcome, JobOutcome::kFailed);
+  ASSERT_EQ(report.failedItems.size(), 1u);
+  EXPECT_EQ(report.failedItems[0].name, noise);
   EXPECT_EQ(observer.lastStep, 1u);
 }
 
@@ -80,10 +82,10 @@ TEST_F(ScanJobTest, ASourceThatFailsReadsEndsPartialWithItsUnreadStretch) {
   ASSERT_TRUE(items[0].engine);
   EXPECT_GT(items[0].engine->GetRecordCount(), 0u) << "what could be read is kept";
   bool covered = false;
-  for (const ByteRange& area : report.unreadAreas)
+  for (const ByteRange& area : items[0].report.unreadAreas)
     covered = covered || (area.offset <= test::kDocsSector * 512 &&
                           area.End() >= (test::kDocsSector + 1) * 512);
-  EXPECT_TRUE(covered) << report.unreadAreas.size() << " stretches, none over the folder";
+  EXPECT_TRUE(covered) << items[0].report.unreadAreas.size() << " stretches, none over the folder";
 }
 
 TEST_F(ScanJobTest, ACancelEndsTheJobAndSourcesNotReachedKeepTheirEngines) {
