@@ -1,18 +1,21 @@
 #pragma once
-// The scan window: scans the chosen sources one after the other, each with
-// a new engine, and shows how far the current one has come.
+// The scan window: presents the scan job over the chosen sources (one after
+// the other, each with a new engine) and shows how far the current one has
+// come.
 #include <string>
 #include <vector>
 
 #include "app/DiskListItem.h"
 #include "app/ProgressWnd.h"
+#include "jobs/JobObserver.h"
+#include "jobs/JobReport.h"
 
 class QLabel;
 class QProgressBar;
 
 namespace salvora {
 
-class CScanProcessWnd : public ProgressWnd {
+class CScanProcessWnd : public ProgressWnd, public JobObserver {
   Q_OBJECT
 
  public:
@@ -28,11 +31,13 @@ class CScanProcessWnd : public ProgressWnd {
   int LastScanResult() const { return lastScanResult_; }
   // Why the last source could not be scanned (close code 3).
   const std::string& FailureText() const { return failureText_; }
+  // What the job told: of the whole, and of each source it reached (in the
+  // order of the sources; partial ones with the stretches not read).
+  const JobReport& Report() const { return report_; }
+  const std::vector<JobReport>& SourceReports() const { return sourceReports_; }
 
-  // The scan callback: stores the figures, or answers the cancel code.
-  static int OnScan(void* window, int32_t percent, int32_t scale, int32_t secondsLeft,
-                    uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
-                    int32_t reserved);
+  // The job's figures: stored under the lock, or false once cancelled.
+  bool OnProgress(const JobProgress& progress) override;
 
  private:
   struct Figures {
@@ -49,10 +54,8 @@ class CScanProcessWnd : public ProgressWnd {
   const char* CancelQuestionKey() const override { return "MSG0709"; }
   int CodeAfterCancel(int workerCode) const override { return workerCode; }
 
-  // Creates the source's engine; false (with failureText_) when none can be had.
-  bool CreateEngine(DiskListItem& source);
   // Lets the user keep or drop the results of an interrupted deep scan.
-  void OfferResume(IFileRecoveryParse& engine);
+  bool KeepSavedScan();
   QString StageText(const DiskListItem& source) const;
 
   std::vector<DiskListItem*> sources_;
@@ -60,6 +63,8 @@ class CScanProcessWnd : public ProgressWnd {
   std::vector<std::string> runFolders_;
   std::string failureText_;
   int lastScanResult_ = 0;
+  JobReport report_;
+  std::vector<JobReport> sourceReports_;
   Figures figures_;  // under lock_
 
   QLabel* stage_;

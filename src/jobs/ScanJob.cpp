@@ -25,7 +25,7 @@ struct ScanRelay {
   }
 };
 
-// Whether the user lets the job go on to the step (nothing shown yet).
+// Shows that the step begins; false when the user wants the job stopped.
 bool MayStart(JobObserver& observer, size_t step) {
   JobProgress progress;
   progress.step = step;
@@ -74,7 +74,6 @@ bool ScanOne(ScanItem& item, size_t step, const ScanJobOptions& options, JobObse
     SettleSavedScan(item, step, options);
   else
     item.runFolder = ScanHistory::Instance().NewRunFolder();
-  // The user may have cancelled while a question was open.
   if (!MayStart(observer, step)) {
     item.report.Worsen(JobOutcome::kCancelled, kCancelled);
     return false;
@@ -97,11 +96,10 @@ JobReport RunScanJob(std::vector<ScanItem>& items, const ScanJobOptions& options
     item.runFolder.clear();
     item.report = JobReport();
   }
+  // A cancel is noticed once the next source's engine is made (so that the
+  // engine holds what its scan found up to then), at the latest by the
+  // scan's first figures.
   for (size_t step = 0; step < items.size(); ++step) {
-    if (!MayStart(observer, step)) {
-      report.Worsen(JobOutcome::kCancelled, kCancelled);
-      break;
-    }
     bool goOn = ScanOne(items[step], step, options, observer);
     report.Absorb(items[step].report);
     if (!goOn) break;
