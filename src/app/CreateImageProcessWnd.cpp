@@ -53,13 +53,11 @@ JobSource ImageSourceOf(const ImageJob& job) {
 }  // namespace
 
 void CCreateImageProcessWnd::Work() {
-  ImageJobResult image = RunImageJob({ImageSourceOf(job_), job_.target, {}}, *this);
-  report_ = image.report;
-  copiedBytes_ = image.copiedBytes;
-  result_ = report_.error;
-  EndWork(report_.outcome == JobOutcome::kComplete    ? kClosedNormally
-          : report_.outcome == JobOutcome::kCancelled ? kClosedCancelled
-                                                      : kClosedFailed);
+  const JobReport report = RunImageJob({ImageSourceOf(job_), job_.target, {}}, *this).report;
+  result_ = report.error;
+  EndWork(report.outcome == JobOutcome::kComplete    ? kClosedNormally
+          : report.outcome == JobOutcome::kCancelled ? kClosedCancelled
+                                                     : kClosedFailed);
 }
 
 void CCreateImageProcessWnd::ShowFigures() {

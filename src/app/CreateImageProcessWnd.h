@@ -7,7 +7,6 @@
 
 #include "app/ProgressWnd.h"
 #include "jobs/JobObserver.h"
-#include "jobs/JobReport.h"
 #include "storage/PartitionRecord.h"
 
 class QLabel;
@@ -33,10 +32,6 @@ class CCreateImageProcessWnd : public ProgressWnd, public JobObserver {
   bool OnProgress(const JobProgress& progress) override;
   // The result code of the copy (0, a read or write fault, or the cancel code).
   int Result() const { return result_; }
-  // What the job told: complete, failed (and why), or cancelled, and how
-  // many bytes of the source the image holds.
-  const JobReport& Report() const { return report_; }
-  uint64_t CopiedBytes() const { return copiedBytes_; }
 
  private:
   void Work() override;
@@ -46,8 +41,6 @@ class CCreateImageProcessWnd : public ProgressWnd, public JobObserver {
 
   ImageJob job_;
   int result_ = 0;
-  JobReport report_;
-  uint64_t copiedBytes_ = 0;
   // Under lock_.
   int32_t percent_ = 0;
   int32_t secondsLeft_ = -1;

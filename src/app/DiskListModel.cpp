@@ -82,10 +82,18 @@ void DiskListModel::Fill(const std::vector<PartitionRecord>& records,
   endResetModel();
 }
 
-QModelIndex DiskListModel::AddImage(const std::string& path) {
-  std::vector<PartitionRecord> entries;
-  if (ListImageEntries(path, entries) && !entries.empty()) return AddImageDisk(path, entries);
-  return AddPlainImage(path);
+DiskListModel::ImageFacts DiskListModel::ProbeImage(const std::string& path) {
+  ImageFacts facts;
+  if (ListImageEntries(path, facts.entries) && !facts.entries.empty()) return facts;
+  facts.entries.clear();
+  VolumeFacts volume;
+  if (ProbeVolume(path, volume)) facts.fileSystemName = volume.fileSystemName;
+  return facts;
+}
+
+QModelIndex DiskListModel::AddImage(const std::string& path, const ImageFacts& facts) {
+  if (!facts.entries.empty()) return AddImageDisk(path, facts.entries);
+  return AddPlainImage(path, facts.fileSystemName);
 }
 
 QModelIndex DiskListModel::AddImageDisk(const std::string& path,
@@ -106,7 +114,8 @@ QModelIndex DiskListModel::AddImageDisk(const std::string& path,
   return index(0, 0, index(groupRow, 0));
 }
 
-QModelIndex DiskListModel::AddPlainImage(const std::string& path) {
+QModelIndex DiskListModel::AddPlainImage(const std::string& path,
+                                        const std::string& fileSystemName) {
   QModelIndex header = ImageHeader();
   if (!header.isValid()) {
     beginInsertRows({}, rowCount(), rowCount());
@@ -121,8 +130,7 @@ QModelIndex DiskListModel::AddPlainImage(const std::string& path) {
   beginInsertRows(header, row, row);
   auto item = std::make_unique<DiskListItem>();
   item->imagePath = path;
-  VolumeFacts facts;
-  if (ProbeVolume(path, facts)) item->imageFileSystem = facts.fileSystemName;
+  item->imageFileSystem = fileSystemName;
   item->key = nextKey_++;
   images.items.push_back(std::move(item));
   endInsertRows();
@@ -179,6 +187,12 @@ std::vector<DiskListItem*> DiskListModel::AllItems() const {
     for (const auto& item : group.items) all.push_back(item.get());
   for (const auto& item : retired_) all.push_back(item.get());
   return all;
+}
+
+DiskListItem* DiskListModel::ItemWithKey(uint16_t key) const {
+  for (DiskListItem* item : AllItems())
+    if (item && item->key == key) return item;
+  return nullptr;
 }
 
 QModelIndex DiskListModel::ImageHeader() const {

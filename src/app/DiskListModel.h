@@ -29,10 +29,17 @@ class DiskListModel : public QAbstractItemModel {
   // Shows `records` (in the enumerator's order), one header per disk.
   void Fill(const std::vector<PartitionRecord>& records,
             const std::function<bool(int32_t diskNumber)>& isRemovable);
+  // What an image file holds, read from it (this reads the file: keep it
+  // off the window thread).
+  struct ImageFacts {
+    std::vector<PartitionRecord> entries;  // of an image of a whole disk
+    std::string fileSystemName;            // of any other
+  };
+  static ImageFacts ProbeImage(const std::string& path);
   // Adds an image file: an image of a whole disk (its first sector holds a
   // partition table) as a disk of its own with its entries, any other
   // under the "Image File" header. Returns its first row.
-  QModelIndex AddImage(const std::string& path);
+  QModelIndex AddImage(const std::string& path, const ImageFacts& facts);
 
   DiskListItem* ItemAt(const QModelIndex& index) const;
   bool IsDiskHeader(const QModelIndex& index) const;
@@ -43,6 +50,9 @@ class DiskListModel : public QAbstractItemModel {
   std::vector<DiskListItem*> SourcesAt(const QModelIndex& index) const;
   // Every item that may hold an engine, also those whose disk has gone.
   std::vector<DiskListItem*> AllItems() const;
+  // The item with this key, also when its disk has gone and its engine is
+  // kept; null when a refresh freed it.
+  DiskListItem* ItemWithKey(uint16_t key) const;
   // The header of the image files; invalid before the first image.
   QModelIndex ImageHeader() const;
   QModelIndex FirstRemovablePartition() const;
@@ -69,7 +79,7 @@ class DiskListModel : public QAbstractItemModel {
 
   std::unique_ptr<DiskListItem> TakeItemFor(const PartitionRecord& record);
   QModelIndex AddImageDisk(const std::string& path, const std::vector<PartitionRecord>& entries);
-  QModelIndex AddPlainImage(const std::string& path);
+  QModelIndex AddPlainImage(const std::string& path, const std::string& fileSystemName);
   QString NameText(const Group& group, const DiskListItem& item) const;
   QString HeaderText(const Group& group) const;
   const Group* GroupOf(const QModelIndex& index) const;

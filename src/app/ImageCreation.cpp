@@ -16,6 +16,7 @@
 #include "storage/DiskHelpers.h"
 
 namespace salvora {
+namespace fs = std::filesystem;
 namespace {
 
 struct ImagingSource {
@@ -51,6 +52,20 @@ bool SourceOfRow(DiskListModel& disks, const QModelIndex& row, ImagingSource& so
   source.defaultName =
       LanguageStore::Instance().FormatIn("MainWnd", "PhysicalDiskName", {disk + 1});
   return true;
+}
+
+// What else the window reads: every image file of the list, and the
+// devices whose found files are listed.
+void NoteSourcesInUse(const DiskListModel& disks, ImageSourceInfo& info) {
+  for (const DiskListItem* item : disks.AllItems()) {
+    if (item->IsImage()) {
+      info.filesInUse.push_back(item->imagePath);
+    } else if (std::error_code ignored; fs::is_regular_file(item->record->devicePath, ignored)) {
+      info.filesInUse.push_back(item->record->devicePath);  // an entry of a whole-disk image
+    } else if (item->engine) {
+      info.devicesInUse.push_back(item->record->devicePath);
+    }
+  }
 }
 
 const char* MessageOf(TargetProblem problem) {
@@ -100,6 +115,7 @@ void StartImaging(CMainWnd& window) {
     CMessageBox::Show(&window, CMessageBox::kInformation, Msg("MSG0216"), 400, 160);
     return;
   }
+  NoteSourcesInUse(window.Disks(), source.info);
   QString target = AskTarget(window, source);
   if (target.isEmpty()) return;
   source.job.target = target.toStdString();
@@ -111,6 +127,9 @@ void StartImaging(CMainWnd& window) {
         &window, CMessageBox::kInformation,
         Msg("MSG0217") + "\n\n" + QString::fromStdString(ErrorMessage(progress.Result())), 300,
         160);
+    // What a failed copy left is no image of the source: "ready" would be
+    // a failure shown as success.
+    return;
   }
   // A copy stopped before its first block leaves no file to scan.
   std::error_code missing;

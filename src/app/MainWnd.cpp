@@ -1,6 +1,7 @@
 #include "app/MainWnd.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -20,6 +21,8 @@
 #include "app/ImageCreation.h"
 #include "app/LanguageStore.h"
 #include "app/MessageBox.h"
+#include "app/OrderlyExit.h"
+#include "app/ProgressWnd.h"
 #include "app/SizeBarDelegate.h"
 #include "app/Skin.h"
 #include "app/TypeTreePanel.h"
@@ -57,9 +60,10 @@ CMainWnd::CMainWnd(QWidget* parent) : QMainWindow(parent) {
   BindDiskList();
   BindResults();
   BindCommands();
+  exit_ = new OrderlyExit(this);
   connect(&LanguageStore::Instance(), &LanguageStore::Changed, this, &CMainWnd::Retext);
   Retext();
-  RefillDiskList();
+  RequestDiskList();
   WatchDevices();
   ShowPage(kModePage);
 }
@@ -124,12 +128,26 @@ bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
+void CMainWnd::closeEvent(QCloseEvent* event) {
+  ProgressWnd* running = nullptr;
+  for (ProgressWnd* work : findChildren<ProgressWnd*>())
+    if (work->IsWorking()) running = work;
+  if (!running || exit_->Begun()) {
+    QMainWindow::closeEvent(event);
+    return;
+  }
+  event->ignore();
+  if (running->AskToStop()) exit_->Begin();
+}
+
 void CMainWnd::ChooseMode(int workMode, int scanMode) {
   workMode_ = workMode;
   scanMode_ = scanMode;
   QModelIndex images = disks_->ImageHeader();
   if (images.isValid()) diskList_->setRowHidden(images.row(), {}, workMode_ == kImaging);
-  QModelIndex first = disks_->FirstRemovablePartition();
+  QModelIndex first = handedImage_;
+  handedImage_ = QPersistentModelIndex();
+  if (!first.isValid() || workMode != kRecovery) first = disks_->FirstRemovablePartition();
   if (!first.isValid() && disks_->rowCount() > 0 && disks_->rowCount(disks_->index(0, 0)) > 0)
     first = disks_->index(0, 0, disks_->index(0, 0));
   if (first.isValid()) SelectSourceRow(first);
@@ -238,9 +256,12 @@ void CMainWnd::TakeArguments(const QStringList& arguments) {
     QModelIndex row = AddImageSource(file.absoluteFilePath().toStdString());
     if (!first.isValid()) first = row;
   }
-  if (first.isValid()) {
-    ChooseMode(kRecovery, scanMode_);
-    SelectSourceRow(first);
+  // The user still chooses how to scan it: a mode kept from earlier could
+  // start a slow deep scan nobody asked for. The mode button then keeps
+  // the image selected.
+  if (first.isValid() && !scanning_) {
+    handedImage_ = first;
+    ShowPage(kModePage);
   }
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   show();

@@ -4,6 +4,7 @@
 // recovery, or to an image of a disk. It owns the disk list's items and,
 // through them, the engines of the last scans.
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
@@ -29,10 +30,14 @@ class QTreeWidgetItem;
 
 namespace salvora {
 
+class CScanProcessWnd;
+class DiskListLoader;
 class DiskListModel;
+struct DiskListSnapshot;
 class FileListModel;
 class FileTypeChoice;
 class FolderTreeModel;
+class OrderlyExit;
 class PreviewSession;
 class TypeTreePanel;
 
@@ -52,8 +57,10 @@ class CMainWnd : public QMainWindow {
 
   // Adds an image file as a source; returns its row.
   QModelIndex AddImageSource(const std::string& path);
-  // The disk list's rows as the enumerator sees them now.
+  // Reads the disk list again and waits for it, the window drawing
+  // meanwhile; RequestDiskList does not wait.
   void RefillDiskList();
+  void RequestDiskList();
 
   int CurrentPage() const;
   int ScanMode() const { return scanMode_; }
@@ -72,6 +79,8 @@ class CMainWnd : public QMainWindow {
   // The engine that found records of this source tag; null when none.
   IFileRecoveryParse* EngineOf(uint16_t sourceTag) const;
   PreviewSession& Previews() { return *previews_; }
+  // Ends running work and then the program, on a signal or a close.
+  OrderlyExit& Exit() { return *exit_; }
   // Opens the larger preview window on a row of the file list.
   void OpenPreviewWindow(int row);
 
@@ -84,6 +93,8 @@ class CMainWnd : public QMainWindow {
   void BindCommands();
   void WatchDevices();
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Closing while work runs asks, as the work's own window does.
+  void closeEvent(QCloseEvent* event) override;
 
   // Pages and modes.
   void ChooseMode(int workMode, int scanMode);
@@ -94,6 +105,7 @@ class CMainWnd : public QMainWindow {
   void ApplyPageTexts();
 
   // The disk list.
+  void ApplyDiskList(const DiskListSnapshot& snapshot);
   void OnDiskSelected(const QModelIndex& index);
   void OnDiskActivated(const QModelIndex& index);
   void FillInformation(const QModelIndex& index);
@@ -106,10 +118,13 @@ class CMainWnd : public QMainWindow {
 
   // Scanning and the results.
   void Scan();
+  // Tells which entries were skipped and which were not read in full.
+  void ReportScanGaps(const CScanProcessWnd& window);
   void CollectTypes();
   void ShowResults(std::vector<FoundRecord> records, std::vector<std::string> paths);
   void OnTypeNodeSelected(QTreeWidgetItem* node);
   void OnFileRowSelected(const QModelIndex& index);
+  void OnFileRowActivated(const QModelIndex& index);
   void ShowFileMenu(const QPoint& at);
   void OnFolderSelected(const QModelIndex& index);
   void OnSelectAll(int state);
@@ -143,20 +158,26 @@ class CMainWnd : public QMainWindow {
   QPushButton* btnCreateImage_;
 
   std::unique_ptr<DiskListModel> disks_;
+  DiskListLoader* diskLoader_ = nullptr;
   ResultSet results_;
   std::unique_ptr<FileListModel> files_;
   std::unique_ptr<FolderTreeModel> folders_;
   FileTypeChoice* choice_ = nullptr;
   TypeTreePanel* typeTree_ = nullptr;
   PreviewSession* previews_ = nullptr;
+  OrderlyExit* exit_ = nullptr;
 
   int workMode_ = kRecovery;
   int scanMode_ = 1;
   bool sourceSelected_ = false;
   bool typeScan_ = false;
   bool scanning_ = false;
-  std::vector<DiskListItem*> lastScanned_;
+  // The items the last scan used, by key: a refresh of the list frees the
+  // items of entries that went, so pointers to them cannot be kept.
+  std::vector<uint16_t> lastScanned_;
   std::vector<std::string> lastRunFolders_;
+  // An image handed over by a start, to select once a mode is chosen.
+  QPersistentModelIndex handedImage_;
   bool updatingSelectAll_ = false;
 
   DeviceWatcher watcher_;

@@ -1,6 +1,7 @@
 // The main window's disk list: filling it, following devices as they come
 // and go, the information panel, and image files as sources.
 #include <QApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,19 +13,24 @@
 #include <filesystem>
 #include <set>
 
+#include "app/DiskListLoader.h"
 #include "app/DiskListModel.h"
+#include "app/ItemActivation.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
+#include "app/OffWindowThread.h"
+#include "app/MessageBox.h"
 #include "app/SizeBarDelegate.h"
 #include "app/Skin.h"
 #include "platform/Clock.h"
-#include "storage/DiskEnumerator.h"
 #include "storage/DiskHelpers.h"
 
 namespace salvora {
 
 void CMainWnd::BindDiskList() {
   disks_ = std::make_unique<DiskListModel>();
+  diskLoader_ = new DiskListLoader(this);
+  connect(diskLoader_, &DiskListLoader::Loaded, this, &CMainWnd::ApplyDiskList);
   diskList_->setModel(disks_.get());
   diskList_->setItemDelegateForColumn(DiskListModel::kSize, new SizeBarDelegate(diskList_));
   diskList_->header()->setSectionResizeMode(DiskListModel::kName, QHeaderView::Stretch);
@@ -32,18 +38,29 @@ void CMainWnd::BindDiskList() {
   diskList_->header()->resizeSection(DiskListModel::kSize, 160);
   connect(diskList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnDiskSelected(current); });
-  connect(diskList_, &QTreeView::activated, this, &CMainWnd::OnDiskActivated);
+  OnRowActivation(diskList_, [this](const QModelIndex& index) { OnDiskActivated(index); });
 }
 
+void CMainWnd::RequestDiskList() { diskLoader_->Request(); }
+
 void CMainWnd::RefillDiskList() {
+  // A reading already running answers first; the one asked for here follows.
+  uint64_t awaited = diskLoader_->Delivered() + (diskLoader_->Running() ? 2 : 1);
+  QEventLoop wait;
+  auto done = connect(diskLoader_, &DiskListLoader::Loaded, &wait, [&] {
+    if (diskLoader_->Delivered() >= awaited) wait.quit();
+  });
+  diskLoader_->Request();
+  if (diskLoader_->Delivered() < awaited) wait.exec(QEventLoop::ExcludeUserInputEvents);
+  disconnect(done);
+}
+
+void CMainWnd::ApplyDiskList(const DiskListSnapshot& snapshot) {
   DiskListItem* selected = disks_->ItemAt(SelectedDiskRow());
   std::set<std::string> shownDisks;
   for (const PartitionRecord& record : disks_->Records()) shownDisks.insert(record.diskPath);
-  DiskEnumerator enumerator;
-  enumerator.Refresh();
-  std::vector<PartitionRecord> records;
-  enumerator.CollectAll(records);
-  disks_->Fill(records, [](int32_t disk) { return disk >= 0 && IsRemovableDisk(disk); });
+  disks_->Fill(snapshot.records,
+               [&snapshot](int32_t disk) { return snapshot.removableDisks.count(disk) > 0; });
   diskList_->expandAll();
   QModelIndex images = disks_->ImageHeader();
   if (images.isValid()) diskList_->setRowHidden(images.row(), {}, workMode_ == kImaging);
@@ -87,9 +104,12 @@ void CMainWnd::OnDiskSelected(const QModelIndex& current) {
 
 void CMainWnd::OnDiskActivated(const QModelIndex& index) {
   QModelIndex row = index.sibling(index.row(), 0);
-  if (disks_->ItemAt(row)) {
-    if (workMode_ == kRecovery) Scan();
-  }
+  if (!disks_->ItemAt(row) || workMode_ != kRecovery) return;
+  // A key pressed by habit must not throw away what the last scan found.
+  if (results_.Size() > 0 &&
+      CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG2001"), 400, 160) != CMessageBox::kOk)
+    return;
+  Scan();
 }
 
 void CMainWnd::FillInformation(const QModelIndex& index) {
@@ -122,7 +142,9 @@ void CMainWnd::FillInformation(const QModelIndex& index) {
 }
 
 QModelIndex CMainWnd::AddImageSource(const std::string& path) {
-  QModelIndex row = disks_->AddImage(path);
+  DiskListModel::ImageFacts facts =
+      WaitOffWindowThread([&path] { return DiskListModel::ProbeImage(path); });
+  QModelIndex row = disks_->AddImage(path, facts);
   diskList_->expand(row.parent());  // the image files, or the image's own disk
   return row;
 }
@@ -162,7 +184,7 @@ void CMainWnd::OnDeviceTimer() {
   DueRefresh due = watcher_.TakeDue(SteadyMilliseconds());
   // Linux renumbers disks when one goes, so every refresh rebuilds the
   // whole list; the items of entries still there keep their results.
-  if (due.arrival || due.removal) RefillDiskList();
+  if (due.arrival || due.removal) RequestDiskList();
   ScheduleDeviceRefresh();
 }
 

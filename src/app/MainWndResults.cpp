@@ -15,6 +15,7 @@
 #include "app/FileListModel.h"
 #include "app/FileTypeChoice.h"
 #include "app/FolderTreeModel.h"
+#include "app/ItemActivation.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
@@ -46,8 +47,7 @@ void CMainWnd::BindResults() {
   previews_ = new PreviewSession(this);
   connect(fileList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnFileRowSelected(current); });
-  connect(fileList_, &QTreeView::activated, this,
-          [this](const QModelIndex& index) { OpenPreviewWindow(index.row()); });
+  OnRowActivation(fileList_, [this](const QModelIndex& index) { OnFileRowActivated(index); });
   fileList_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(fileList_, &QTreeView::customContextMenuRequested, this, &CMainWnd::ShowFileMenu);
   connect(typeTreeWidget_, &QTreeWidget::currentItemChanged, this,
@@ -73,6 +73,15 @@ void CMainWnd::OnFileRowSelected(const QModelIndex& index) {
   previews_->ShowIn(previewEdit_, record, EngineOf(record.sourceTag), Msg("MSG0905"));
 }
 
+void CMainWnd::OnFileRowActivated(const QModelIndex& index) {
+  if (!index.isValid() || index.row() >= files_->rowCount()) return;
+  // Selecting a song or a film already plays it; the preview window is for
+  // pictures and would only start it again.
+  PreviewKind kind = PreviewKindOfName(files_->RecordAt(index.row()).name);
+  if (kind == PreviewKind::kAudio || kind == PreviewKind::kVideo) return;
+  OpenPreviewWindow(index.row());
+}
+
 void CMainWnd::OpenPreviewWindow(int row) {
   if (row < 0 || row >= files_->rowCount()) return;
   CPreviewWnd window(*this, *previews_, row);
@@ -96,9 +105,8 @@ void CMainWnd::ShowFileMenu(const QPoint& at) {
 }
 
 IFileRecoveryParse* CMainWnd::EngineOf(uint16_t sourceTag) const {
-  for (DiskListItem* item : disks_->AllItems())
-    if (item->key == sourceTag) return item->engine.get();
-  return nullptr;
+  DiskListItem* item = disks_->ItemWithKey(sourceTag);
+  return item ? item->engine.get() : nullptr;
 }
 
 void CMainWnd::OnFolderSelected(const QModelIndex& index) {

@@ -32,7 +32,8 @@ void CMainWnd::Scan() {
   }
   typeScan_ = CurrentPage() == kTypePage;
   // The results of the last scan go: its engines, and a quick scan's files.
-  for (DiskListItem* item : lastScanned_) item->engine.reset();
+  for (uint16_t key : lastScanned_)
+    if (DiskListItem* item = disks_->ItemWithKey(key)) item->engine.reset();
   for (const std::string& folder : lastRunFolders_) {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
@@ -49,21 +50,42 @@ void CMainWnd::Scan() {
   CScanProcessWnd window(sources, scanMode_, this);
   int code = window.Run();
   scanning_ = false;
-  lastScanned_ = sources;
+  lastScanned_.clear();
+  for (const DiskListItem* item : sources) lastScanned_.push_back(item->key);
   if (scanMode_ == CScanProcessWnd::kQuickScan) lastRunFolders_ = window.RunFolders();
   if (code == ProgressWnd::kClosedFailed) {
     QString reason = QString::fromStdString(window.FailureText());
     CMessageBox::Show(this, CMessageBox::kWarning,
                       reason.isEmpty() ? Msg("MSG0504") : Msg("MSG0504") + "\n\n" + reason, 300,
                       160);
+  } else {
+    ReportScanGaps(window);
   }
   CollectTypes();
 }
 
+void CMainWnd::ReportScanGaps(const CScanProcessWnd& window) {
+  auto lines = [this](const std::vector<CScanProcessWnd::Gap>& gaps) {
+    QString text;
+    for (const CScanProcessWnd::Gap& gap : gaps)
+      text += "\n  " + SourceName(*gap.source) + ": " + QString::fromStdString(gap.reason);
+    return text;
+  };
+  QString text;
+  if (!window.Skipped().empty()) text += Msg("MSG2003") + lines(window.Skipped());
+  if (!window.Incomplete().empty()) {
+    if (!text.isEmpty()) text += "\n\n";
+    text += Msg("MSG2004") + lines(window.Incomplete()) + "\n\n" + Msg("MSG2005");
+  }
+  if (!text.isEmpty()) CMessageBox::Show(this, CMessageBox::kWarning, text, 450, 200);
+}
+
 std::vector<DiskListItem*> CMainWnd::ScannedSources() const {
   std::vector<DiskListItem*> sources;
-  for (DiskListItem* item : lastScanned_)
-    if (item->engine) sources.push_back(item);
+  for (uint16_t key : lastScanned_) {
+    DiskListItem* item = disks_->ItemWithKey(key);
+    if (item && item->engine) sources.push_back(item);
+  }
   return sources;
 }
 

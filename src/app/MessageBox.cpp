@@ -36,13 +36,23 @@ CMessageBox::CMessageBox(QWidget* owner, int kind, const QString& text)
   textLabel_->setText(text);
   int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
   Bind<QLabel>(form_, "icon")->setPixmap(style()->standardIcon(look.icon).pixmap(iconSize));
-  connect(Bind<QPushButton>(form_, "okbtn"), &QPushButton::clicked, this, [this] { done(kOk); });
+  auto* ok = Bind<QPushButton>(form_, "okbtn");
+  connect(ok, &QPushButton::clicked, this, [this] { done(kOk); });
   auto* cancel = Bind<QPushButton>(form_, "cancelbtn");
   connect(cancel, &QPushButton::clicked, this, [this] { done(kCancel); });
   // Errors, information and warnings are acknowledged, not answered.
   cancel->setVisible(kind_ == kConfirm || kind_ == kQuestion);
+  // A confirmation's yes writes where lost files may lie: Enter, or a
+  // key pressed by habit, must take the safe answer.
+  // The layout makes cancelbtn the default; the focus follows it.
+  if (kind_ == kConfirm) cancel->setFocus();
   connect(&LanguageStore::Instance(), &LanguageStore::Changed, this, &CMessageBox::Retext);
   Retext();
+}
+
+void CMessageBox::Dismiss() {
+  dismissed_ = true;
+  done(kDismissed);
 }
 
 void CMessageBox::Retext() {
@@ -54,6 +64,7 @@ int CMessageBox::Show(QWidget* owner, int kind, const QString& text, int width, 
   CMessageBox box(owner, kind, text);
   box.resize(box.sizeHint().expandedTo(QSize(width, height)));
   int answer = box.exec();
+  if (answer == kDismissed && box.dismissed_) return kDismissed;
   return answer == kOk ? kOk : kCancel;
 }
 

@@ -30,7 +30,15 @@ ProgressWnd::~ProgressWnd() {
 int ProgressWnd::Run() {
   Retext();
   resize(sizeHint().expandedTo(startSize_));
-  worker_ = std::thread([this] { Work(); });
+  worker_ = std::thread([this] {
+    // An engine that throws (out of memory on a hostile volume) fails this
+    // operation, not the program holding the user's results.
+    try {
+      Work();
+    } catch (...) {
+      EndWork(kClosedFailed);
+    }
+  });
   refresh_.start();
   // Our own loop rather than exec(): a dialog hidden during exec() ends it,
   // and this window hides while it asks its questions.
@@ -120,6 +128,23 @@ void ProgressWnd::AskToCancel() {
   questionOpen_ = false;
   lock_.unlock();
   // The worker may have ended while the question was open.
+  if (done_ && endedCode_ != -1) HandleEnd(endedCode_);
+}
+
+bool ProgressWnd::AskToStop() {
+  AskToCancel();
+  return cancelConfirmed_;
+}
+
+void ProgressWnd::CancelWithoutAsking() {
+  // An open question is dismissed first; the next call finds it closed.
+  if (cancelConfirmed_ || questionOpen_ || workerQuestionOpen_) return;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    cancelFlag_ = true;
+    cancelConfirmed_ = true;
+    OnCancelConfirmed();
+  }
   if (done_ && endedCode_ != -1) HandleEnd(endedCode_);
 }
 

@@ -38,6 +38,12 @@ class ProgressWnd : public QDialog {
 
   // The window's own close button and Escape ask to cancel, like cancelbtn.
   void reject() override;
+  // Asks the cancel question as cancelbtn does; true when the user said yes.
+  bool AskToStop();
+  // Cancels without a question, when the program must end (window thread).
+  void CancelWithoutAsking();
+  // Whether the worker has started and not yet been joined.
+  bool IsWorking() const { return worker_.joinable(); }
 
   // Work that is usually quick shows the window only after this long, and
   // takes no user input meanwhile.

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QUrl>
+#include <new>
 
 #include "app/ItemJobs.h"
 #include "app/LanguageStore.h"
@@ -69,9 +70,9 @@ void CRecoverProcessWnd::OnFileDone(const std::string& path, int error) {
 }
 
 void CRecoverProcessWnd::Work() {
-  report_ = RunRecoverJob(job_.records, RecoverySourcesOf(job_.sources), {job_.destination, false},
-                          *this);
-  EndWork(report_.outcome == JobOutcome::kCancelled ? kClosedCancelled : kClosedNormally);
+  JobReport report = RunRecoverJob(job_.records, RecoverySourcesOf(job_.sources),
+                                   {job_.destination, false}, *this);
+  EndWork(report.outcome == JobOutcome::kCancelled ? kClosedCancelled : kClosedNormally);
 }
 
 void CRecoverProcessWnd::OnWorkEnded(int code) {

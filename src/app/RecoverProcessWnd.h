@@ -9,7 +9,6 @@
 #include "app/DiskListItem.h"
 #include "app/ProgressWnd.h"
 #include "jobs/JobObserver.h"
-#include "jobs/JobReport.h"
 #include "results/FoundRecord.h"
 
 class QLabel;
@@ -39,8 +38,6 @@ class CRecoverProcessWnd : public ProgressWnd, public JobObserver {
 
   uint64_t Completed() const { return completed_; }
   uint64_t Failed() const { return failed_; }
-  // What the job told, with every file that failed.
-  const JobReport& Report() const { return report_; }
 
  private:
   void Work() override;
@@ -58,7 +55,6 @@ class CRecoverProcessWnd : public ProgressWnd, public JobObserver {
   int32_t percent_ = 0;
   std::string currentPath_;
   std::vector<DetailRow> pendingRows_;
-  JobReport report_;
 
   DetailModel details_;
   bool finished_ = false;

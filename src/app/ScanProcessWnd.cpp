@@ -47,6 +47,21 @@ bool CScanProcessWnd::KeepSavedScan() {
   return answer == CMessageBox::kOk || answer == kNoAnswer;
 }
 
+// A swap area or an encrypted volume on a disk must not keep the partitions
+// after it from being scanned: such a source is noted as skipped, one whose
+// scan met sectors the disk would not give as incomplete.
+void CScanProcessWnd::NoteSource(const DiskListItem& source, const JobReport& report) {
+  if (report.outcome == JobOutcome::kFailed && !source.engine) {
+    failureText_ = report.message;
+    skipped_.push_back({&source, failureText_});
+    return;
+  }
+  lastScanResult_ = report.error;
+  if (report.outcome == JobOutcome::kPartial || report.outcome == JobOutcome::kFailed) {
+    incomplete_.push_back({&source, ErrorMessage(report.error), report.unreadAreas});
+  }
+}
+
 void CScanProcessWnd::Work() {
   std::vector<ScanItem> items(sources_.size());
   for (size_t i = 0; i < sources_.size(); ++i) {
@@ -56,24 +71,17 @@ void CScanProcessWnd::Work() {
   ScanJobOptions options;
   options.deep = scanMode_ == kDeepScan;
   options.keepSavedScan = [this](size_t, const ScanPosition&) { return KeepSavedScan(); };
-  // The window names the source no engine could read and asks nothing more.
-  options.stopAtUnusableSource = true;
-  report_ = RunScanJob(items, options, *this);
-  bool unusable = false;
+  JobReport report = RunScanJob(items, options, *this);
   for (size_t i = 0; i < items.size(); ++i) {
-    sources_[i]->engine = std::move(items[i].engine);
+    DiskListItem& source = *sources_[i];
+    source.engine = std::move(items[i].engine);
     if (!items[i].reached) continue;
-    const JobReport& source = items[i].report;
-    sourceReports_.push_back(source);
     if (!items[i].runFolder.empty()) runFolders_.push_back(items[i].runFolder);
-    lastScanResult_ = source.error;
-    if (source.outcome == JobOutcome::kFailed && !sources_[i]->engine) {
-      unusable = true;
-      failureText_ = source.message;
-    }
+    NoteSource(source, items[i].report);
   }
-  if (report_.outcome == JobOutcome::kCancelled) lastScanResult_ = kCancelled;
-  EndWork(unusable ? kClosedFailed : kClosedNormally);
+  if (report.outcome == JobOutcome::kCancelled) lastScanResult_ = kCancelled;
+  bool nothingScanned = !sources_.empty() && skipped_.size() == sources_.size();
+  EndWork(nothingScanned ? kClosedFailed : kClosedNormally);
 }
 
 QString CScanProcessWnd::StageText(const DiskListItem& source) const {

@@ -31,10 +31,19 @@ class CScanProcessWnd : public ProgressWnd, public JobObserver {
   int LastScanResult() const { return lastScanResult_; }
   // Why the last source could not be scanned (close code 3).
   const std::string& FailureText() const { return failureText_; }
-  // What the job told: of the whole, and of each source it reached (in the
-  // order of the sources; partial ones with the stretches not read).
-  const JobReport& Report() const { return report_; }
-  const std::vector<JobReport>& SourceReports() const { return sourceReports_; }
+
+  // A source the scan did not cover in full, and why.
+  struct Gap {
+    const DiskListItem* source;
+    std::string reason;
+    // Stretches of the source's disk or image not read, in bytes.
+    std::vector<ByteRange> unread = {};
+  };
+  // Entries no engine could scan: the others were scanned all the same.
+  const std::vector<Gap>& Skipped() const { return skipped_; }
+  // Sources whose scan ended early, mostly on sectors the disk would not
+  // give: what was found is listed, what lay there may be missing.
+  const std::vector<Gap>& Incomplete() const { return incomplete_; }
 
   // The job's figures: stored under the lock, or false once cancelled.
   bool OnProgress(const JobProgress& progress) override;
@@ -56,6 +65,8 @@ class CScanProcessWnd : public ProgressWnd, public JobObserver {
 
   // Lets the user keep or drop the results of an interrupted deep scan.
   bool KeepSavedScan();
+  // Takes in what the job told of one source it reached.
+  void NoteSource(const DiskListItem& source, const JobReport& report);
   QString StageText(const DiskListItem& source) const;
 
   std::vector<DiskListItem*> sources_;
@@ -63,8 +74,8 @@ class CScanProcessWnd : public ProgressWnd, public JobObserver {
   std::vector<std::string> runFolders_;
   std::string failureText_;
   int lastScanResult_ = 0;
-  JobReport report_;
-  std::vector<JobReport> sourceReports_;
+  std::vector<Gap> skipped_;
+  std::vector<Gap> incomplete_;
   Figures figures_;  // under lock_
 
   QLabel* stage_;

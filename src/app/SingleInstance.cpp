@@ -1,10 +1,10 @@
 #include "app/SingleInstance.h"
 
-#include <unistd.h>
-
 #include <QDataStream>
+#include <QDir>
 #include <QIODevice>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QStringList>
 
 namespace salvora {
@@ -25,10 +25,16 @@ QString SingleInstance::DefaultName() {
   // Tests run instances beside the user's own under a name of their own.
   QString chosen = qEnvironmentVariable("SALVORA_INSTANCE_NAME");
   if (!chosen.isEmpty()) return chosen;
-  return QStringLiteral("salvora-gui-%1").arg(static_cast<qulonglong>(getuid()));
+  // The user's own runtime folder (mode 0700), never the shared /tmp where
+  // another local user could take the name first and block every start.
+  QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (runtime.isEmpty()) return {};
+  return QDir(runtime).filePath(QStringLiteral("salvora-gui.socket"));
 }
 
 SingleInstance::Outcome SingleInstance::Start(const QStringList& arguments) {
+  // Without a private place for the socket each start runs on its own.
+  if (name_.isEmpty()) return Outcome::kFirst;
   Outcome outcome = HandOver(arguments);
   if (outcome != Outcome::kFirst) return outcome;
   return Listen() ? Outcome::kFirst : Outcome::kNoAnswer;

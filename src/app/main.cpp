@@ -1,5 +1,4 @@
 // salvora-gui: the desktop application.
-#include <QApplication>
 #include <QScreen>
 #include <QStyle>
 #include <cstdio>
@@ -7,9 +6,11 @@
 #include <filesystem>
 
 #include "SalvoraVersion.h"
+#include "app/GuardedApplication.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
+#include "app/OrderlyExit.h"
 #include "app/SingleInstance.h"
 #include "platform/DataFolders.h"
 
@@ -17,6 +18,7 @@ namespace {
 
 using salvora::CMainWnd;
 using salvora::CMessageBox;
+using salvora::GuardedApplication;
 using salvora::LanguageStore;
 using salvora::SingleInstance;
 
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  QApplication app(argc, argv);
+  GuardedApplication app(argc, argv);
   QApplication::setApplicationName("salvora-gui");
   QApplication::setApplicationVersion(SALVORA_VERSION);
   QApplication::setDesktopFileName("org.salvora.Salvora");
@@ -60,6 +62,7 @@ int main(int argc, char** argv) {
   window.resize(800, 500);
   window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
                                          window.screen()->availableGeometry()));
+  window.Exit().WatchSignals();
   window.show();
   window.TakeArguments(arguments);
   int code = QApplication::exec();

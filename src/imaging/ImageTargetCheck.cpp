@@ -23,16 +23,23 @@ TargetProblem CheckExistingTarget(const ImageSourceInfo& source, const std::stri
   fs::file_status status = fs::symlink_status(target, ec);
   if (ec || !fs::exists(status)) return TargetProblem::kNone;
   if (!fs::is_regular_file(status)) return TargetProblem::kNotAFile;
-  if (!source.imagePath.empty() && fs::equivalent(source.imagePath, target, ec))
-    return TargetProblem::kSameFile;
+  std::vector<std::string> files = source.filesInUse;
+  files.push_back(source.imagePath);
+  files.push_back(source.devicePath);  // an entry of a whole-disk image names the image
+  for (const std::string& file : files)
+    if (!file.empty() && fs::equivalent(file, target, ec)) return TargetProblem::kSameFile;
   return TargetProblem::kNone;
 }
 
 TargetProblem CheckPlace(const ImageSourceInfo& source, const std::string& target) {
-  std::string diskName;
-  if (!source.devicePath.empty() && WholeDiskNameOfNode(source.devicePath, diskName) &&
-      PathIsStoredOnDisk(target, diskName))
-    return TargetProblem::kOnSourceDisk;
+  std::vector<std::string> devices = source.devicesInUse;
+  devices.push_back(source.devicePath);
+  for (const std::string& device : devices) {
+    std::string diskName;
+    if (!device.empty() && WholeDiskNameOfNode(device, diskName) &&
+        PathIsStoredOnDisk(target, diskName))
+      return TargetProblem::kOnSourceDisk;
+  }
   std::string fileSystem;
   if (FileSystemNameOf(target, fileSystem) == kOk) {
     TargetProblem limit = FileSystemLimit(fileSystem, source.sizeBytes);
@@ -56,7 +63,7 @@ std::string Describe(TargetProblem problem, const ImageSourceInfo& source,
     case TargetProblem::kNotAFile:
       return target + " exists and is not a regular file; name a new or existing image file";
     case TargetProblem::kSameFile:
-      return target + " is the image being copied";
+      return target + " is an image file being read; name another file";
     case TargetProblem::kOnSourceDisk:
       return target + " lies on " + source.devicePath +
              ", which is being copied; writing there could destroy what is to be saved. "

@@ -1,6 +1,5 @@
 #include "jobs/RecoverJob.h"
 
-#include <exception>
 #include <new>
 
 #include "platform/ErrorCodes.h"
@@ -59,17 +58,23 @@ std::string TargetPath(const RecoverySource* source, const FoundRecord& record,
   return UniquePath(root + "/" + SafeRelativeFolder(folderPath) + SafeRecordName(record));
 }
 
-// An engine must answer with a code; one that throws anyway costs only the
-// file it was copying.
-int RecoverGuarded(IFileRecoveryParse& engine, const FoundRecord& record, const std::string& path,
-                   int32_t depth) {
+// The engine's copy of one record as a result code. An engine must answer
+// with a code; one that throws anyway (out of memory on a hostile record,
+// say) costs only that file.
+int CopyOut(IFileRecoveryParse& engine, TransferRelay& relay, const FoundRecord& record,
+            const std::string& path, int32_t depth) {
+  if (engine.SetCallbacks(nullptr, &TransferRelay::OnTransfer, &relay, 100) != kOk)
+    return kInvalidParameter;
+  int result;
   try {
-    return engine.RecoverItem(&record, path, depth);
+    result = engine.RecoverItem(&record, path, depth);
   } catch (const std::bad_alloc&) {
-    return kNotEnoughMemory;
-  } catch (const std::exception&) {
-    return kWriteFault;
+    result = kNotEnoughMemory;
+  } catch (...) {
+    result = kInvalidParameter;
   }
+  engine.SetCallbacks(nullptr, nullptr, nullptr, 100);
+  return result;
 }
 
 }  // namespace
@@ -82,17 +87,10 @@ JobReport RunRecoverJob(const std::vector<FoundRecord>& records,
   for (const FoundRecord& record : records) {
     const RecoverySource* source = SourceOf(sources, record);
     std::string path = TargetPath(source, record, options);
-    int result = kInvalidParameter;
     relay.fileReported = false;
-    if (source) {
-      int set = source->engine->SetCallbacks(nullptr, &TransferRelay::OnTransfer, &relay, 100);
-      if (set != kOk) {
-        report.Worsen(JobOutcome::kFailed, set);
-        break;
-      }
-      result = RecoverGuarded(*source->engine, record, path, PathDepth(DestinationOf(source, options)));
-      source->engine->SetCallbacks(nullptr, nullptr, nullptr, 100);
-    }
+    int result = source ? CopyOut(*source->engine, relay, record, path,
+                                  PathDepth(DestinationOf(source, options)))
+                        : kInvalidParameter;
     if (result == kCancelled) {
       report.Worsen(JobOutcome::kCancelled, kCancelled);
       break;

@@ -1,11 +1,11 @@
 #include "platform/BlockEventMonitor.h"
 
 #include <libudev.h>
-#include <unistd.h>
 
 #include <cstring>
 
 #include "platform/ErrorCodes.h"
+#include "platform/UdevDaemon.h"
 
 namespace salvora {
 namespace {
@@ -33,7 +33,7 @@ int BlockEventMonitor::Open() {
   if (!udev_) return kNotEnoughMemory;
   // Without a running udev daemon its announcements never come; the
   // kernel's own then serve.
-  const char* source = ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+  const char* source = UdevDaemonAnswers() ? "udev" : "kernel";
   monitor_ = udev_monitor_new_from_netlink(udev_, source);
   if (!monitor_ ||
       udev_monitor_filter_add_match_subsystem_devtype(monitor_, "block", nullptr) < 0 ||

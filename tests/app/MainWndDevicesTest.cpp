@@ -96,6 +96,35 @@ class MainWndDevicesTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(RowsOf(window, device).isEmpty(), kRefreshWaitMs);
   }
 
+  void aScannedRowWhoseDiskWentIsNeverUsedAgain() {
+    TempDir dir;
+    std::string blank = dir / "blank.img";
+    Run("truncate -s 64M " + Quote(blank));
+    std::map<std::string, std::string> files{{"a.txt", std::string(5000, 'a')}};
+    DeletedFilesImage card = MakeFatImageWithDeletedFiles(dir, "card.img", files, {"a.txt"});
+    CMainWnd window;
+    window.show();
+    Click(window, "BtnDeletedRecovery");
+    BoxAnswerer boxes([](int, const QString&) { return CMessageBox::kOk; });
+    {
+      // Nothing on the disk can be scanned, so its row keeps no engine.
+      LoopDevice loop(blank);
+      QVERIFY(loop.ok());
+      window.RefillDiskList();
+      QModelIndex row = RowOf(window, loop.device());
+      QVERIFY(row.isValid());
+      window.findChild<QTreeView*>("DiskList")->setCurrentIndex(row);
+      window.findChild<QPushButton*>("BtnScan")->click();
+      QCOMPARE(boxes.Texts().size(), qsizetype{1});
+    }
+    // The disk goes: the refresh frees its row. The next scan must not
+    // touch it (the sanitizer reports any use).
+    window.RefillDiskList();
+    window.findChild<QTreeView*>("DiskList")->setCurrentIndex(window.AddImageSource(card.image));
+    window.findChild<QPushButton*>("BtnScan")->click();
+    QCOMPARE(window.Results().Size(), size_t{1});
+  }
+
   void anImageOfAPartitionIsByteExactAndOfferedForScanning() {
     TempDir dir;
     std::string image = MakePartitionedDisk(dir);

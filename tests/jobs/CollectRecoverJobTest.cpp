@@ -150,7 +150,7 @@ TEST(RecoverJobFailures, EachFailingFileIsListedAndTheNextOneCopied) {
   EXPECT_EQ(report.outcome, JobOutcome::kPartial);
   EXPECT_EQ(report.itemsDone, 4u);
   ASSERT_EQ(report.failedItems.size(), 3u);
-  EXPECT_EQ(report.failedItems[0].error, kWriteFault);
+  EXPECT_EQ(report.failedItems[0].error, kInvalidParameter);
   EXPECT_EQ(report.failedItems[1].error, kReadFault);
   EXPECT_EQ(report.failedItems[2].error, kInvalidParameter) << "no engine has its source";
   EXPECT_EQ(observer.done.size(), 4u) << "every file is told, failed ones too";

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeView>
 #include <filesystem>
@@ -54,6 +55,12 @@ FileDialogAnswerer::FileDialogAnswerer(QStringList paths) : paths_(std::move(pat
 }
 
 void FileDialogAnswerer::Poll() {
+  // Naming an existing file, the dialog asks before it takes it.
+  auto* overwrite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (overwrite && overwrite->button(QMessageBox::Yes)) {
+    overwrite->button(QMessageBox::Yes)->click();
+    return;
+  }
   auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
   if (!dialog || !dialog->isVisible() || paths_.isEmpty()) return;
   QString path = paths_.takeFirst();
@@ -63,7 +70,8 @@ void FileDialogAnswerer::Poll() {
     return;
   }
   dialog->selectFile(path);
-  QMetaObject::invokeMethod(dialog, "accept");
+  // Queued: taking an existing file asks first, in a loop of its own.
+  QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
 }
 
 RecoveryFinisher::RecoveryFinisher() {
