@@ -17,6 +17,7 @@
 #include "platform/MemoryFile.h"
 #include "results/TypeGroups.h"
 #include "storage/StoreEngine.h"
+#include "support/ReadFaults.h"
 
 using namespace salvora;
 using namespace salvora::test;
@@ -282,6 +283,24 @@ class ProgressWindowsTest : public QObject {
     QCOMPARE(recovery.Run(), 2);
     QVERIFY(recovery.findChild<QPushButton*>("FinishBtn")->isHidden());
     QVERIFY(recovery.Completed() < results.size());
+  }
+
+  // A disk that stops giving sectors part way: the scan ends normally, and
+  // the source is named incomplete with the stretches it could not read.
+  void aSourceThatFailsReadsIsIncompleteWithItsUnreadStretches() {
+    TempDir dir;
+    DeletedFilesImage card = MakeSampleCard(dir);
+    DiskListItem item = ImageItem(card.image, 1);
+    FaultPlan plan;
+    plan.failFrom = 3;  // the probe and the boot sector still arrive
+    ReadFaults faults(plan);
+    CScanProcessWnd scan({&item}, CScanProcessWnd::kQuickScan, nullptr);
+    QCOMPARE(scan.Run(), 1);
+    QVERIFY(scan.Skipped().empty());
+    QCOMPARE(scan.Incomplete().size(), size_t{1});
+    QCOMPARE(scan.Incomplete()[0].source, &item);
+    QVERIFY(!scan.Incomplete()[0].unread.empty());
+    QCOMPARE(scan.LastScanResult(), kReadFault);
   }
 
   void aSourceWithoutEngineClosesWithThree() {
