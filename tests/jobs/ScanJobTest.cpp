@@ -66,6 +66,12 @@ TEST_F(ScanJobTest, StoppingAtAnUnusableSourceLeavesTheRestAsTheyWere) {
   EXPECT_FALSE(items[1].engine);
 }
 
+bool Covers(const std::vector<ByteRange>& areas, uint64_t sector) {
+  for (const ByteRange& area : areas)
+    if (area.offset <= sector * 512 && area.End() >= (sector + 1) * 512) return true;
+  return false;
+}
+
 // A folder the disk will not give: the scan keeps the rest, ends partial,
 // and names the stretch it could not read.
 TEST_F(ScanJobTest, ASourceThatFailsReadsEndsPartialWithItsUnreadStretch) {
@@ -81,11 +87,25 @@ TEST_F(ScanJobTest, ASourceThatFailsReadsEndsPartialWithItsUnreadStretch) {
   EXPECT_EQ(report.error, kReadFault);
   ASSERT_TRUE(items[0].engine);
   EXPECT_GT(items[0].engine->GetRecordCount(), 0u) << "what could be read is kept";
-  bool covered = false;
-  for (const ByteRange& area : items[0].report.unreadAreas)
-    covered = covered || (area.offset <= test::kDocsSector * 512 &&
-                          area.End() >= (test::kDocsSector + 1) * 512);
-  EXPECT_TRUE(covered) << items[0].report.unreadAreas.size() << " stretches, none over the folder";
+  EXPECT_TRUE(Covers(items[0].report.unreadAreas, test::kDocsSector))
+      << items[0].report.unreadAreas.size() << " stretches, none over the folder";
+}
+
+// The deep walk reads ahead in large pieces on a thread of its own; a bad
+// sector in the free space it walks is still named.
+TEST_F(ScanJobTest, ADeepScanNamesABadSectorOfTheFreeSpaceItWalked) {
+  constexpr uint64_t kFreeSector = 2000;
+  test::FaultPlan plan;
+  plan.badSectors = {kFreeSector};
+  test::ReadFaults faults(plan);
+  std::vector<ScanItem> items;
+  items.push_back(ImageItem(floppy.image, 1));
+  ScanJobOptions deep;
+  deep.deep = true;
+  test::RecordingObserver observer;
+  EXPECT_EQ(RunScanJob(items, deep, observer).outcome, JobOutcome::kPartial);
+  EXPECT_TRUE(Covers(items[0].report.unreadAreas, kFreeSector))
+      << items[0].report.unreadAreas.size() << " stretches";
 }
 
 TEST_F(ScanJobTest, ACancelEndsTheJobAndSourcesNotReachedKeepTheirEngines) {
