@@ -5,8 +5,7 @@
 #include <QPushButton>
 
 #include "app/LanguageStore.h"
-#include "imaging/ImageCopier.h"
-#include "platform/BlockDevices.h"
+#include "jobs/ImageJob.h"
 #include "platform/ErrorCodes.h"
 #include "storage/FormatSize.h"
 
@@ -24,45 +23,41 @@ CCreateImageProcessWnd::CCreateImageProcessWnd(ImageJob job, QWidget* owner)
           &CCreateImageProcessWnd::AskToCancel);
 }
 
-int CCreateImageProcessWnd::OnProgress(void* window, int32_t percent, uint64_t sectorsDone,
-                                       uint64_t sectorsTotal, int32_t secondsLeft) {
-  auto* self = static_cast<CCreateImageProcessWnd*>(window);
-  std::lock_guard<std::mutex> hold(self->lock_);
-  if (self->cancelFlag_) return kCancelled;
-  self->percent_ = percent;
-  self->sectorsDone_ = sectorsDone;
-  self->sectorsTotal_ = sectorsTotal;
-  self->secondsLeft_ = secondsLeft;
-  self->MarkChanged();
-  return 0;
+bool CCreateImageProcessWnd::OnProgress(const JobProgress& progress) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (cancelFlag_) return false;
+  percent_ = progress.percent;
+  sectorsDone_ = progress.sectorsDone;
+  sectorsTotal_ = progress.sectorsTotal;
+  secondsLeft_ = progress.secondsLeft;
+  MarkChanged();
+  return true;
 }
 
 namespace {
 
-// The number the chosen disk has now; false when its node is gone.
-bool CurrentDiskNumber(const ImageJob& job, uint32_t listed, uint32_t& current) {
-  current = listed;
-  if (job.diskPath.rfind("/dev/", 0) != 0) return true;
-  return DiskNumberOfNode(job.diskPath, current);
+// The copy reads through the disk's node, which keeps naming the chosen
+// disk while disk numbers shift as other disks come and go.
+JobSource ImageSourceOf(const ImageJob& job) {
+  JobSource source;
+  source.diskPath = job.diskPath;
+  source.listedDiskNumber =
+      static_cast<uint32_t>(job.source ? job.source->diskNumber : job.diskNumber);
+  if (job.source) {
+    source.firstSector = static_cast<uint64_t>(job.source->start);
+    source.sectorCount = static_cast<uint64_t>(job.source->length);
+  }
+  return source;
 }
 
 }  // namespace
 
 void CCreateImageProcessWnd::Work() {
-  ImageCopier copier(&CCreateImageProcessWnd::OnProgress, this);
-  uint32_t listed = static_cast<uint32_t>(job_.source ? job_.source->diskNumber : job_.diskNumber);
-  uint32_t disk = listed;
-  if (!CurrentDiskNumber(job_, listed, disk)) {
-    result_ = kFileNotFound;
-  } else if (job_.source) {
-    result_ = copier.Run(disk, static_cast<uint64_t>(job_.source->start),
-                         static_cast<uint64_t>(job_.source->length), job_.target);
-  } else {
-    result_ = copier.Run(disk, 0, 0, job_.target);
-  }
-  EndWork(result_ == kOk          ? kClosedNormally
-          : result_ == kCancelled ? kClosedCancelled
-                                  : kClosedFailed);
+  const JobReport report = RunImageJob({ImageSourceOf(job_), job_.target, {}}, *this).report;
+  result_ = report.error;
+  EndWork(report.outcome == JobOutcome::kComplete    ? kClosedNormally
+          : report.outcome == JobOutcome::kCancelled ? kClosedCancelled
+                                                     : kClosedFailed);
 }
 
 void CCreateImageProcessWnd::ShowFigures() {

@@ -1,10 +1,12 @@
 #pragma once
-// The imaging window: copies a partition, an unallocated stretch or a whole
-// disk into a raw image file and shows how far the copy has come.
+// The imaging window: presents the imaging job that copies a partition, an
+// unallocated stretch or a whole disk into a raw image file, and shows how
+// far the copy has come.
 #include <optional>
 #include <string>
 
 #include "app/ProgressWnd.h"
+#include "jobs/JobObserver.h"
 #include "storage/PartitionRecord.h"
 
 class QLabel;
@@ -21,14 +23,13 @@ struct ImageJob {
   std::string diskPath;
 };
 
-class CCreateImageProcessWnd : public ProgressWnd {
+class CCreateImageProcessWnd : public ProgressWnd, public JobObserver {
   Q_OBJECT
 
  public:
   CCreateImageProcessWnd(ImageJob job, QWidget* owner);
 
-  static int OnProgress(void* window, int32_t percent, uint64_t sectorsDone, uint64_t sectorsTotal,
-                        int32_t secondsLeft);
+  bool OnProgress(const JobProgress& progress) override;
   // The result code of the copy (0, a read or write fault, or the cancel code).
   int Result() const { return result_; }
 

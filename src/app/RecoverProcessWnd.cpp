@@ -9,9 +9,10 @@
 #include <QUrl>
 #include <new>
 
+#include "app/ItemJobs.h"
 #include "app/LanguageStore.h"
 #include "platform/ErrorCodes.h"
-#include "results/RecoveryNames.h"
+#include "jobs/RecoverJob.h"
 
 namespace salvora {
 namespace {
@@ -48,83 +49,30 @@ CRecoverProcessWnd::CRecoverProcessWnd(RecoveryJob job, QWidget* owner)
   });
 }
 
-int CRecoverProcessWnd::OnTransfer(void* window, int32_t percent, int32_t scale, int32_t errorCode,
-                                   const char* path) {
-  auto* self = static_cast<CRecoverProcessWnd*>(window);
-  std::lock_guard<std::mutex> hold(self->lock_);
-  if (self->cancelFlag_) return kCancelled;
-  int32_t shown = static_cast<int32_t>(int64_t{percent} * scale / 100);
-  self->currentPath_ = path ? path : "";
-  self->percent_ = shown;
-  if (shown == 100) {
-    self->NoteFile(self->currentPath_, errorCode);
-    self->fileReported_ = true;
-  }
-  self->MarkChanged();
-  return 0;
-}
-
-void CRecoverProcessWnd::NoteFile(const std::string& path, int errorCode) {
-  QString status = errorCode == kOk
-                       ? LanguageStore::Instance().Text("RecoverProcessWnd", "DetailSuccess")
-                       : QString::fromStdString(ErrorMessage(errorCode));
-  pendingRows_.push_back({QString::fromStdString(path), status, errorCode != kOk});
-  ++completed_;
-  if (errorCode != kOk) ++failed_;
-}
-
-IFileRecoveryParse* CRecoverProcessWnd::EngineOf(const FoundRecord& record) const {
-  for (DiskListItem* source : job_.sources)
-    if (source->key == record.sourceTag) return source->engine.get();
-  return nullptr;
-}
-
-int CRecoverProcessWnd::CopyOut(IFileRecoveryParse& engine, const FoundRecord& record,
-                                const std::string& path) {
-  if (engine.SetCallbacks(nullptr, &CRecoverProcessWnd::OnTransfer, this, 100) != kOk)
-    return kInvalidParameter;
-  // One file that throws (out of memory on a hostile record, say) fails
-  // alone; the others are still copied.
-  try {
-    return engine.RecoverItem(&record, path, PathDepth(job_.destination));
-  } catch (const std::bad_alloc&) {
-    return kNotEnoughMemory;
-  } catch (...) {
-    return kInvalidParameter;
-  }
-}
-
-bool CRecoverProcessWnd::RecoverRecord(const FoundRecord& record) {
-  std::string path = GroupedRecoveryPath(job_.destination, record);
-  IFileRecoveryParse* engine = EngineOf(record);
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    fileReported_ = false;
-  }
-  int result = engine ? CopyOut(*engine, record, path) : kInvalidParameter;
-  if (result == kCancelled) return false;
+bool CRecoverProcessWnd::OnProgress(const JobProgress& progress) {
   std::lock_guard<std::mutex> hold(lock_);
-  // A file that failed before the engine said anything about it still gets
-  // its red row: a silent failure would look like success.
-  if (!fileReported_ && result != kOk) {
-    NoteFile(path, result);
-    MarkChanged();
-  }
+  if (cancelFlag_) return false;
+  currentPath_ = progress.path;
+  percent_ = progress.percent;
+  MarkChanged();
   return true;
 }
 
+void CRecoverProcessWnd::OnFileDone(const std::string& path, int error) {
+  QString status = error == kOk
+                       ? LanguageStore::Instance().Text("RecoverProcessWnd", "DetailSuccess")
+                       : QString::fromStdString(ErrorMessage(error));
+  std::lock_guard<std::mutex> hold(lock_);
+  pendingRows_.push_back({QString::fromStdString(path), status, error != kOk});
+  ++completed_;
+  if (error != kOk) ++failed_;
+  MarkChanged();
+}
+
 void CRecoverProcessWnd::Work() {
-  for (const FoundRecord& record : job_.records) {
-    if (!RecoverRecord(record)) {
-      std::lock_guard<std::mutex> hold(lock_);
-      if (cancelFlag_) {
-        EndWork(kClosedCancelled);
-        return;
-      }
-      break;
-    }
-  }
-  EndWork(kClosedNormally);
+  JobReport report = RunRecoverJob(job_.records, RecoverySourcesOf(job_.sources),
+                                   {job_.destination, false}, *this);
+  EndWork(report.outcome == JobOutcome::kCancelled ? kClosedCancelled : kClosedNormally);
 }
 
 void CRecoverProcessWnd::OnWorkEnded(int code) {

@@ -1,13 +1,14 @@
 #pragma once
-// The recovery window: copies the checked found files, each through the
-// engine that found it, into group folders under the destination, and
-// lists every file with its outcome.
+// The recovery window: presents the recovery job that copies the checked
+// found files, each through the engine that found it, into group folders
+// under the destination, and lists every file with its outcome.
 #include <string>
 #include <vector>
 
 #include "app/DetailModel.h"
 #include "app/DiskListItem.h"
 #include "app/ProgressWnd.h"
+#include "jobs/JobObserver.h"
 #include "results/FoundRecord.h"
 
 class QLabel;
@@ -23,14 +24,14 @@ struct RecoveryJob {
   std::vector<DiskListItem*> sources;
 };
 
-class CRecoverProcessWnd : public ProgressWnd {
+class CRecoverProcessWnd : public ProgressWnd, public JobObserver {
   Q_OBJECT
 
  public:
   CRecoverProcessWnd(RecoveryJob job, QWidget* owner);
 
-  static int OnTransfer(void* window, int32_t percent, int32_t scale, int32_t errorCode,
-                        const char* path);
+  bool OnProgress(const JobProgress& progress) override;
+  void OnFileDone(const std::string& path, int error) override;
 
   // After the last file the window's close button just closes it.
   void reject() override { CloseOrCancel(); }
@@ -45,14 +46,6 @@ class CRecoverProcessWnd : public ProgressWnd {
   void OnWorkEnded(int code) override;
   void Retext() override;
 
-  // Copies one record; false when the recovery must stop.
-  // Copies one record; false only when the user cancelled.
-  bool RecoverRecord(const FoundRecord& record);
-  // The engine's copy of one record, as a result code even when it throws.
-  int CopyOut(IFileRecoveryParse& engine, const FoundRecord& record, const std::string& path);
-  IFileRecoveryParse* EngineOf(const FoundRecord& record) const;
-  // A finished file (lock held).
-  void NoteFile(const std::string& path, int errorCode);
   void ToggleDetails();
   void CloseOrCancel();
 
@@ -62,7 +55,6 @@ class CRecoverProcessWnd : public ProgressWnd {
   int32_t percent_ = 0;
   std::string currentPath_;
   std::vector<DetailRow> pendingRows_;
-  bool fileReported_ = false;  // the engine reported the current file itself
 
   DetailModel details_;
   bool finished_ = false;

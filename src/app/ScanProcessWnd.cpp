@@ -7,10 +7,9 @@
 
 #include "app/LanguageStore.h"
 #include "app/MessageBox.h"
-#include "deep/ProfessionalRecovery.h"
+#include "app/ItemJobs.h"
+#include "jobs/ScanJob.h"
 #include "platform/ErrorCodes.h"
-#include "results/ScanHistory.h"
-#include "storage/EngineSelection.h"
 #include "storage/FormatSize.h"
 
 namespace salvora {
@@ -29,78 +28,58 @@ CScanProcessWnd::CScanProcessWnd(std::vector<DiskListItem*> sources, int scanMod
           &CScanProcessWnd::AskToCancel);
 }
 
-int CScanProcessWnd::OnScan(void* window, int32_t percent, int32_t scale, int32_t secondsLeft,
-                            uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
-                            int32_t) {
-  auto* self = static_cast<CScanProcessWnd*>(window);
-  std::lock_guard<std::mutex> hold(self->lock_);
-  if (self->cancelFlag_) return kCancelled;
-  Figures& f = self->figures_;
-  int32_t shown = static_cast<int32_t>(int64_t{percent} * scale / 100);
-  if (shown == f.shown && secondsLeft == f.secondsLeft && sectorsDone == f.sectorsDone &&
-      sectorsTotal == f.sectorsTotal && filesFound == f.filesFound)
-    return 0;
-  f.shown = shown;
-  f.secondsLeft = secondsLeft;
-  f.sectorsDone = sectorsDone;
-  f.sectorsTotal = sectorsTotal;
-  f.filesFound = filesFound;
-  self->MarkChanged();
-  return 0;
-}
-
-bool CScanProcessWnd::CreateEngine(DiskListItem& source) {
-  bool deep = scanMode_ == kDeepScan;
-  SelectionResult selection =
-      source.IsImage()
-          ? CreateImageEngine(source.imagePath, source.key, deep)
-          : CreateDiskEngine(static_cast<uint32_t>(source.record->diskNumber),
-                             static_cast<uint64_t>(source.record->start),
-                             static_cast<uint64_t>(source.record->length), source.key, deep);
-  if (!selection.engine) {
-    failureText_ = selection.message;
-    return false;
-  }
-  source.engine = std::move(selection.engine);
+bool CScanProcessWnd::OnProgress(const JobProgress& progress) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (cancelFlag_) return false;
+  Figures& f = figures_;
+  if (progress.step == f.source && progress.percent == f.shown &&
+      progress.secondsLeft == f.secondsLeft && progress.sectorsDone == f.sectorsDone &&
+      progress.sectorsTotal == f.sectorsTotal && progress.filesFound == f.filesFound)
+    return true;
+  f = Figures{progress.step,        progress.percent,      progress.secondsLeft,
+              progress.sectorsDone, progress.sectorsTotal, progress.filesFound};
+  MarkChanged();
   return true;
 }
 
-void CScanProcessWnd::OfferResume(IFileRecoveryParse& engine) {
-  auto* deep = dynamic_cast<CProfessionalRecovery*>(&engine);
-  if (!deep || !deep->ResumesSavedScan()) return;
+bool CScanProcessWnd::KeepSavedScan() {
   int answer = AskFromWorker(CMessageBox::kQuestion, "MSG1206", 350, 160);
-  if (answer != CMessageBox::kOk && answer != kNoAnswer) deep->DiscardSavedScan();
+  return answer == CMessageBox::kOk || answer == kNoAnswer;
+}
+
+// A swap area or an encrypted volume on a disk must not keep the partitions
+// after it from being scanned: such a source is noted as skipped, one whose
+// scan met sectors the disk would not give as incomplete.
+void CScanProcessWnd::NoteSource(const DiskListItem& source, const JobReport& report) {
+  if (report.outcome == JobOutcome::kFailed && !source.engine) {
+    failureText_ = report.message;
+    skipped_.push_back({&source, failureText_});
+    return;
+  }
+  lastScanResult_ = report.error;
+  if (report.outcome == JobOutcome::kPartial || report.outcome == JobOutcome::kFailed) {
+    incomplete_.push_back({&source, ErrorMessage(report.error), report.unreadAreas});
+  }
 }
 
 void CScanProcessWnd::Work() {
-  for (size_t index = 0; index < sources_.size(); ++index) {
-    DiskListItem& source = *sources_[index];
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      figures_ = Figures{index};
-      MarkChanged();
-    }
-    source.engine.reset();
-    // A swap area or an encrypted volume on a disk must not keep the
-    // partitions after it from being scanned.
-    if (!CreateEngine(source)) {
-      skipped_.push_back({&source, failureText_});
-      continue;
-    }
-    if (scanMode_ == kQuickScan) {
-      runFolders_.push_back(ScanHistory::Instance().NewRunFolder());
-    } else {
-      OfferResume(*source.engine);
-    }
-    if (CancelRequested()) {
-      lastScanResult_ = kCancelled;
-      break;
-    }
-    source.engine->SetCallbacks(&CScanProcessWnd::OnScan, nullptr, this, 100);
-    lastScanResult_ = source.engine->Scan(nullptr);
-    if (lastScanResult_ == kCancelled) break;
-    if (lastScanResult_ != kOk) incomplete_.push_back({&source, ErrorMessage(lastScanResult_)});
+  std::vector<ScanItem> items(sources_.size());
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    items[i].source = JobSourceOf(*sources_[i]);
+    items[i].engine = std::move(sources_[i]->engine);
   }
+  ScanJobOptions options;
+  options.deep = scanMode_ == kDeepScan;
+  options.keepSavedScan = [this](size_t, const ScanPosition&) { return KeepSavedScan(); };
+  JobReport report = RunScanJob(items, options, *this);
+  for (size_t i = 0; i < items.size(); ++i) {
+    DiskListItem& source = *sources_[i];
+    source.engine = std::move(items[i].engine);
+    if (!items[i].reached) continue;
+    if (!items[i].runFolder.empty()) runFolders_.push_back(items[i].runFolder);
+    NoteSource(source, items[i].report);
+  }
+  if (report.outcome == JobOutcome::kCancelled) lastScanResult_ = kCancelled;
   bool nothingScanned = !sources_.empty() && skipped_.size() == sources_.size();
   EndWork(nothingScanned ? kClosedFailed : kClosedNormally);
 }

@@ -1,18 +1,21 @@
 #pragma once
-// The scan window: scans the chosen sources one after the other, each with
-// a new engine, and shows how far the current one has come.
+// The scan window: presents the scan job over the chosen sources (one after
+// the other, each with a new engine) and shows how far the current one has
+// come.
 #include <string>
 #include <vector>
 
 #include "app/DiskListItem.h"
 #include "app/ProgressWnd.h"
+#include "jobs/JobObserver.h"
+#include "jobs/JobReport.h"
 
 class QLabel;
 class QProgressBar;
 
 namespace salvora {
 
-class CScanProcessWnd : public ProgressWnd {
+class CScanProcessWnd : public ProgressWnd, public JobObserver {
   Q_OBJECT
 
  public:
@@ -33,6 +36,8 @@ class CScanProcessWnd : public ProgressWnd {
   struct Gap {
     const DiskListItem* source;
     std::string reason;
+    // Stretches of the source's disk or image not read, in bytes.
+    std::vector<ByteRange> unread = {};
   };
   // Entries no engine could scan: the others were scanned all the same.
   const std::vector<Gap>& Skipped() const { return skipped_; }
@@ -40,10 +45,8 @@ class CScanProcessWnd : public ProgressWnd {
   // give: what was found is listed, what lay there may be missing.
   const std::vector<Gap>& Incomplete() const { return incomplete_; }
 
-  // The scan callback: stores the figures, or answers the cancel code.
-  static int OnScan(void* window, int32_t percent, int32_t scale, int32_t secondsLeft,
-                    uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
-                    int32_t reserved);
+  // The job's figures: stored under the lock, or false once cancelled.
+  bool OnProgress(const JobProgress& progress) override;
 
  private:
   struct Figures {
@@ -60,10 +63,10 @@ class CScanProcessWnd : public ProgressWnd {
   const char* CancelQuestionKey() const override { return "MSG0709"; }
   int CodeAfterCancel(int workerCode) const override { return workerCode; }
 
-  // Creates the source's engine; false (with failureText_) when none can be had.
-  bool CreateEngine(DiskListItem& source);
   // Lets the user keep or drop the results of an interrupted deep scan.
-  void OfferResume(IFileRecoveryParse& engine);
+  bool KeepSavedScan();
+  // Takes in what the job told of one source it reached.
+  void NoteSource(const DiskListItem& source, const JobReport& report);
   QString StageText(const DiskListItem& source) const;
 
   std::vector<DiskListItem*> sources_;

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <filesystem>
 
+#include "app/ItemJobs.h"
 #include "app/LanguageStore.h"
 #include "platform/ErrorCodes.h"
 
@@ -25,44 +26,26 @@ CSearchProcessWnd::CSearchProcessWnd(std::vector<DiskListItem*> sources, std::st
           &CSearchProcessWnd::AskToCancel);
 }
 
-int CSearchProcessWnd::OnList(void* window, int32_t percent, int32_t) {
-  auto* self = static_cast<CSearchProcessWnd*>(window);
-  return self->StorePercent(percent, self->percent_);
+bool CSearchProcessWnd::OnProgress(const JobProgress& progress) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (cancelFlag_) return false;
+  if (progress.step != current_ || progress.percent != percent_) {
+    current_ = progress.step;
+    percent_ = progress.percent;
+    MarkChanged();
+  }
+  return true;
 }
 
 void CSearchProcessWnd::Work() {
-  for (size_t index = 0; index < sources_.size(); ++index) {
-    DiskListItem& source = *sources_[index];
-    if (!source.engine) break;
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      current_ = index;
-      percent_ = 0;
-      MarkChanged();
-    }
-    size_t first = results_.size();
-    source.engine->SetListCallback(&CSearchProcessWnd::OnList, this);
-    int result = source.engine->ListByType(filter_, results_);
-    // A resumed deep scan's records carry the tag of the session that found
-    // them; the recovery finds their engine by this session's tag.
-    for (size_t i = first; i < results_.size(); ++i) results_[i].sourceTag = source.key;
-    if (result == kCancelled) break;
-    if (paths_ && !ListPaths(*source.engine, first)) break;
-  }
-  if (paths_) paths_->resize(results_.size());
+  Collection found;
+  found.records = std::move(results_);
+  if (paths_) found.paths = std::move(*paths_);
+  RunCollectJob(CollectSourcesOf(sources_), {filter_, {}, paths_ != nullptr}, *this, found);
+  results_ = std::move(found.records);
+  if (paths_) *paths_ = std::move(found.paths);
   if (finishingStep_) finishingStep_();
   EndWork(kClosedNormally);
-}
-
-bool CSearchProcessWnd::ListPaths(IFileRecoveryParse& engine, size_t first) {
-  paths_->resize(first);
-  for (size_t i = first; i < results_.size(); ++i) {
-    std::string path;
-    engine.GetRecordPath(results_[i], path);
-    paths_->push_back(std::move(path));
-    if ((i & 0xFFF) == 0 && CancelRequested()) return false;
-  }
-  return true;
 }
 
 QString CSearchProcessWnd::StageText(const DiskListItem& source) const {

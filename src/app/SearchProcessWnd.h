@@ -1,12 +1,14 @@
 #pragma once
-// The type-collection window: after a scan, asks every scanned source's
-// engine for its found files of the chosen types.
+// The type-collection window: after a scan, presents the collection job
+// that asks every scanned source's engine for its found files of the
+// chosen types.
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/DiskListItem.h"
 #include "app/ProgressWnd.h"
+#include "jobs/CollectJob.h"
 #include "results/FoundRecord.h"
 
 class QLabel;
@@ -14,7 +16,7 @@ class QProgressBar;
 
 namespace salvora {
 
-class CSearchProcessWnd : public ProgressWnd {
+class CSearchProcessWnd : public ProgressWnd, public JobObserver {
   Q_OBJECT
 
  public:
@@ -26,19 +28,17 @@ class CSearchProcessWnd : public ProgressWnd {
                     std::vector<FoundRecord>& results, QWidget* owner,
                     std::vector<std::string>* paths = nullptr);
 
-  static int OnList(void* window, int32_t percent, int32_t reserved);
   // Work that the collected files need before they can be shown (grouping
   // a million of them takes a while), run on the worker after collecting,
   // cancelled or not.
   void SetFinishingStep(std::function<void()> step) { finishingStep_ = std::move(step); }
+  bool OnProgress(const JobProgress& progress) override;
 
  private:
   void Work() override;
   void ShowFigures() override;
   const char* CancelQuestionKey() const override { return "MSG1205"; }
   QString StageText(const DiskListItem& source) const;
-  // The folder paths of the results from `first` on; false on a cancel.
-  bool ListPaths(IFileRecoveryParse& engine, size_t first);
 
   std::vector<DiskListItem*> sources_;
   std::string filter_;

@@ -9,8 +9,8 @@
 #include "cli/Progress.h"
 #include "cli/ScanPlacement.h"
 #include "cli/SourceSpec.h"
-#include "imaging/ImageCopier.h"
 #include "imaging/ImageTargetCheck.h"
+#include "jobs/ImageJob.h"
 #include "platform/ErrorCodes.h"
 #include "platform/OutputFile.h"
 
@@ -48,14 +48,15 @@ std::string DdrescueCommand(const ScanSource& source, const std::string& target,
 
 // Reads through the node the user named (or the disk node of a region), not
 // through a disk number that a device plugged in meanwhile could move.
-int Copy(const ScanSource& source, const ImageOptions& options, ImageCopier& copier,
-         std::string& reason) {
-  SectorSource device;
-  int result = source.kind == ScanSource::Kind::kImage ? device.OpenImage(source.path, &reason)
-                                                       : device.OpenDevice(source.path, &reason);
-  if (result != kOk) return result;
-  uint64_t first = source.kind == ScanSource::Kind::kRegion ? source.firstSector : 0;
-  return copier.RunFrom(device, first, source.sectorCount, options.target);
+JobSource ImageSourceOf(const ScanSource& source) {
+  JobSource job;
+  if (source.kind == ScanSource::Kind::kImage)
+    job.imagePath = source.path;
+  else
+    job.diskPath = source.path;
+  job.firstSector = source.kind == ScanSource::Kind::kRegion ? source.firstSector : 0;
+  job.sectorCount = source.sectorCount;
+  return job;
 }
 
 bool TargetAllowed(const ScanSource& source, const ImageOptions& options) {
@@ -76,9 +77,10 @@ bool TargetAllowed(const ScanSource& source, const ImageOptions& options) {
 }
 
 void ReportUnreadable(const ScanSource& source, const ImageOptions& options,
-                      const ImageCopier& copier, const std::string& mapfile) {
-  uint64_t bad = copier.UnreadableSectors();
-  if (bad == 0) {
+                      const ImageJobResult& image, const std::string& mapfile) {
+  uint64_t badBytes = 0;
+  for (const ByteRange& area : image.report.unreadAreas) badBytes += area.length;
+  if (badBytes == 0) {
     std::fprintf(stderr, "every sector was read\n");
     return;
   }
@@ -86,7 +88,8 @@ void ReportUnreadable(const ScanSource& source, const ImageOptions& options,
                "%" PRIu64
                " unreadable sectors were written as zeros; their list is in %s\n"
                "to try them again: %s\n",
-               bad, mapfile.c_str(), DdrescueCommand(source, options.target, mapfile).c_str());
+               badBytes / image.sectorSize, mapfile.c_str(),
+               DdrescueCommand(source, options.target, mapfile).c_str());
 }
 
 int RunImage(const ImageOptions& options) {
@@ -100,24 +103,27 @@ int RunImage(const ImageOptions& options) {
   if (!TargetAllowed(source, options)) return kExitUsage;
   WarnWhenMounted(source, "for a faithful copy unmount it first");
   std::string mapfile = options.target + ".map";
-  ProgressPrinter progress("Imaging");
-  ImageCopier copier(&ProgressPrinter::OnImage, &progress);
-  copier.SetUnreadablePolicy({options.skipErrors, mapfile, MapOrigin(source)});
-  reason.clear();
-  int result = Copy(source, options, copier, reason);
-  progress.Finish();
-  if (options.skipErrors) ReportUnreadable(source, options, copier, mapfile);
-  uint64_t copiedSectors = copier.CopiedBytes() / copier.SectorSize();
-  if (result == kCancelled) {
+  ImageJobInput input{ImageSourceOf(source), options.target,
+                      {options.skipErrors, mapfile, MapOrigin(source)}};
+  ImageJobResult image;
+  {
+    ProgressPrinter progress("Imaging", false);
+    image = RunImageJob(input, progress);
+  }
+  if (options.skipErrors) ReportUnreadable(source, options, image, mapfile);
+  uint64_t copiedSectors = image.copiedBytes / image.sectorSize;
+  const JobReport& report = image.report;
+  if (report.outcome == JobOutcome::kCancelled) {
     std::fprintf(stderr, "cancelled; %s holds the first %" PRIu64 " sectors\n",
                  options.target.c_str(), copiedSectors);
     return kExitCancelled;
   }
-  if (result != kOk) {
+  if (report.outcome == JobOutcome::kFailed) {
     std::fprintf(stderr, "salvora: imaging %s failed after %" PRIu64 " sectors: %s\n",
                  options.source.c_str(), copiedSectors,
-                 reason.empty() ? ErrorMessage(result).c_str() : reason.c_str());
-    if (result == kReadFault && !options.skipErrors)
+                 report.message.empty() ? ErrorMessage(report.error).c_str()
+                                        : report.message.c_str());
+    if (report.error == kReadFault && !options.skipErrors)
       std::fprintf(stderr, "run again with --skip-errors to copy around unreadable sectors\n");
     return kExitSomeFailed;
   }

@@ -20,8 +20,8 @@ std::string TimeLeftText(int32_t percent, int32_t secondsLeft) {
 
 }  // namespace
 
-ProgressPrinter::ProgressPrinter(const std::string& label)
-    : label_(label), terminal_(::isatty(STDERR_FILENO) == 1) {}
+ProgressPrinter::ProgressPrinter(const std::string& label, bool countsFiles)
+    : label_(label), countsFiles_(countsFiles), terminal_(::isatty(STDERR_FILENO) == 1) {}
 
 ProgressPrinter::~ProgressPrinter() { Finish(); }
 
@@ -46,49 +46,36 @@ void ProgressPrinter::Finish() {
   lineOpen_ = false;
 }
 
-int ProgressPrinter::OnScan(void* self, int32_t percent, int32_t scale, int32_t secondsLeft,
-                            uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
-                            int32_t) {
-  if (CancelRequested()) return kCancelled;
-  auto* printer = static_cast<ProgressPrinter*>(self);
-  int shown = percent * scale / 100;
-  if (!printer->Due(shown >= 100)) return 0;
-  std::string text = printer->label_ + " " + std::to_string(shown) + "%";
-  text += TimeLeftText(shown, secondsLeft);
-  if (sectorsTotal != 0) {
-    text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
-    text += " | files found " + std::to_string(filesFound);
-  }
-  printer->Show(text);
-  return 0;
+std::string ProgressPrinter::FiguresText(const JobProgress& progress) const {
+  std::string text = label_ + " " + std::to_string(progress.percent) + "%";
+  if (!progress.path.empty()) return text + " " + progress.path;
+  text += TimeLeftText(progress.percent, progress.secondsLeft);
+  if (progress.sectorsTotal == 0) return text;
+  text += " | sectors " + std::to_string(progress.sectorsDone) + " / " +
+          std::to_string(progress.sectorsTotal);
+  if (countsFiles_) text += " | files found " + std::to_string(progress.filesFound);
+  return text;
 }
 
-int ProgressPrinter::OnImage(void* self, int32_t percent, uint64_t sectorsDone,
-                             uint64_t sectorsTotal, int32_t secondsLeft) {
-  if (CancelRequested()) return kCancelled;
-  auto* printer = static_cast<ProgressPrinter*>(self);
-  if (!printer->Due(percent >= 100)) return 0;
-  std::string text = printer->label_ + " " + std::to_string(percent) + "%";
-  text += TimeLeftText(percent, secondsLeft);
-  text += " | sectors " + std::to_string(sectorsDone) + " / " + std::to_string(sectorsTotal);
-  printer->Show(text);
-  return 0;
+bool ProgressPrinter::OnProgress(const JobProgress& progress) {
+  if (CancelRequested()) return false;
+  // Each source of a scan gets a line of its own.
+  if (progress.step != step_) {
+    Finish();
+    step_ = progress.step;
+  }
+  // A step that has not begun shows nothing yet: it may end at once, when
+  // no engine can read its source.
+  bool begun = progress.percent != 0 || progress.sectorsTotal != 0 || !progress.path.empty();
+  bool last = progress.percent >= 100 && progress.path.empty();
+  if (begun && Due(last)) Show(FiguresText(progress));
+  return true;
 }
 
-int ProgressPrinter::OnTransfer(void* self, int32_t percent, int32_t scale, int32_t errorCode,
-                                const char* path) {
-  if (CancelRequested()) return kCancelled;
-  auto* printer = static_cast<ProgressPrinter*>(self);
-  int shown = percent * scale / 100;
-  if (shown >= 100 && errorCode != 0) {
-    printer->Finish();
-    std::fprintf(stderr, "failed: %s: %s\n", path, ErrorMessage(errorCode).c_str());
-    ++printer->failedFiles_;
-    return 0;
-  }
-  if (printer->Due(false))
-    printer->Show(printer->label_ + " " + std::to_string(shown) + "% " + path);
-  return 0;
+void ProgressPrinter::OnFileDone(const std::string& path, int error) {
+  if (error == kOk) return;
+  Finish();
+  std::fprintf(stderr, "failed: %s: %s\n", path.c_str(), ErrorMessage(error).c_str());
 }
 
 }  // namespace salvora

@@ -1,31 +1,24 @@
 #pragma once
-// Progress of long work on stderr: one updating line on a terminal, plain
-// lines (at most one per second) otherwise. Its callbacks answer the cancel
-// code once Ctrl-C was pressed.
+// Progress of a job on stderr: one updating line on a terminal, plain lines
+// (at most one per second) otherwise. It answers "stop" once Ctrl-C was
+// pressed, and prints every file that failed.
 #include <cstdint>
 #include <string>
 
-#include "storage/Callbacks.h"
+#include "jobs/JobObserver.h"
 
 namespace salvora {
 
-class ProgressPrinter {
+class ProgressPrinter : public JobObserver {
  public:
-  explicit ProgressPrinter(const std::string& label);
-  ~ProgressPrinter();
+  // `countsFiles`: scans also show how many files they found.
+  ProgressPrinter(const std::string& label, bool countsFiles);
+  ~ProgressPrinter() override;
 
-  static int OnScan(void* self, int32_t percent, int32_t scale, int32_t secondsLeft,
-                    uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound, int32_t);
-  // Matches the image copier's progress callback.
-  static int OnImage(void* self, int32_t percent, uint64_t sectorsDone, uint64_t sectorsTotal,
-                     int32_t secondsLeft);
-  static int OnTransfer(void* self, int32_t percent, int32_t scale, int32_t errorCode,
-                        const char* path);
+  bool OnProgress(const JobProgress& progress) override;
+  void OnFileDone(const std::string& path, int error) override;
   // Ends the updating line.
   void Finish();
-
-  // Files whose copy ended with an error, as reported through OnTransfer.
-  uint64_t FailedFiles() const { return failedFiles_; }
 
  private:
   // Whether a new line is due: at most ten a second on a terminal, one a
@@ -33,11 +26,20 @@ class ProgressPrinter {
   // of a scan, so the text is made only when it is shown.
   bool Due(bool force) const;
   void Show(const std::string& text);
+  std::string FiguresText(const JobProgress& progress) const;
   std::string label_;
+  bool countsFiles_;
   bool terminal_;
   bool lineOpen_ = false;
   uint64_t lastShownMs_ = 0;
-  uint64_t failedFiles_ = 0;
+  size_t step_ = 0;
+};
+
+// Follows a job that shows nothing and is never stopped: listing what a
+// scan found is short, and it must finish even after Ctrl-C ended the scan.
+class QuietObserver : public JobObserver {
+ public:
+  bool OnProgress(const JobProgress&) override { return true; }
 };
 
 }  // namespace salvora

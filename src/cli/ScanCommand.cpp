@@ -1,5 +1,6 @@
 #include "cli/ScanCommand.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,86 +16,55 @@
 #include "cli/ScanVolumes.h"
 #include "cli/SourceSpec.h"
 #include "cli/TypeFilter.h"
+#include "jobs/CollectJob.h"
+#include "jobs/RecoverJob.h"
+#include "jobs/ScanJob.h"
+#include "platform/BlockDevices.h"
 #include "platform/DeviceStack.h"
 #include "platform/ErrorCodes.h"
 #include "platform/OutputFile.h"
+#include "results/RecordFilter.h"
 #include "results/RecoveryNames.h"
-#include "results/ScanHistory.h"
-#include "storage/EngineSelection.h"
 
 namespace salvora {
 namespace {
 
-SelectionResult SelectEngine(const ScanSource& source, bool deep) {
-  if (source.kind == ScanSource::Kind::kImage)
-    return CreateImageEngine(source.path, source.sourceTag, deep);
-  return CreateDiskEngine(source.diskNumber, source.firstSector, source.sectorCount,
-                          source.sourceTag, deep);
-}
-
-// Quick scans keep their results only for the life of the command.
-class QuickRunFolder {
+// Quick scans keep their results only for the life of the command. Declared
+// before the engines, so that they are closed before their folders go.
+class QuickRunFolders {
  public:
-  QuickRunFolder(bool active, bool keep) : active_(active), keep_(keep) {
-    if (active_) folder_ = ScanHistory::Instance().NewRunFolder();
-  }
-  ~QuickRunFolder() {
-    if (!active_) return;
-    if (keep_) {
-      std::fprintf(stderr, "scan results kept in %s\n", folder_.c_str());
-      return;
+  explicit QuickRunFolders(bool keep) : keep_(keep) {}
+  ~QuickRunFolders() {
+    for (const std::string& folder : folders_) {
+      if (keep_) {
+        std::fprintf(stderr, "scan results kept in %s\n", folder.c_str());
+        continue;
+      }
+      std::error_code ec;
+      std::filesystem::remove_all(folder, ec);
     }
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
+  }
+  void Add(const std::string& folder) {
+    if (!folder.empty()) folders_.push_back(folder);
   }
 
  private:
-  bool active_, keep_;
-  std::string folder_;
+  bool keep_;
+  std::vector<std::string> folders_;
 };
 
-std::string RecoveryPathOf(IFileRecoveryParse& engine, const FoundRecord& record,
-                           const ScanOptions& options) {
-  if (!options.keepPaths) return GroupedRecoveryPath(options.destination, record);
-  std::string folderPath;
-  engine.GetRecordPath(record, folderPath);
-  std::string root = options.destination;
-  if (!root.empty() && root.back() == '/') root.pop_back();
-  return UniquePath(root + "/" + SafeRelativeFolder(folderPath) + SafeRecordName(record));
-}
-
-// Copies every listed record; returns how many failed, or -1 on cancel.
-int64_t RecoverAll(IFileRecoveryParse& engine, const std::vector<FoundRecord>& records,
-                   const ScanOptions& options) {
-  ProgressPrinter progress("Recovering");
-  int64_t failed = 0;
-  int depth = PathDepth(options.destination);
-  for (const FoundRecord& record : records) {
-    engine.SetCallbacks(nullptr, &ProgressPrinter::OnTransfer, &progress, 100);
-    std::string path = RecoveryPathOf(engine, record, options);
-    int result = engine.RecoverItem(&record, path, depth);
-    if (result == kCancelled) return -1;
-    if (result != kOk) {
-      // A failure the engine already reported through the callback is
-      // counted there; count the rest here.
-      if (progress.FailedFiles() == static_cast<uint64_t>(failed)) {
-        progress.Finish();
-        std::fprintf(stderr, "failed: %s: %s\n", path.c_str(), ErrorMessage(result).c_str());
-      }
-      ++failed;
-    }
+JobSource JobSourceOf(const ScanSource& volume) {
+  JobSource source;
+  if (volume.kind == ScanSource::Kind::kImage) {
+    source.imagePath = volume.path;
+  } else {
+    source.diskPath = volume.diskPath;
+    source.listedDiskNumber = volume.diskNumber;
+    source.firstSector = volume.firstSector;
+    source.sectorCount = volume.sectorCount;
   }
-  progress.Finish();
-  return failed;
-}
-
-void PrintRecords(IFileRecoveryParse& engine, const std::vector<FoundRecord>& records, bool json) {
-  for (const FoundRecord& record : records) {
-    std::string folderPath;
-    engine.GetRecordPath(record, folderPath);
-    std::string line = json ? RecordJson(record, folderPath) : RecordLine(record, folderPath);
-    std::fprintf(stdout, "%s\n", line.c_str());
-  }
+  source.sourceTag = volume.sourceTag;
+  return source;
 }
 
 bool CheckDestination(const ScanOptions& options, const ScanSource& source) {
@@ -113,64 +83,82 @@ bool CheckDestination(const ScanOptions& options, const ScanSource& source) {
   return true;
 }
 
-// What one volume's scan gave.
-struct VolumeOutcome {
-  int exitCode = kExitOk;
-  size_t filesListed = 0;
-  std::vector<FoundRecord> records;
-};
+// At most this many stretches are named; the rest are counted.
+constexpr size_t kAreasShown = 10;
 
-VolumeOutcome ScanVolume(const ScanSource& volume, const std::string& label,
-                         const std::string& filter, const ScanOptions& options, bool recover) {
-  VolumeOutcome outcome;
-  SelectionResult selection = SelectEngine(volume, options.deep);
-  if (!selection.engine) {
-    std::fprintf(stderr, "salvora: cannot scan %s: %s\n", label.c_str(), selection.message.c_str());
-    outcome.exitCode = kExitUsage;
-    return outcome;
+void PrintUnreadAreas(const JobReport& report) {
+  size_t shown = std::min(report.unreadAreas.size(), kAreasShown);
+  for (size_t i = 0; i < shown; ++i) {
+    const ByteRange& area = report.unreadAreas[i];
+    std::fprintf(stderr, "  not read: %" PRIu64 " bytes from byte %" PRIu64 "\n", area.length,
+                 area.offset);
   }
-  IFileRecoveryParse& engine = *selection.engine;
-  if (options.deep) PrepareDeepResume(engine, label, options.fresh);
-  int scanResult;
-  {
-    ProgressPrinter progress(options.deep ? "Deep scan" : "Quick scan");
-    engine.SetCallbacks(&ProgressPrinter::OnScan, nullptr, &progress, 100);
-    scanResult = engine.Scan(nullptr);
+  uint64_t more = report.unreadAreas.size() - shown + report.unreadLeftOut;
+  if (more != 0) std::fprintf(stderr, "  and %" PRIu64 " more stretches not read\n", more);
+}
+
+// Tells what became of one volume's scan; its exit code.
+int TellScanOutcome(const ScanItem& item, const std::string& label) {
+  const JobReport& report = item.report;
+  switch (report.outcome) {
+    case JobOutcome::kComplete:
+      return kExitOk;
+    case JobOutcome::kCancelled:
+      std::fprintf(stderr, "scan cancelled; showing what was found so far\n");
+      return kExitCancelled;
+    case JobOutcome::kPartial:
+      std::fprintf(stderr, "salvora: parts of %s could not be read (%s); showing what was found\n",
+                   label.c_str(), ErrorMessage(report.error).c_str());
+      PrintUnreadAreas(report);
+      return kExitSomeFailed;
+    case JobOutcome::kFailed:
+      if (!item.engine)
+        std::fprintf(stderr, "salvora: cannot scan %s: %s\n", label.c_str(),
+                     report.message.c_str());
+      else
+        std::fprintf(stderr, "salvora: the scan of %s failed: %s\n", label.c_str(),
+                     ErrorMessage(report.error).c_str());
+      return kExitUsage;
   }
-  bool cancelled = scanResult == kCancelled;
-  // Sectors the disk would not give cost only what they held: the rest of
-  // what the scan found is still listed and recovered.
-  bool unreadable = scanResult == kReadFault;
-  if (scanResult != kOk && !cancelled && !unreadable) {
-    std::fprintf(stderr, "salvora: the scan of %s failed: %s\n", label.c_str(),
-                 ErrorMessage(scanResult).c_str());
-    outcome.exitCode = kExitUsage;
-    return outcome;
+  return kExitUsage;
+}
+
+// Whether what the volume's engine found is listed.
+bool Listed(const ScanItem& item) {
+  return item.engine && item.report.outcome != JobOutcome::kFailed;
+}
+
+void PrintRecords(const Collection& found, bool json) {
+  for (size_t i = 0; i < found.records.size(); ++i) {
+    std::string line = json ? RecordJson(found.records[i], found.paths[i])
+                            : RecordLine(found.records[i], found.paths[i]);
+    std::fprintf(stdout, "%s\n", line.c_str());
   }
-  if (cancelled) std::fprintf(stderr, "scan cancelled; showing what was found so far\n");
-  if (unreadable)
-    std::fprintf(stderr, "salvora: parts of %s could not be read (%s); showing what was found\n",
-                 label.c_str(), ErrorMessage(scanResult).c_str());
-  engine.ListByType(filter, outcome.records);
-  RecordFilter search(options.criteria);
-  if (!search.TakesAll())
-    std::erase_if(outcome.records, [&](const FoundRecord& record) { return !search.Takes(record); });
-  if (recover && !cancelled) {
-    int64_t failed = RecoverAll(engine, outcome.records, options);
-    if (failed < 0) {
-      outcome.exitCode = kExitCancelled;
-      return outcome;
-    }
-    std::fprintf(stderr, "recovered %zu of %zu files from %s into %s\n",
-                 outcome.records.size() - static_cast<size_t>(failed), outcome.records.size(),
-                 label.c_str(), options.destination.c_str());
-    if (failed > 0) outcome.exitCode = kExitSomeFailed;
-  } else {
-    PrintRecords(engine, outcome.records, options.json);
+}
+
+// Copies every listed file; its exit code.
+int RecoverListed(const std::vector<ScanItem>& items, const Collection& found,
+                  const ScanOptions& options) {
+  std::vector<RecoverySource> sources;
+  for (const ScanItem& item : items) {
+    if (!Listed(item)) continue;
+    RecoverySource source{item.source.sourceTag, item.engine.get(), {}};
+    // Several volumes of one disk keep their trees apart.
+    if (items.size() > 1 && options.keepPaths)
+      source.destination =
+          options.destination + "/partition" + std::to_string(item.source.sourceTag);
+    sources.push_back(std::move(source));
   }
-  if (unreadable && outcome.exitCode == kExitOk) outcome.exitCode = kExitSomeFailed;
-  if (cancelled) outcome.exitCode = kExitCancelled;
-  return outcome;
+  ProgressPrinter progress("Recovering", false);
+  JobReport report =
+      RunRecoverJob(found.records, sources, {options.destination, options.keepPaths}, progress);
+  progress.Finish();
+  if (report.outcome == JobOutcome::kCancelled) return kExitCancelled;
+  uint64_t failed = report.failedItems.size();
+  uint64_t recovered = report.itemsDone > failed ? report.itemsDone - failed : 0;
+  std::fprintf(stderr, "recovered %" PRIu64 " of %zu files from %s into %s\n", recovered,
+               found.records.size(), options.source.c_str(), options.destination.c_str());
+  return report.outcome == JobOutcome::kComplete ? kExitOk : kExitSomeFailed;
 }
 
 // The worst of two exit codes: cancel, then unusable, then partial failure.
@@ -178,6 +166,11 @@ int WorseExit(int a, int b) {
   for (int code : {kExitCancelled, kExitUsage, kExitSomeFailed})
     if (a == code || b == code) return code;
   return kExitOk;
+}
+
+std::string LabelOf(const ScanSource& volume, const ScanOptions& options, size_t volumes) {
+  if (volumes == 1) return options.source;
+  return volume.shownName.empty() ? volume.path : volume.shownName;
 }
 
 }  // namespace
@@ -196,33 +189,47 @@ int RunScan(const ScanOptions& given, bool recover) {
   if (recover && !CheckDestination(options, source)) return kExitUsage;
   if (!ChooseScanDataFolder(source, options.scanData, options.deep)) return kExitUsage;
   WarnWhenMounted(source, ImageFirstAdvice(source));
-  QuickRunFolder runFolder(!options.deep, options.keepResults);
+  // The search narrows what is listed and recovered, as the type filter does.
+  auto search = std::make_shared<RecordFilter>(options.criteria);
+  if (!search->TakesAll())
+    options.keep = [search](const FoundRecord& record) { return search->Takes(record); };
   std::vector<ScanSource> volumes = ScanVolumes(source, options.deep);
-  std::vector<FoundRecord> all;
+  std::vector<std::string> labels;
+  QuickRunFolders runFolders(options.keepResults);
+  std::vector<ScanItem> items(volumes.size());
+  for (size_t i = 0; i < volumes.size(); ++i) {
+    items[i].source = JobSourceOf(volumes[i]);
+    labels.push_back(LabelOf(volumes[i], options, volumes.size()));
+  }
+  ScanJobOptions scanOptions;
+  scanOptions.deep = options.deep;
+  scanOptions.keepSavedScan = DeepResumeChoice(labels, options.fresh);
+  {
+    ProgressPrinter progress(options.deep ? "Deep scan" : "Quick scan", true);
+    RunScanJob(items, scanOptions, progress);
+  }
   int exitCode = kExitOk;
   bool anyScanned = false;
-  for (const ScanSource& volume : volumes) {
-    ScanOptions volumeOptions = options;
-    std::string label = volumes.size() == 1        ? options.source
-                        : volume.shownName.empty() ? volume.path
-                                                   : volume.shownName;
-    // Several volumes of one disk keep their trees apart.
-    if (volumes.size() > 1 && options.keepPaths)
-      volumeOptions.destination += "/partition" + std::to_string(volume.sourceTag);
-    VolumeOutcome outcome = ScanVolume(volume, label, filter, volumeOptions, recover);
-    if (all.empty())
-      all = std::move(outcome.records);
-    else
-      all.insert(all.end(), outcome.records.begin(), outcome.records.end());
-    anyScanned = anyScanned || outcome.exitCode != kExitUsage;
+  std::vector<CollectSource> scanned;
+  for (size_t i = 0; i < items.size(); ++i) {
+    runFolders.Add(items[i].runFolder);
+    if (!items[i].reached) continue;
+    int volumeExit = TellScanOutcome(items[i], labels[i]);
+    anyScanned = anyScanned || volumeExit != kExitUsage;
     // On a partitioned disk a volume no engine can read is reported and
     // passed over; only a disk where nothing could be scanned fails.
-    if (outcome.exitCode != kExitUsage || volumes.size() == 1)
-      exitCode = WorseExit(exitCode, outcome.exitCode);
-    if (outcome.exitCode == kExitCancelled) break;
+    if (volumeExit != kExitUsage || items.size() == 1) exitCode = WorseExit(exitCode, volumeExit);
+    if (Listed(items[i])) scanned.push_back({items[i].engine.get(), items[i].source.sourceTag});
   }
   if (!anyScanned) return kExitUsage;
-  PrintGroupSummary(options.json || recover ? stderr : stdout, all);
+  Collection found;
+  QuietObserver quiet;
+  RunCollectJob(scanned, {filter, options.keep, true}, quiet, found);
+  if (recover && exitCode != kExitCancelled)
+    exitCode = WorseExit(exitCode, RecoverListed(items, found, options));
+  else
+    PrintRecords(found, options.json);
+  PrintGroupSummary(options.json || recover ? stderr : stdout, found.records);
   return exitCode;
 }
 

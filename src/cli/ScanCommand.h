@@ -1,10 +1,11 @@
 #pragma once
-// `salvora scan` and `salvora recover`: the whole road of a scan through
-// engine selection, the scan, the type listing and, for recover, the copy of
-// every listed file.
+// `salvora scan` and `salvora recover`: the scan, collection and recovery
+// jobs run one after the other on the volumes of SOURCE, and what each job
+// tells is put into words and an exit code.
 #include <string>
 
 #include "cli/SearchOptions.h"
+#include "jobs/CollectJob.h"
 
 namespace salvora {
 
@@ -19,6 +20,7 @@ struct ScanOptions {
   std::string scanData;  // folder for the scan's own data (empty: the usual one)
   SearchArgs search;
   RecordCriteria criteria;  // made from `search`
+  RecordPredicate keep;     // a further test of each found file; unset: all
   // recover only
   std::string destination;
   bool keepPaths = false;

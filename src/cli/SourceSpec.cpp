@@ -22,6 +22,7 @@ bool ResolveBlockDevice(const std::string& path, ScanSource& out, std::string& r
   PartitionLocation place;
   if (LocatePartition(path, place)) {
     out.kind = ScanSource::Kind::kPartition;
+    out.diskPath = place.diskPath;
     out.diskNumber = place.diskNumber;
     out.firstSector = place.firstSector;
     out.sectorCount = place.sectorCount;
@@ -30,6 +31,7 @@ bool ResolveBlockDevice(const std::string& path, ScanSource& out, std::string& r
   }
   if (DiskNumberOfNode(path, out.diskNumber)) {
     out.kind = ScanSource::Kind::kDisk;
+    out.diskPath = path;
     out.firstSector = 0;
     out.sectorCount = file->Size() / out.sectorSize;
     out.sourceTag = static_cast<uint16_t>(out.diskNumber + 1);
@@ -53,6 +55,7 @@ bool ResolveOrdinalSource(const std::string& text, ScanSource& out, std::string&
              : place.record.kind == EntryKind::kWholeDisk ? ScanSource::Kind::kDisk
                                                           : ScanSource::Kind::kRegion;
   out.path = place.devicePath;
+  out.diskPath = place.record.diskPath;
   out.diskNumber = place.diskNumber;
   out.firstSector = place.firstSector;
   out.sectorCount = place.sectorCount;
@@ -96,6 +99,7 @@ ScanSource ImageEntrySource(const std::string& imagePath, const PartitionRecord&
   ScanSource source;
   source.kind = ScanSource::Kind::kRegion;
   source.path = imagePath;
+  source.diskPath = imagePath;
   source.diskNumber = static_cast<uint32_t>(entry.diskNumber);
   source.firstSector = static_cast<uint64_t>(entry.start);
   source.sectorCount = static_cast<uint64_t>(entry.length);

@@ -10,6 +10,9 @@ namespace salvora {
 struct ScanSource {
   enum class Kind { kImage, kDisk, kPartition, kRegion } kind = Kind::kImage;
   std::string path;  // image file or device node
+  // The whole disk's node (or the image of a whole disk) a partition or
+  // region lies on; scans find the disk by it when they start.
+  std::string diskPath;
   uint32_t diskNumber = 0;
   uint64_t firstSector = 0;  // on the disk, in its logical sectors
   uint64_t sectorCount = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 
 #include "deep/CompositeClassifier.h"
 #include "deep/ProfessionalRecovery.h"
@@ -125,6 +126,15 @@ int CProfessionalRecovery::FirstReadFailure(int quickFailure) {
                       exfat_.Source().FirstFailure()})
     if (failure != kOk) return failure;
   return kOk;
+}
+
+void CProfessionalRecovery::AddUnreadAreas(std::vector<ByteRange>& out, uint64_t& leftOut) const {
+  source_.Unread().AddTo(out, leftOut);
+  for (const StoreEngine* engine : std::initializer_list<const StoreEngine*>{
+           &carving_, &fat_, &ntfs_, &exfat_})
+    engine->AddUnreadAreas(out, leftOut);
+  if (const auto* quick = dynamic_cast<const UnreadAreaReport*>(quick_.get()))
+    quick->AddUnreadAreas(out, leftOut);
 }
 
 // The quick engine runs first; on a resumed scan it reopens its saved store.

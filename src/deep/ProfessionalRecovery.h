@@ -20,12 +20,13 @@
 #include "ntfs/ProfessionalNtfsRecovery.h"
 #include "results/ScanHistory.h"
 #include "storage/SectorSource.h"
+#include "storage/UnreadAreaReport.h"
 
 namespace salvora {
 
 struct WalkChunk;
 
-class CProfessionalRecovery final : public IFileRecoveryParse {
+class CProfessionalRecovery final : public IFileRecoveryParse, public UnreadAreaReport {
  public:
   CProfessionalRecovery();
   ~CProfessionalRecovery() override;
@@ -60,6 +61,9 @@ class CProfessionalRecovery final : public IFileRecoveryParse {
   std::string SavedFolder() const { return EntryResultFolder(saved_); }
   // Forgets the saved scan (its folder too), so the next Scan starts afresh.
   void DiscardSavedScan();
+
+  // What the walk, the quick engine and every deep engine could not read.
+  void AddUnreadAreas(std::vector<ByteRange>& out, uint64_t& leftOut) const override;
 
   // Whether the last scan walked only the quick engine's free space.
   bool WalkedFreeSpaceOnly() const { return walkedFreeSpace_; }

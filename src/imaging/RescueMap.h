@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace salvora {
+#include "storage/ByteRange.h"
 
-struct ByteRange {
-  uint64_t offset = 0;
-  uint64_t length = 0;
-};
+namespace salvora {
 
 class RescueMap {
  public:

@@ -41,6 +41,7 @@ void SectorSource::Attach(std::unique_ptr<RandomAccessFile> file, uint64_t secto
   file_ = std::move(file);
   sectorCount_ = file_ ? sectorCount : 0;
   path_.clear();
+  unread_ = std::make_unique<UnreadAreas>();
 }
 
 void SectorSource::Close() {
@@ -66,6 +67,8 @@ int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector,
   uint64_t got = 0;
   int result = ReadChunked(*file_, buffer, offset, wanted, got);
   sectorsRead = static_cast<uint32_t>(got / static_cast<uint64_t>(sectorSize));
+  uint64_t whole = sectorsRead * static_cast<uint64_t>(sectorSize);
+  if (result != kOk) unread_->Note(offset + whole, wanted - whole);
   NoteFailure(result);
   return result;
 }
@@ -92,7 +95,9 @@ int SectorSource::ReadPieces(uint32_t count, uint32_t pieceSectors, void* buffer
     uint64_t piece = at / pieceBytes;
     piecesRead[piece] = static_cast<uint32_t>((at - piece * pieceBytes) / sectorBytes);
     result = kReadFault;
-    at = (piece + 1) * pieceBytes;
+    uint64_t gapStart = piece * pieceBytes + piecesRead[piece] * sectorBytes;
+    at = std::min((piece + 1) * pieceBytes, total);
+    unread_->Note(offset + gapStart, at - gapStart);
   }
   NoteFailure(result);
   return result;

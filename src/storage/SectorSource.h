@@ -9,6 +9,7 @@
 
 #include "platform/OutputFile.h"
 #include "platform/RandomAccessFile.h"
+#include "storage/UnreadAreas.h"
 
 namespace salvora {
 
@@ -47,6 +48,8 @@ class SectorSource {
   // past sectors the disk will not give and end with this, so that what
   // they found is kept and the failure still told.
   int FirstFailure() const { return firstFailure_; }
+  // The stretches, in bytes of the opened file, that failed reads left out.
+  const UnreadAreas& Unread() const { return *unread_; }
 
   bool IsOpen() const { return file_ != nullptr; }
   uint64_t SectorCount() const { return sectorCount_; }
@@ -68,6 +71,7 @@ class SectorSource {
   uint64_t sectorCount_ = 0;
   int firstFailure_ = 0;
   std::string path_;
+  std::unique_ptr<UnreadAreas> unread_ = std::make_unique<UnreadAreas>();
 };
 
 // Largest single read or write: callers may ask for long runs while each

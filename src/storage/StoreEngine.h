@@ -11,11 +11,15 @@
 #include "storage/DataSink.h"
 #include "storage/IFileRecoveryParse.h"
 #include "storage/SectorSource.h"
+#include "storage/UnreadAreaReport.h"
 
 namespace salvora {
 
-class StoreEngine : public IFileRecoveryParse {
+class StoreEngine : public IFileRecoveryParse, public UnreadAreaReport {
  public:
+  void AddUnreadAreas(std::vector<ByteRange>& out, uint64_t& leftOut) const override {
+    source_.Unread().AddTo(out, leftOut);
+  }
   // Open the source; both do nothing and return 0 once the engine is open.
   int OpenImage(const std::string& imagePath, uint16_t sourceTag) override;
   int OpenDisk(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,

@@ -17,6 +17,7 @@
 #include "platform/MemoryFile.h"
 #include "results/TypeGroups.h"
 #include "storage/StoreEngine.h"
+#include "support/ReadFaults.h"
 
 using namespace salvora;
 using namespace salvora::test;
@@ -42,6 +43,18 @@ std::vector<FoundRecord> Collect(std::vector<DiskListItem*> items) {
   CSearchProcessWnd window(std::move(items), kEveryType, results, nullptr);
   window.Run();
   return results;
+}
+
+// A scan job's figures as the window receives them.
+JobProgress Figures(int32_t percent, int32_t secondsLeft, uint64_t sectorsDone,
+                    uint64_t sectorsTotal, uint64_t filesFound) {
+  JobProgress progress;
+  progress.percent = percent;
+  progress.secondsLeft = secondsLeft;
+  progress.sectorsDone = sectorsDone;
+  progress.sectorsTotal = sectorsTotal;
+  progress.filesFound = filesFound;
+  return progress;
 }
 
 std::multiset<std::string> Names(const std::vector<FoundRecord>& records) {
@@ -231,7 +244,7 @@ class ProgressWindowsTest : public QObject {
 
   void theScanFiguresAreShownAsTheyCame() {
     CScanProcessWnd window({}, CScanProcessWnd::kQuickScan, nullptr);
-    CScanProcessWnd::OnScan(&window, 50, 100, 3725, 0, 0, 7, 0);
+    window.OnProgress(Figures(50, 3725, 0, 0, 7));
     QCOMPARE(window.Run(), 1);
     QCOMPARE(window.findChild<QLabel*>("time")->text(), QString("Time left: 1 Hour 2 Min"));
     QCOMPARE(window.findChild<QLabel*>("percent")->text(), QString("Progress: 50%"));
@@ -239,7 +252,7 @@ class ProgressWindowsTest : public QObject {
     QVERIFY(window.findChild<QLabel*>("totalfile")->isHidden());
 
     CScanProcessWnd counting({}, CScanProcessWnd::kQuickScan, nullptr);
-    CScanProcessWnd::OnScan(&counting, 20, 50, -1, 10, 400, 3, 0);
+    counting.OnProgress(Figures(10, -1, 10, 400, 3));
     QCOMPARE(counting.Run(), 1);
     QCOMPARE(counting.findChild<QLabel*>("time")->text(), QString("Time left: estimating..."));
     QCOMPARE(counting.findChild<QProgressBar*>("progress")->value(), 10);
@@ -248,7 +261,7 @@ class ProgressWindowsTest : public QObject {
 
     // Done before any estimate came: nothing is left to estimate.
     CScanProcessWnd done({}, CScanProcessWnd::kQuickScan, nullptr);
-    CScanProcessWnd::OnScan(&done, 100, 100, -1, 0, 0, 1, 0);
+    done.OnProgress(Figures(100, -1, 0, 0, 1));
     QCOMPARE(done.Run(), 1);
     QCOMPARE(done.findChild<QLabel*>("time")->text(), QString("Time left: 0 Sec"));
   }
@@ -270,6 +283,24 @@ class ProgressWindowsTest : public QObject {
     QCOMPARE(recovery.Run(), 2);
     QVERIFY(recovery.findChild<QPushButton*>("FinishBtn")->isHidden());
     QVERIFY(recovery.Completed() < results.size());
+  }
+
+  // A disk that stops giving sectors part way: the scan ends normally, and
+  // the source is named incomplete with the stretches it could not read.
+  void aSourceThatFailsReadsIsIncompleteWithItsUnreadStretches() {
+    TempDir dir;
+    DeletedFilesImage card = MakeSampleCard(dir);
+    DiskListItem item = ImageItem(card.image, 1);
+    FaultPlan plan;
+    plan.failFrom = 3;  // the probe and the boot sector still arrive
+    ReadFaults faults(plan);
+    CScanProcessWnd scan({&item}, CScanProcessWnd::kQuickScan, nullptr);
+    QCOMPARE(scan.Run(), 1);
+    QVERIFY(scan.Skipped().empty());
+    QCOMPARE(scan.Incomplete().size(), size_t{1});
+    QCOMPARE(scan.Incomplete()[0].source, &item);
+    QVERIFY(!scan.Incomplete()[0].unread.empty());
+    QCOMPARE(scan.LastScanResult(), kReadFault);
   }
 
   void aSourceWithoutEngineClosesWithThree() {

@@ -77,7 +77,7 @@ TEST_F(FatFaultSweep, AnUnreadableDirectoryIsReportedAndTheRestKept) {
 }
 
 // The command line still lists what such a scan found, says what it could
-// not read, and exits as for files that failed.
+// not read and where, and exits as for files that failed.
 TEST_F(FatFaultSweep, TheCommandLineListsWhatWasFoundAndTellsOfTheFault) {
   test::ScopedDataDir data;
   test::FaultPlan plan;
@@ -93,6 +93,9 @@ TEST_F(FatFaultSweep, TheCommandLineListsWhatWasFoundAndTellsOfTheFault) {
   EXPECT_EQ(exitCode, kExitSomeFailed);
   EXPECT_NE(listed.find("!hoto.jpg"), std::string::npos) << listed;
   EXPECT_NE(told.find("could not be read"), std::string::npos) << told;
+  EXPECT_NE(told.find("not read: 512 bytes from byte " + std::to_string(docsSector * 512)),
+            std::string::npos)
+      << told;
 }
 
 // A folder's recovery that meets a bad sector in one file reports that file
