@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/ExitCodes.h"
+#include "ext/ExtScenario.h"
+
+namespace salvora {
+namespace {
+
+using test::ExtScenario;
+using test::ExtScenarioSpec;
+using test::Quote;
+
+// Files of varied sizes (empty, one byte, across many blocks) in a tree.
+constexpr char kTree[] = R"(
+mkdir -p home/anna/photos home/anna/letters "home/bert/Übung mit Leerzeichen" keep
+for i in $(seq 1 12); do head -c $((i * 7919 + i * i)) /dev/urandom > home/anna/photos/img$i.jpg; done
+for i in 1 2 3; do head -c $((i * 250000)) /dev/urandom > home/anna/letters/letter$i.odt; done
+: > home/anna/letters/empty.txt
+printf x > home/anna/letters/one.txt
+echo "notes" > "home/bert/Übung mit Leerzeichen/notiz.txt"
+head -c 3000000 /dev/urandom > home/bert/video.mp4
+head -c 100000 /dev/urandom > keep/live.bin
+)";
+
+// New files written after the deletion, as on a home folder in use.
+constexpr char kLaterWrites[] =
+    "for i in 1 2 3 4 5; do head -c 40000 /dev/urandom > keep/later$i; done";
+
+class ExtRecovery : public ::testing::Test {
+ protected:
+  ExtScenario Make(const test::TempDir& dir, const ExtScenarioSpec& spec) {
+    return test::MakeExtScenario(dir, spec);
+  }
+  // Recovers everything the quick scan lists into dir/out, keeping paths.
+  int Recover(const test::TempDir& dir, const ExtScenario& scenario, std::string* output) {
+    return test::RunSalvora(data_, "recover --quick --keep-paths --to " + Quote(dir / "out") +
+                                       " " + Quote(scenario.image),
+                            output);
+  }
+  void ExpectBack(const test::TempDir& dir, const ExtScenario& scenario) {
+    ASSERT_FALSE(scenario.deleted.empty());
+    for (const auto& [path, hash] : scenario.deleted)
+      EXPECT_EQ(test::FileSha256(dir / ("out/" + path)), hash) << path;
+  }
+  void ExpectTreeBack(const std::string& mkfs, bool removeWithDebugfs = false) {
+    SCOPED_TRACE(mkfs);
+    test::TempDir dir;
+    ExtScenarioSpec spec;
+    spec.mkfs = mkfs;
+    spec.populate = kTree;
+    spec.deleted = {"home/anna/photos/img3.jpg", "home/anna/photos/img7.jpg", "home/anna/letters",
+                    "home/bert/video.mp4", "home/bert/Übung mit Leerzeichen"};
+    if (removeWithDebugfs)
+      spec.deleted = {"home/anna/photos/img3.jpg", "home/anna/photos/img7.jpg",
+                      "home/anna/letters/letter2.odt", "home/bert/video.mp4",
+                      "home/bert/Übung mit Leerzeichen/notiz.txt"};
+    spec.removeWithDebugfs = removeWithDebugfs;
+    ExtScenario scenario = Make(dir, spec);
+    if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+    std::string output;
+    EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
+    ExpectBack(dir, scenario);
+    // Live files are not found files.
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/keep/live.bin")) << output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/home/anna/photos/img1.jpg")) << output;
+  }
+
+  test::TempDir data_;
+};
+
+TEST_F(ExtRecovery, Ext4WithDebianDefaultsGivesBackFilesAndRemovedFolders) {
+  ExpectTreeBack("mkfs.ext4 -q -F");
+}
+
+// New files may take the blocks of deleted ones: each deleted file comes
+// back byte-exact or is reported as failed, never passed as whole.
+TEST_F(ExtRecovery, FilesWrittenAfterTheDeletionLeaveTheRestExact) {
+  test::TempDir dir;
+  ExtScenarioSpec spec;
+  spec.populate = kTree;
+  spec.deleted = {"home/anna/photos", "home/anna/letters", "home/bert/video.mp4"};
+  spec.afterDeletion = kLaterWrites;
+  ExtScenario scenario = Make(dir, spec);
+  if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+  std::string output;
+  Recover(dir, scenario, &output);
+  size_t exact = 0;
+  for (const auto& [path, hash] : scenario.deleted) {
+    std::string copy = dir / ("out/" + path);
+    bool reported = output.find("failed: " + copy + ":") != std::string::npos;
+    if (test::FileSha256(copy) == hash)
+      ++exact;
+    else
+      EXPECT_TRUE(reported) << path << "\n" << output;
+  }
+  EXPECT_GT(exact, scenario.deleted.size() / 2) << output;
+}
+
+TEST_F(ExtRecovery, Ext4VariantsGiveBackTheSameTree) {
+  ExpectTreeBack("mkfs.ext4 -q -F -b 1024");
+  ExpectTreeBack("mkfs.ext4 -q -F -O ^metadata_csum,^64bit");
+  ExpectTreeBack("mkfs.ext4 -q -F -I 128 -O ^flex_bg");
+}
+
+TEST_F(ExtRecovery, Ext3AndExt2GiveBackTheSameTree) {
+  ExpectTreeBack("mkfs.ext3 -q -F");
+  // Without a journal only a deletion that leaves the entries and maps in
+  // place can be undone.
+  ExpectTreeBack("mkfs.ext2 -q -F", true);
+  ExpectTreeBack("mkfs.ext2 -q -F -b 1024", true);
+}
+
+// A file written into the gaps other files left, and one written in pieces
+// far apart so that its extents need index blocks two levels deep; the
+// gaps between its pieces read back as zeros.
+TEST_F(ExtRecovery, FragmentedAndSparseFilesWithDeepExtentTrees) {
+  test::TempDir dir;
+  ExtScenarioSpec spec;
+  spec.populate = R"sh(
+mkdir frag
+for i in $(seq 1 300); do head -c 8192 /dev/urandom > frag/f$i; done
+sync; for i in $(seq 1 2 300); do rm frag/f$i; done; sync
+head -c 1000000 /dev/urandom > frag/scattered.bin
+python3 -c "
+import os
+fd = os.open('sparse.bin', os.O_WRONLY | os.O_CREAT)
+for i in range(1500):
+    os.pwrite(fd, os.urandom(4096), i * 12288)
+os.pwrite(fd, b'end', 40000000)
+os.close(fd)"
+)sh";
+  spec.megabytes = 128;
+  spec.deleted = {"frag/scattered.bin", "sparse.bin"};
+  ExtScenario scenario = Make(dir, spec);
+  if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+  std::string output;
+  EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
+  ExpectBack(dir, scenario);
+}
+
+// Thousands of entries make a hashed directory; the deleted ones come back
+// from its leaf blocks whatever block a split moved them to.
+TEST_F(ExtRecovery, HashedDirectoryWithThousandsOfEntries) {
+  test::TempDir dir;
+  ExtScenarioSpec spec;
+  spec.populate = R"(
+mkdir big
+for i in $(seq 1 4000); do echo "entry $i with a longer name" > "big/a rather long file name number $i.txt"; done
+)";
+  for (int i = 7; i <= 4000; i += 97)
+    spec.deleted.push_back("big/a rather long file name number " + std::to_string(i) + ".txt");
+  ExtScenario scenario = Make(dir, spec);
+  if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+  std::string output;
+  EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
+  ExpectBack(dir, scenario);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out/big/a rather long file name number 8.txt"));
+}
+
+// A file whose blocks a later file took is reported, never passed as whole.
+TEST_F(ExtRecovery, FileOverwrittenAfterDeletionIsReportedDamaged) {
+  test::TempDir dir;
+  ExtScenarioSpec spec;
+  spec.megabytes = 32;
+  spec.populate = "head -c 8000000 /dev/urandom > victim.bin; head -c 2000 /dev/urandom > kept.txt";
+  spec.deleted = {"victim.bin", "kept.txt"};
+  spec.afterDeletion = "head -c 20000000 /dev/zero > filler.bin || true";
+  ExtScenario scenario = Make(dir, spec);
+  if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+  std::string output;
+  EXPECT_EQ(Recover(dir, scenario, &output), kExitSomeFailed) << output;
+  EXPECT_NE(test::FileSha256(dir / "out/victim.bin"), scenario.deleted.at("victim.bin"));
+  EXPECT_NE(output.find("victim.bin"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace salvora
