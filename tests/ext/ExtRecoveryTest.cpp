@@ -159,6 +159,29 @@ for i in $(seq 1 4000); do echo "entry $i with a longer name" > "big/a rather lo
   EXPECT_FALSE(std::filesystem::exists(dir / "out/big/a rather long file name number 8.txt"));
 }
 
+// A small log that has wrapped many times: its oldest blocks lie after
+// its newest, and transactions run across its end.
+TEST_F(ExtRecovery, WrappedJournal) {
+  test::TempDir dir;
+  ExtScenarioSpec spec;
+  spec.mkfs = "mkfs.ext4 -q -F -J size=1";
+  spec.populate = R"(
+mkdir churn work
+for round in 1 2 3; do
+  for i in $(seq 1 400); do echo $i > churn/c$i; done; sync; rm churn/*; sync
+  for i in $(seq 1 20); do head -c $((round * 3000 + i * 100)) /dev/urandom > work/r${round}_$i.dat; done; sync
+done
+)";
+  for (int round = 1; round <= 3; ++round)
+    for (int i = 2; i <= 20; i += 3)
+      spec.deleted.push_back("work/r" + std::to_string(round) + "_" + std::to_string(i) + ".dat");
+  ExtScenario scenario = Make(dir, spec);
+  if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+  std::string output;
+  EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
+  ExpectBack(dir, scenario);
+}
+
 // A file whose blocks a later file took is reported, never passed as whole.
 TEST_F(ExtRecovery, FileOverwrittenAfterDeletionIsReportedDamaged) {
   test::TempDir dir;
