@@ -119,9 +119,11 @@ void ExtVolume::InodeVersions(uint32_t number, std::vector<ExtInode>& out) {
   uint64_t block = 0;
   uint32_t offset = 0;
   if (!InodePlace(number, block, offset)) return;
-  std::vector<std::vector<uint8_t>> versions;
-  BlockVersions(block, versions);
-  for (const auto& version : versions) {
+  if (block != cachedTableBlock_) {
+    BlockVersions(block, cachedTableVersions_);
+    cachedTableBlock_ = block;
+  }
+  for (const auto& version : cachedTableVersions_) {
     ExtInode inode;
     if (ParseExtInode(sb_, number, version.data() + offset, inode)) out.push_back(inode);
   }

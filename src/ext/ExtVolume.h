@@ -57,6 +57,10 @@ class ExtVolume {
   std::vector<ExtGroup> groups_;
   ExtJournal journal_;
   bool hasJournal_ = false;
+  // The versions of the inode table block read last: inodes are asked for
+  // in runs, and a table block holds several.
+  uint64_t cachedTableBlock_ = UINT64_MAX;
+  std::vector<std::vector<uint8_t>> cachedTableVersions_;
   std::vector<uint8_t> used_;  // one bit per block, set when allocated
   bool bitmapsLoaded_ = false;
 };

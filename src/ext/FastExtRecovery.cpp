@@ -26,6 +26,17 @@ int CFastExtRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
   return CopyExtFile(volume_, deleted_->Resolve(record.firstCluster, record.isFolder != 0), sink);
 }
 
+bool CFastExtRecovery::FirstDataSector(const FoundRecord& record, uint64_t& sector) {
+  if (!volume_.IsOpen() || record.isFolder) return false;
+  const ExtResolved& resolved = deleted_->Resolve(record.firstCluster, false);
+  if (resolved.state != ExtResolution::kRecovered || resolved.runs.empty()) return false;
+  const ExtRun& first = resolved.runs.front();
+  if (first.logical != 0 || first.unwritten) return false;
+  sector = firstSector_ +
+           first.physical * volume_.Superblock().blockSize / static_cast<uint32_t>(sectorSize_);
+  return true;
+}
+
 bool CFastExtRecovery::FreeRangesUsable() const {
   const ExtSuperblock& sb = volume_.Superblock();
   return volume_.IsOpen() && !sb.BigAlloc() && sectorSize_ > 0 &&

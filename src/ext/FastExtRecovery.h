@@ -17,7 +17,9 @@ class CFastExtRecovery : public QuickTreeEngine {
  public:
   int BuildUsageMap() override;
   int NextFreeRange(uint64_t& sector, uint64_t& count) override;
-  const ExtVolume& Volume() const { return volume_; }
+  // The absolute sector where a found file's data begins; false for a file
+  // without data or whose start is a hole.
+  bool FirstDataSector(const FoundRecord& record, uint64_t& sector);
 
  protected:
   int CopyFileData(const FoundRecord& record, DataSink& sink) override;
