@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/ExitCodes.h"
@@ -72,6 +72,31 @@ TEST_F(ExtCli, DeepScanCarvesFreeBlocksOnly) {
       << output;
   EXPECT_EQ(test::FileSha256(out + "/Bilder/Urlaub/strand.png"),
             scenario_.deleted.at("Bilder/Urlaub/strand.png"));
+}
+
+// The same volume as the second partition of a whole-disk image.
+TEST_F(ExtCli, PartitionOfADiskImage) {
+  if (!scenario_.skipReason.empty()) GTEST_SKIP() << scenario_.skipReason;
+  if (!test::HaveCommand("sfdisk")) GTEST_SKIP() << "sfdisk (fdisk) is not installed";
+  std::string disk = dir_ / "disk.img", out = dir_ / "out";
+  test::MustRun("truncate -s 80M " + Quote(disk) +
+                " && printf 'start=2048, size=4096, type=83\\nstart=8192, size=131072, type=83\\n' | "
+                "sfdisk -q " + Quote(disk) + " && dd if=" + Quote(scenario_.image) + " of=" +
+                Quote(disk) + " bs=1M seek=4 conv=notrunc status=none");
+  std::string output;
+  EXPECT_EQ(test::RunSalvora(data_, "recover --quick --keep-paths --to " + Quote(out) + " " +
+                                        Quote(disk),
+                             &output),
+            kExitOk)
+      << output;
+  // Each deleted file comes back byte-exact at its path, below whatever
+  // folder the disk's partition is given.
+  for (const auto& [path, hash] : scenario_.deleted) {
+    std::string copy;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(out))
+      if (entry.path().generic_string().ends_with("/" + path)) copy = entry.path();
+    EXPECT_EQ(test::FileSha256(copy), hash) << path << "\n" << output;
+  }
 }
 
 }  // namespace
