@@ -72,7 +72,9 @@ bool ExtJournal::ReadSuperblock(ExtByteSource& bytes, const ExtSuperblock& sb) {
     maxLength = maxLength > fastBlocks ? maxLength - fastBlocks : 0;
   }
   last_ = static_cast<uint32_t>(std::min<uint64_t>(maxLength, mapped));
-  if (first_ == 0 || first_ >= last_ || last_ > sb.blocksCount) return false;
+  if (first_ == 0 || first_ >= last_ || last_ > sb.blocksCount ||
+      last_ > bytes.Size() / blockSize_)
+    return false;
   dirty_ = Be32(raw + 0x1C) != 0;
   firstLive_ = Be32(raw + 0x18);
   checksumSeed_ = Crc32c(~0u, raw + 0x30, 16);

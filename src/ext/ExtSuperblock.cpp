@@ -86,6 +86,9 @@ bool ParseExtSuperblock(const uint8_t* raw, uint64_t sourceBytes, ExtSuperblock&
   if (sb.MetadataChecksums() && !ChecksumMatches(raw)) return false;
   uint64_t groups = (sb.blocksCount - sb.firstDataBlock + sb.blocksPerGroup - 1) / sb.blocksPerGroup;
   if (groups == 0 || groups > UINT32_MAX / sb.inodesPerGroup) return false;
+  // The descriptor table lies at the volume's start: a source that cannot
+  // hold it holds no part of this volume worth reading.
+  if (groups > sourceBytes / sb.descriptorSize) return false;
   if (groups * sb.inodesPerGroup < sb.inodesCount || sb.inodesCount == 0) return false;
   sb.groupCount = static_cast<uint32_t>(groups);
   if (sb.firstInode <= kExtRootInode || sb.firstInode > sb.inodesCount) return false;

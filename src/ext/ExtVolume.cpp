@@ -19,6 +19,7 @@ int ExtVolume::Open(std::unique_ptr<ExtByteSource> bytes) {
     bytes_.reset();
     return kInvalidParameter;
   }
+  blocksHeld_ = std::min<uint64_t>(sb_.blocksCount, bytes_->Size() / sb_.blockSize);
   LoadJournal();
   return kOk;
 }
@@ -138,12 +139,12 @@ bool ExtVolume::MapOf(const ExtInode& inode, std::vector<ExtRun>& runs) {
 
 void ExtVolume::LoadBitmaps() {
   bitmapsLoaded_ = true;
-  used_.assign(static_cast<size_t>((sb_.blocksCount + 7) / 8), 0xFF);
+  used_.assign(static_cast<size_t>((blocksHeld_ + 7) / 8), 0xFF);
   std::vector<uint8_t> bitmap;
   for (uint32_t group = 0; group < groups_.size(); ++group) {
     uint64_t first = sb_.GroupFirstBlock(group);
-    if (first >= sb_.blocksCount) break;
-    uint64_t blocks = std::min<uint64_t>(sb_.blocksPerGroup, sb_.blocksCount - first);
+    if (first >= blocksHeld_) break;
+    uint64_t blocks = std::min<uint64_t>(sb_.blocksPerGroup, blocksHeld_ - first);
     const ExtGroup& g = groups_[group];
     bool unused = g.usable && g.BlockBitmapUnused();
     if (!unused && (!g.usable || !ReadCurrentBlock(g.blockBitmap, bitmap))) continue;
@@ -153,27 +154,28 @@ void ExtVolume::LoadBitmaps() {
       if (!set) used_[b / 8] &= static_cast<uint8_t>(~(1u << (b % 8)));
     }
   }
-  for (uint64_t b = 0; b < sb_.firstDataBlock; ++b) used_[b / 8] |= static_cast<uint8_t>(1u << b);
+  for (uint64_t b = 0; b < sb_.firstDataBlock && b < blocksHeld_; ++b)
+    used_[b / 8] |= static_cast<uint8_t>(1u << b);
 }
 
 bool ExtVolume::BlockInUse(uint64_t block) {
   if (!bitmapsLoaded_) LoadBitmaps();
-  if (block >= sb_.blocksCount) return true;
+  if (block >= blocksHeld_) return true;
   return (used_[block / 8] >> (block % 8)) & 1;
 }
 
 bool ExtVolume::NextFreeBlocks(uint64_t& block, uint64_t& count) {
   if (!bitmapsLoaded_) LoadBitmaps();
-  while (block < sb_.blocksCount && BlockInUse(block)) {
+  while (block < blocksHeld_ && BlockInUse(block)) {
     if (block % 8 == 0 && used_[block / 8] == 0xFF)
       block += 8;
     else
       ++block;
   }
-  if (block >= sb_.blocksCount) return false;
+  if (block >= blocksHeld_) return false;
   uint64_t end = block;
-  while (end < sb_.blocksCount && !BlockInUse(end)) {
-    if (end % 8 == 0 && used_[end / 8] == 0 && end + 8 <= sb_.blocksCount)
+  while (end < blocksHeld_ && !BlockInUse(end)) {
+    if (end % 8 == 0 && used_[end / 8] == 0 && end + 8 <= blocksHeld_)
       end += 8;
     else
       ++end;

@@ -41,7 +41,8 @@ class ExtVolume {
   bool MapOf(const ExtInode& inode, std::vector<ExtRun>& runs);
 
   // Whether a block is allocated now, by the block bitmaps; blocks of a
-  // group whose bitmap cannot be read count as allocated.
+  // group whose bitmap cannot be read, and blocks past the source's end,
+  // count as allocated.
   bool BlockInUse(uint64_t block);
   // The next free run at or after `block`: false past the volume's end.
   bool NextFreeBlocks(uint64_t& block, uint64_t& count);
@@ -61,7 +62,8 @@ class ExtVolume {
   // in runs, and a table block holds several.
   uint64_t cachedTableBlock_ = UINT64_MAX;
   std::vector<std::vector<uint8_t>> cachedTableVersions_;
-  std::vector<uint8_t> used_;  // one bit per block, set when allocated
+  std::vector<uint8_t> used_;  // one bit per block the source holds, set when allocated
+  uint64_t blocksHeld_ = 0;    // blocks of the volume inside the source
   bool bitmapsLoaded_ = false;
 };
 
