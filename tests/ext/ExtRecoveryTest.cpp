@@ -13,7 +13,7 @@ using test::ExtScenarioSpec;
 using test::Quote;
 
 // Files of varied sizes (empty, one byte, across many blocks) in a tree.
-constexpr char kTree[] = R"(
+constexpr char kTree[] = R"sh(
 mkdir -p home/anna/photos home/anna/letters "home/bert/Übung mit Leerzeichen" keep
 for i in $(seq 1 12); do head -c $((i * 7919 + i * i)) /dev/urandom > home/anna/photos/img$i.jpg; done
 for i in 1 2 3; do head -c $((i * 250000)) /dev/urandom > home/anna/letters/letter$i.odt; done
@@ -22,7 +22,9 @@ printf x > home/anna/letters/one.txt
 echo "notes" > "home/bert/Übung mit Leerzeichen/notiz.txt"
 head -c 3000000 /dev/urandom > home/bert/video.mp4
 head -c 100000 /dev/urandom > keep/live.bin
-)";
+ln -s ../../keep/live.bin "home/bert/Übung mit Leerzeichen/short link"
+ln -s "../../keep/$(printf 'a%.0s' $(seq 1 100))" "home/bert/Übung mit Leerzeichen/long link"
+)sh";
 
 // New files written after the deletion, as on a home folder in use.
 constexpr char kLaterWrites[] =
@@ -62,6 +64,13 @@ class ExtRecovery : public ::testing::Test {
     std::string output;
     EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
     ExpectBack(dir, scenario);
+    // Symlinks come back as the text of their target, never followed.
+    if (!removeWithDebugfs) {
+      EXPECT_EQ(test::ReadFile(dir / "out/home/bert/Übung mit Leerzeichen/short link"),
+                "../../keep/live.bin");
+      EXPECT_EQ(test::ReadFile(dir / "out/home/bert/Übung mit Leerzeichen/long link"),
+                "../../keep/" + std::string(100, 'a'));
+    }
     // Live files are not found files.
     EXPECT_FALSE(std::filesystem::exists(dir / "out/keep/live.bin")) << output;
     EXPECT_FALSE(std::filesystem::exists(dir / "out/home/anna/photos/img1.jpg")) << output;
