@@ -79,19 +79,26 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
   const ExtSuperblock& sb = volume_.Superblock();
   const ExtInode& inode = folder.inode;
   std::vector<ExtDirEntry> entries;
-  if (inode.HasInlineData()) {
-    ParseExtDirectoryBlock(sb, inode.map + kInlineParentBytes,
-                           kExtInodeMapBytes - kInlineParentBytes, entries);
-    ParseExtDirectoryBlock(sb, inode.inlineTail, inode.inlineTailBytes, entries);
-    for (ExtDirEntry& entry : entries) {
-      if (entry.live && !folder.deleted) live.insert({entry.name, entry.inode});
-      found.push_back({std::move(entry), 0});
-    }
-    return;
+  if (inode.HasInlineData() && !folder.deleted) {
+    ParseInline(inode, entries);
+    for (const ExtDirEntry& entry : entries)
+      if (entry.live) live.insert({entry.name, entry.inode});
   }
+  // Small folders keep their entries in the inode: its earlier versions
+  // hold the deleted ones (and those of a folder that has since grown out
+  // of its inode).
+  std::vector<ExtInode> versions;
+  volume_.InodeVersions(inode.number, versions);
+  for (const ExtInode& version : versions) {
+    if (!version.HasInlineData() || version.generation != inode.generation) continue;
+    entries.clear();
+    ParseInline(version, entries);
+    for (ExtDirEntry& entry : entries) found.push_back({std::move(entry), 0});
+  }
+  if (inode.HasInlineData()) return;
   std::vector<ExtRun> runs;
   volume_.MapOf(inode, runs);
-  std::vector<std::vector<uint8_t>> versions;
+  std::vector<std::vector<uint8_t>> blockVersions;
   std::vector<uint8_t> current;
   for (const ExtRun& run : runs) {
     if (run.unwritten) continue;
@@ -103,8 +110,8 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
         for (const ExtDirEntry& entry : entries)
           if (entry.live) live.insert({entry.name, entry.inode});
       }
-      volume_.BlockVersions(block, versions);
-      for (const std::vector<uint8_t>& version : versions) {
+      volume_.BlockVersions(block, blockVersions);
+      for (const std::vector<uint8_t>& version : blockVersions) {
         if (!VersionBelongs(folder, version)) continue;
         entries.clear();
         ParseExtDirectoryBlock(sb, version.data(), sb.blockSize, entries);
@@ -115,6 +122,13 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
       }
     }
   }
+}
+
+void ExtTreeWalk::ParseInline(const ExtInode& inode, std::vector<ExtDirEntry>& out) const {
+  const ExtSuperblock& sb = volume_.Superblock();
+  ParseExtDirectoryBlock(sb, inode.map + kInlineParentBytes, kExtInodeMapBytes - kInlineParentBytes,
+                         out);
+  ParseExtDirectoryBlock(sb, inode.inlineTail, inode.inlineTailBytes, out);
 }
 
 // With metadata checksums a directory block names its owner: its tail is

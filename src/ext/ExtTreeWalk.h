@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <set>
 #include <tuple>
 #include <string>
@@ -64,6 +63,8 @@ class ExtTreeWalk final : public TreeWalk {
   // (name, inode) pairs the folder holds now.
   void GatherEntries(const Folder& folder, std::vector<Found>& found,
                      std::set<std::pair<std::string, uint32_t>>& live);
+  // The entries a folder keeps inside its inode.
+  void ParseInline(const ExtInode& inode, std::vector<ExtDirEntry>& out) const;
   bool VersionBelongs(const Folder& folder, const std::vector<uint8_t>& block) const;
   void HandleDeleted(const Folder& folder, uint32_t number, const Found& found);
   void AddFolder(const Folder& parent, uint32_t parentNumber, const ExtInode& inode,

@@ -168,6 +168,26 @@ for i in $(seq 1 4000); do echo "entry $i with a longer name" > "big/a rather lo
   EXPECT_FALSE(std::filesystem::exists(dir / "out/big/a rather long file name number 8.txt"));
 }
 
+// Small files and folders kept inside their inodes.
+TEST_F(ExtRecovery, InlineDataFilesAndFolders) {
+  test::TempDir dir;
+  ExtScenarioSpec spec;
+  spec.mkfs = "mkfs.ext4 -q -F -O inline_data";
+  spec.populate = R"sh(
+mkdir -p tiny/sub
+printf 'short text' > tiny/a.txt
+head -c 150 /dev/urandom > tiny/b.bin
+head -c 40 /dev/urandom > tiny/sub/c.bin
+head -c 5000 /dev/urandom > tiny/d.bin
+)sh";
+  spec.deleted = {"tiny/a.txt", "tiny/b.bin", "tiny/sub", "tiny/d.bin"};
+  ExtScenario scenario = Make(dir, spec);
+  if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+  std::string output;
+  EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
+  ExpectBack(dir, scenario);
+}
+
 // A small log that has wrapped many times: its oldest blocks lie after
 // its newest, and transactions run across its end.
 TEST_F(ExtRecovery, WrappedJournal) {
