@@ -59,6 +59,17 @@ void ExtTreeWalk::WalkFolder(uint32_t number) {
   std::vector<Found> found;
   std::set<std::pair<std::string, uint32_t>> live;
   GatherEntries(folder, found, live);
+  // A file renamed before it was deleted shows its earlier names in older
+  // versions of the folder: it is listed once, by its last name.
+  std::unordered_map<uint32_t, const Found*> lastName;
+  for (const Found& item : found) {
+    const ExtDirEntry& entry = item.entry;
+    if (IsDotName(entry.name) || live.count({entry.name, entry.inode})) continue;
+    const Found*& best = lastName[entry.inode];
+    if (!best || item.age < best->age ||
+        (item.age == best->age && entry.live && !best->entry.live))
+      best = &item;
+  }
   std::set<std::pair<std::string, uint32_t>> seen;
   for (const Found& item : found) {
     const ExtDirEntry& entry = item.entry;
@@ -70,7 +81,7 @@ void ExtTreeWalk::WalkFolder(uint32_t number) {
         AddFolder(folder, number, inode, entry.name, false, item.byte);
       continue;
     }
-    HandleDeleted(folder, number, item);
+    if (lastName[entry.inode]->entry.name == entry.name) HandleDeleted(folder, number, item);
   }
 }
 
@@ -89,11 +100,13 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
   // of its inode).
   std::vector<ExtInode> versions;
   volume_.InodeVersions(inode.number, versions);
+  size_t age = 0;
   for (const ExtInode& version : versions) {
     if (!version.HasInlineData() || version.generation != inode.generation) continue;
     entries.clear();
     ParseInline(version, entries);
-    for (ExtDirEntry& entry : entries) found.push_back({std::move(entry), 0});
+    for (ExtDirEntry& entry : entries) found.push_back({std::move(entry), 0, age});
+    ++age;
   }
   if (inode.HasInlineData()) return;
   std::vector<ExtRun> runs;
@@ -111,13 +124,14 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
           if (entry.live) live.insert({entry.name, entry.inode});
       }
       volume_.BlockVersions(block, blockVersions);
-      for (const std::vector<uint8_t>& version : blockVersions) {
+      for (size_t age = 0; age < blockVersions.size(); ++age) {
+        const std::vector<uint8_t>& version = blockVersions[age];
         if (!VersionBelongs(folder, version)) continue;
         entries.clear();
         ParseExtDirectoryBlock(sb, version.data(), sb.blockSize, entries);
         for (ExtDirEntry& entry : entries) {
           uint64_t byte = block * sb.blockSize + entry.offset;
-          found.push_back({std::move(entry), byte});
+          found.push_back({std::move(entry), byte, age});
         }
       }
     }

@@ -56,6 +56,7 @@ class ExtTreeWalk final : public TreeWalk {
   struct Found {
     ExtDirEntry entry;
     uint64_t byte = 0;  // volume byte of the entry
+    size_t age = 0;     // of the version it was seen in: 0 the newest
   };
 
   void WalkFolder(uint32_t number);

@@ -20,7 +20,7 @@ for i in 1 2 3; do head -c $((i * 250000)) /dev/urandom > home/anna/letters/lett
 : > home/anna/letters/empty.txt
 printf x > home/anna/letters/one.txt
 echo "notes" > "home/bert/Übung mit Leerzeichen/notiz.txt"
-head -c 3000000 /dev/urandom > home/bert/video.mp4
+head -c 3000000 /dev/urandom > home/bert/video.part; sync; mv home/bert/video.part home/bert/video.mp4
 head -c 100000 /dev/urandom > keep/live.bin
 ln -s ../../keep/live.bin "home/bert/Übung mit Leerzeichen/short link"
 ln -s "../../keep/$(printf 'a%.0s' $(seq 1 100))" "home/bert/Übung mit Leerzeichen/long link"
@@ -74,6 +74,8 @@ class ExtRecovery : public ::testing::Test {
     // Live files are not found files.
     EXPECT_FALSE(std::filesystem::exists(dir / "out/keep/live.bin")) << output;
     EXPECT_FALSE(std::filesystem::exists(dir / "out/home/anna/photos/img1.jpg")) << output;
+    // Renamed before it was deleted: listed once, by its last name.
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/home/bert/video.part")) << output;
   }
 
   test::TempDir data_;
