@@ -1,6 +1,11 @@
 #include "ext/ExtChecksum.h"
 
 #include <array>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <nmmintrin.h>
+#endif
 
 namespace salvora {
 namespace {
@@ -20,11 +25,36 @@ constexpr std::array<Word, 256> ReflectedTable() {
 constexpr auto kCrc32cTable = ReflectedTable<uint32_t, 0x82F63B78u>();
 constexpr auto kCrc16Table = ReflectedTable<uint16_t, 0xA001>();
 
+uint32_t TableCrc32c(uint32_t crc, const uint8_t* data, size_t length) {
+  for (size_t i = 0; i < length; ++i) crc = kCrc32cTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
+#if defined(__x86_64__)
+// Every journal copy a scan reads is checked whole: the processor's own
+// crc32c instruction takes eight bytes at a time where it has one.
+__attribute__((target("sse4.2"))) uint32_t HardwareCrc32c(uint32_t crc, const uint8_t* data,
+                                                          size_t length) {
+  uint64_t value = crc;
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    value = _mm_crc32_u64(value, word);
+  }
+  return TableCrc32c(static_cast<uint32_t>(value), data + i, length - i);
+}
+
+const bool kHaveHardwareCrc = __builtin_cpu_supports("sse4.2");
+#endif
+
 }  // namespace
 
 uint32_t Crc32c(uint32_t crc, const uint8_t* data, size_t length) {
-  for (size_t i = 0; i < length; ++i) crc = kCrc32cTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return crc;
+#if defined(__x86_64__)
+  if (kHaveHardwareCrc) return HardwareCrc32c(crc, data, length);
+#endif
+  return TableCrc32c(crc, data, length);
 }
 
 uint32_t Crc32cLe32(uint32_t crc, uint32_t value) {

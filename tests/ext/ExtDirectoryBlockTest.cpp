@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ext/ExtChecksum.h"
 #include "ext/ExtDirectoryBlock.h"
 #include "ext/ExtInode.h"
 #include "ext/ExtNameText.h"
@@ -82,6 +83,18 @@ TEST(ExtNameText, InvalidBytesBecomeReplacementCharacters) {
   EXPECT_EQ(ExtNameToUtf8(mixed, sizeof mixed), "a\xC3\xBC\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
   const uint8_t surrogate[] = {0xED, 0xA0, 0x80};
   EXPECT_EQ(ExtNameToUtf8(surrogate, 3), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// The check value of crc32c (with the usual inversions around the raw
+// register the volume stores), on lengths that leave every tail size.
+TEST(ExtChecksum, Crc32cMatchesItsCheckValue) {
+  const uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(~Crc32c(~0u, digits, sizeof digits), 0xE3069283u);
+  std::vector<uint8_t> bytes(37);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 31 + 7);
+  for (size_t split = 0; split <= bytes.size(); ++split)
+    EXPECT_EQ(Crc32c(Crc32c(5, bytes.data(), split), bytes.data() + split, bytes.size() - split),
+              Crc32c(5, bytes.data(), bytes.size()));
 }
 
 TEST(ExtTimes, NanosecondsAndEpochBitsReachFiletime) {
