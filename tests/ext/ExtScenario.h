@@ -20,6 +20,9 @@ struct ExtScenarioSpec {
   // the original ext2 driver, which left names and block maps in place
   // (today's kernel wipes both, and without a journal nothing remains).
   bool removeWithDebugfs = false;
+  // Why the case needs the kernel's way of deleting; empty when debugfs
+  // may stand in for it.
+  std::string kernelOnly;
 };
 
 struct ExtScenario {
@@ -28,8 +31,10 @@ struct ExtScenario {
   std::map<std::string, std::string> deleted;  // path of every removed file -> SHA-256
 };
 
-// Builds the volume in `dir`. Without root and loop devices nothing is
-// made and skipReason says why.
+// Builds the volume in `dir`. Without root and loop devices the tree is put
+// on the volume by mkfs and removed by debugfs (the way of the original
+// ext2 driver, without journal history); a spec that writes after the
+// deletion then cannot be made, and skipReason says why.
 ExtScenario MakeExtScenario(const TempDir& dir, const ExtScenarioSpec& spec);
 
 // Runs salvora with a data folder of its own.
