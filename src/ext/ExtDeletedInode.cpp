@@ -44,6 +44,12 @@ ExtResolved ExtDeletedInodes::Find(uint32_t number, bool directory) {
   }
   if (resolved.state != ExtResolution::kRecovered && live && !earlierGeneration)
     resolved.state = ExtResolution::kLive;
+  if (resolved.state != ExtResolution::kRecovered) return resolved;
+  for (const ExtInode& version : versions)
+    if (TypeFits(version, directory) && version.size > 0 && version.HasDataMap() &&
+        version.generation != resolved.inode.generation &&
+        !(live && version.generation == current.generation))
+      resolved.ambiguous = true;
   return resolved;
 }
 

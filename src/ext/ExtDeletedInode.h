@@ -23,6 +23,10 @@ struct ExtResolved {
   ExtResolution state = ExtResolution::kLost;
   ExtInode inode;
   std::vector<ExtRun> runs;
+  // The number held more than one deleted file: nothing tells which of
+  // them a name found for it was, so the newest is copied but not passed
+  // as whole.
+  bool ambiguous = false;
 };
 
 class ExtDeletedInodes {

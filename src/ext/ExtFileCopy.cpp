@@ -70,13 +70,7 @@ int CopyInline(const ExtInode& inode, DataSink& sink) {
   return result;
 }
 
-}  // namespace
-
-int CopyExtFile(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) {
-  if (resolved.state != ExtResolution::kRecovered) return kFileCorrupt;
-  const ExtInode& inode = resolved.inode;
-  if (inode.IsFastSymlink()) return sink.Write(inode.map, kExtInodeMapBytes);
-  if (inode.HasInlineData()) return CopyInline(inode, sink);
+int CopyRuns(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) {
   uint64_t blockSize = volume.Superblock().blockSize;
   RunCopier copier(volume, sink);
   uint64_t position = 0;  // in blocks
@@ -92,6 +86,17 @@ int CopyExtFile(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) 
   if (result != kOk) return result;
   if (copier.Damaged()) return kFileCorrupt;
   return copier.ReadFailure();
+}
+
+}  // namespace
+
+int CopyExtFile(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) {
+  if (resolved.state != ExtResolution::kRecovered) return kFileCorrupt;
+  const ExtInode& inode = resolved.inode;
+  int result = inode.IsFastSymlink()    ? sink.Write(inode.map, kExtInodeMapBytes)
+               : inode.HasInlineData() ? CopyInline(inode, sink)
+                                       : CopyRuns(volume, resolved, sink);
+  return result == kOk && resolved.ambiguous ? kFileCorrupt : result;
 }
 
 }  // namespace salvora

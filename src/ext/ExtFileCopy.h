@@ -12,7 +12,8 @@
 namespace salvora {
 
 // 0; 1392 when part of the file is lost (taken by other data, or no
-// version maps it); a read error; or a callback's answer.
+// version maps it) or when it may be another deleted file's; a read
+// error; or a callback's answer.
 int CopyExtFile(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink);
 
 }  // namespace salvora
