@@ -102,9 +102,41 @@ if command -v mkfs.exfat >/dev/null; then
     rmdir "$mnt"
   fi
 fi
+# ext volumes with folders, live and deleted files: written through the
+# kernel where it can mount them (so that the journal holds the history),
+# else by debugfs on the unmounted image.
+ext_volume() {
+  local image=$1 kib=$2
+  shift 2
+  rm -f "$image" && truncate -s "${kib}K" "$image"
+  "$@" -q -F "$image" >/dev/null
+  local mnt
+  mnt=$(mktemp -d)
+  if [ "$(id -u)" = 0 ] && mount -o loop "$image" "$mnt" 2>/dev/null; then
+    mkdir -p "$mnt/Docs/Old" "$mnt/Photos"
+    cp "$pool/files/"{photo.jpg,notes.txt} "$mnt/Photos/" 2>/dev/null || true
+    cp "$pool/files/report.pdf" "$mnt/Docs/A rather long file name.pdf" 2>/dev/null || true
+    cp "$pool/files/notes.txt" "$mnt/Docs/Old/old notes.txt" 2>/dev/null || true
+    sync
+    rm -rf "$mnt/Docs/Old" "$mnt/Photos/photo.jpg"
+    umount "$mnt"
+  elif command -v debugfs >/dev/null; then
+    debugfs -w -f - "$image" >/dev/null 2>&1 <<CMDS || true
+mkdir Docs
+mkdir Photos
+write $pool/files/photo.jpg Photos/photo.jpg
+write $pool/files/notes.txt Photos/notes.txt
+write $pool/files/notes.txt Docs/notes.txt
+rm Photos/photo.jpg
+CMDS
+  fi
+  rmdir "$mnt"
+}
 if command -v mkfs.ext4 >/dev/null; then
-  rm -f "$pool/volumes/ext4.img" && truncate -s 4M "$pool/volumes/ext4.img"
-  mkfs.ext4 -q -F "$pool/volumes/ext4.img"
+  ext_volume "$pool/volumes/ext4.img" 4096 mkfs.ext4
+  ext_volume "$pool/volumes/ext4-small.img" 2048 mkfs.ext4 -b 1024
+  ext_volume "$pool/volumes/ext3-small.img" 2048 mkfs.ext3 -b 1024
+  ext_volume "$pool/volumes/ext2-small.img" 1024 mkfs.ext2 -b 1024
 fi
 
 # Each NTFS volume's first MFT records, one file per record.

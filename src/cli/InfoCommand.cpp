@@ -8,6 +8,7 @@
 #include "cli/DiskRows.h"
 #include "cli/ExitCodes.h"
 #include "cli/SourceSpec.h"
+#include "ext/ExtSuperblock.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RandomAccessFile.h"
 #include "storage/FormatSize.h"
@@ -18,6 +19,16 @@
 
 namespace salvora {
 namespace {
+
+// ext volumes are named by the generation their features make them.
+const char* ClassName(const std::vector<uint8_t>& probe) {
+  VolumeClass volumeClass = ClassifyVolume(probe.data(), probe.size());
+  ExtSuperblock sb;
+  if (volumeClass == VolumeClass::kExt && probe.size() >= kExtSuperblockOffset + kExtSuperblockBytes &&
+      ParseExtSuperblock(probe.data() + kExtSuperblockOffset, UINT64_MAX, sb))
+    return sb.Generation();
+  return VolumeClassName(volumeClass);
+}
 
 int RunInfo(const std::string& text) {
   ScanSource source;
@@ -38,9 +49,7 @@ int RunInfo(const std::string& text) {
   bool region = source.kind == ScanSource::Kind::kRegion;
   uint64_t probeOffset = region ? source.firstSector * source.sectorSize : 0;
   ReadChunked(*file, probe.data(), probeOffset, kProbeBytes, got);
-  const char* volumeClass = got < kProbeBytes
-                                ? "unreadable"
-                                : VolumeClassName(ClassifyVolume(probe.data(), probe.size()));
+  const char* volumeClass = got < kProbeBytes ? "unreadable" : ClassName(probe);
   // An image of a whole disk is shown as the disk list shows a disk.
   std::vector<PartitionRecord> entries;
   bool partitioned =

@@ -52,6 +52,8 @@ const char* EngineKindName(uint32_t engineKind) {
       return "quick-exfat";
     case kDeepExfat:
       return "deep-exfat";
+    case kQuickExt:
+      return "quick-ext";
     default:
       return "unknown";
   }

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "deep/ProfessionalRecovery.h"
+#include "ext/FastExtRecovery.h"
 #include "ntfs/NtfsRunList.h"
 #include "results/ScanResultStore.h"
 
@@ -80,6 +81,9 @@ int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<Fou
       if (ntfs_.ReadDataRuns(record, runs) != 0 || !RunCursor(runs).Next(first) || first.sparse)
         continue;
       sector = first.lcn * record.clusterBytes / sectorSize + record.volumeFirstSector;
+    } else if (record.engineKind == kQuickExt) {
+      auto* ext = dynamic_cast<CFastExtRecovery*>(quick_.get());
+      if (!ext || !ext->FirstDataSector(record, sector)) continue;
     } else if (!FatFirstSector(record, sectorSize, sector)) {
       continue;
     }

@@ -92,6 +92,7 @@ IFileRecoveryParse* CProfessionalRecovery::EngineOf(uint32_t engineKind) {
     case kQuickNtfs:
     case kQuickFat:
     case kQuickExfat:
+    case kQuickExt:
       return quick_.get();
     case kDeepNtfs:
       return &ntfs_;

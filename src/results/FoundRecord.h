@@ -17,6 +17,7 @@ enum EngineKind : uint32_t {
   kCarved = 4,
   kQuickExfat = 5,
   kDeepExfat = 6,
+  kQuickExt = 7,
 };
 
 #pragma pack(push, 1)

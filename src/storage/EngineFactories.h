@@ -10,6 +10,7 @@ namespace salvora {
 std::unique_ptr<IFileRecoveryParse> MakeQuickFatEngine();
 std::unique_ptr<IFileRecoveryParse> MakeQuickNtfsEngine();
 std::unique_ptr<IFileRecoveryParse> MakeQuickExfatEngine();
+std::unique_ptr<IFileRecoveryParse> MakeQuickExtEngine();
 // The composite deep engine, for every volume class.
 std::unique_ptr<IFileRecoveryParse> MakeDeepEngine();
 

@@ -5,7 +5,6 @@
 #include "platform/BlockDevices.h"
 #include "platform/ErrorCodes.h"
 #include "storage/EngineFactories.h"
-#include "storage/FastExtRecovery.h"
 #include "storage/ImageDisks.h"
 #include "storage/SectorSource.h"
 
@@ -22,7 +21,7 @@ std::unique_ptr<IFileRecoveryParse> BuildEngine(VolumeClass volumeClass, bool de
     case VolumeClass::kNtfs:
       return MakeQuickNtfsEngine();
     case VolumeClass::kExt:
-      return std::make_unique<CFastExtRecovery>();
+      return MakeQuickExtEngine();
     case VolumeClass::kOther:
       return nullptr;
   }

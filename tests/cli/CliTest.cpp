@@ -35,7 +35,7 @@ TEST_F(Cli, InfoNamesTheClassOfRealVolumes) {
   } cases[] = {{"f12.img", "class:        FAT"},
                {"f32.img", "class:        FAT"},
                {"n.img", "class:        NTFS"},
-               {"e.img", "class:        ext"}};
+               {"e.img", "class:        ext4"}};
   for (const Case& c : cases) {
     std::string output;
     EXPECT_EQ(Salvora("info " + Quote(dir / c.image), &output), 0) << output;

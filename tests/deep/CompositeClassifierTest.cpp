@@ -9,7 +9,7 @@
 #include "deep/CompositeClassifier.h"
 #include "deep/CompositeRanges.h"
 #include "platform/ErrorCodes.h"
-#include "storage/FastExtRecovery.h"
+#include "ext/FastExtRecovery.h"
 
 namespace salvora {
 namespace {

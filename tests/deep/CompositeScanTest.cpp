@@ -198,14 +198,15 @@ TEST_F(CompositeScanTest, CarvedFileEndsBeforeABootSector) {
   EXPECT_EQ(tif->size, 4u * 512);
 }
 
-// A volume whose quick engine has no usage map (ext) is walked in full.
+// A volume whose quick engine has no usage map (ext with block clusters,
+// whose bitmaps count clusters) is walked in full.
 TEST_F(CompositeScanTest, VolumeWithoutUsageMapIsWalkedWhole) {
   if (!HaveCommand("mkfs.ext4") || !HaveCommand("convert")) GTEST_SKIP() << "needs e2fsprogs";
   TempDir tree;
   MustRun("convert -size 200x150 gradient:yellow-green -seed 2 +noise Uniform " +
           Quote(tree / "b.png"));
-  MustRun("truncate -s 16M " + Quote(image_) + " && mkfs.ext4 -q -F -E root_owner=0:0 -d " +
-          Quote(tree.path()) + " " + Quote(image_));
+  MustRun("truncate -s 16M " + Quote(image_) + " && mkfs.ext4 -q -F -O bigalloc -E root_owner=0:0 -d " +
+          Quote(tree.path()) + " " + Quote(image_) + " 2>/dev/null");
   auto engine = OpenDeep(image_);
   ASSERT_NE(engine, nullptr);
   ASSERT_EQ(RunDeepScan(*engine), kOk);
@@ -217,6 +218,21 @@ TEST_F(CompositeScanTest, VolumeWithoutUsageMapIsWalkedWhole) {
     carved |= file.kind == kCarved &&
               RecoveredSha256(*engine, file, work_.path()) == FileSha256(tree / "b.png");
   EXPECT_TRUE(carved);
+}
+
+// An ext volume's block bitmaps make the walk skip its live files.
+TEST_F(CompositeScanTest, ExtVolumeIsWalkedInItsFreeBlocksOnly) {
+  if (!HaveCommand("mkfs.ext4") || !HaveCommand("convert")) GTEST_SKIP() << "needs e2fsprogs";
+  TempDir tree;
+  MustRun("convert -size 200x150 gradient:yellow-green -seed 2 +noise Uniform " +
+          Quote(tree / "b.png"));
+  MustRun("truncate -s 16M " + Quote(image_) + " && mkfs.ext4 -q -F -E root_owner=0:0 -d " +
+          Quote(tree.path()) + " " + Quote(image_));
+  auto engine = OpenDeep(image_);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_EQ(RunDeepScan(*engine), kOk);
+  EXPECT_TRUE(engine->WalkedFreeSpaceOnly());
+  for (const FoundFile& file : ListFiles(*engine)) EXPECT_NE(file.kind, kCarved) << file.path;
 }
 
 }  // namespace

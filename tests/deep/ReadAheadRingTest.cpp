@@ -11,7 +11,7 @@
 #include "deep/ReadAheadRing.h"
 #include "deep/SectorFacts.h"
 #include "platform/MemoryFile.h"
-#include "storage/FastExtRecovery.h"
+#include "ext/FastExtRecovery.h"
 
 namespace salvora {
 namespace {

@@ -1,0 +1,234 @@
+#include "ext/ExtTreeWalk.h"
+
+#include "ext/ExtChecksum.h"
+#include "ext/ExtNameText.h"
+#include "platform/ErrorCodes.h"
+#include "storage/LittleEndian.h"
+
+namespace salvora {
+namespace {
+
+constexpr uint32_t kInlineParentBytes = 4;
+constexpr uint32_t kDirectoryTailBytes = 12;
+constexpr uint8_t kDirectoryTailType = 0xDE;
+// Folders deeper than this are a loop in damaged metadata, not a tree.
+constexpr uint32_t kMaxDepth = 4096;
+
+bool IsDotName(const std::string& name) { return name == "." || name == ".."; }
+
+}  // namespace
+
+FoundRecord MakeExtRecord(const ExtVolumePlace& place, const ExtSuperblock& sb,
+                          const ExtInode& inode, const std::string& name) {
+  FoundRecord record{};
+  record.sourceTag = place.sourceTag;
+  record.engineKind = kQuickExt;
+  record.contentOk = 1;
+  record.firstCluster = inode.number;
+  record.clusterBytes = sb.blockSize;
+  record.createTime = inode.createTime;
+  record.accessTime = inode.accessTime;
+  record.writeTime = inode.writeTime;
+  record.fileSize = inode.size;
+  record.volumeFirstSector = place.firstSector;
+  std::string text =
+      ExtNameToUtf8(reinterpret_cast<const uint8_t*>(name.data()), name.size());
+  SetRecordName(record.name, text.data(), text.size());
+  return record;
+}
+
+int ExtTreeWalk::Run(const std::function<int()>& betweenFolders) {
+  Folder root;
+  if (!volume_.CurrentInode(kExtRootInode, root.inode) ||
+      root.inode.Type() != ExtFileType::kDirectory)
+    return kOk;
+  folders_[kExtRootInode] = root;
+  pending_.push_back(kExtRootInode);
+  while (!pending_.empty()) {
+    uint32_t number = pending_.front();
+    pending_.pop_front();
+    WalkFolder(number);
+    int answer = betweenFolders ? betweenFolders() : 0;
+    if (answer != 0) return answer;
+  }
+  return kOk;
+}
+
+void ExtTreeWalk::WalkFolder(uint32_t number) {
+  const Folder folder = folders_[number];
+  std::vector<Found> found;
+  std::set<std::pair<std::string, uint32_t>> live;
+  GatherEntries(folder, found, live);
+  // A file renamed before it was deleted shows its earlier names in older
+  // versions of the folder: it is listed once, by its last name.
+  std::unordered_map<uint32_t, const Found*> lastName;
+  for (const Found& item : found) {
+    const ExtDirEntry& entry = item.entry;
+    if (IsDotName(entry.name) || live.count({entry.name, entry.inode})) continue;
+    const Found*& best = lastName[entry.inode];
+    if (!best || item.age < best->age ||
+        (item.age == best->age && entry.live && !best->entry.live))
+      best = &item;
+  }
+  std::set<std::pair<std::string, uint32_t>> seen;
+  for (const Found& item : found) {
+    const ExtDirEntry& entry = item.entry;
+    if (IsDotName(entry.name) || !seen.insert({entry.name, entry.inode}).second) continue;
+    if (live.count({entry.name, entry.inode})) {
+      ExtInode inode;
+      if (entry.fileType != kExtDirTypeFile && entry.fileType != kExtDirTypeSymlink &&
+          volume_.CurrentInode(entry.inode, inode) && inode.Type() == ExtFileType::kDirectory)
+        AddFolder(folder, number, inode, entry.name, false, item.byte);
+      continue;
+    }
+    if (lastName[entry.inode]->entry.name == entry.name) HandleDeleted(folder, number, item);
+  }
+}
+
+void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
+                                std::set<std::pair<std::string, uint32_t>>& live) {
+  const ExtSuperblock& sb = volume_.Superblock();
+  const ExtInode& inode = folder.inode;
+  std::vector<ExtDirEntry> entries;
+  if (inode.HasInlineData() && !folder.deleted) {
+    ParseInline(inode, entries);
+    for (const ExtDirEntry& entry : entries)
+      if (entry.live) live.insert({entry.name, entry.inode});
+  }
+  // Small folders keep their entries in the inode: its earlier versions
+  // hold the deleted ones (and those of a folder that has since grown out
+  // of its inode).
+  std::vector<ExtInode> versions;
+  volume_.InodeVersions(inode.number, versions);
+  size_t age = 0;
+  for (const ExtInode& version : versions) {
+    if (!version.HasInlineData() || version.generation != inode.generation) continue;
+    entries.clear();
+    ParseInline(version, entries);
+    for (ExtDirEntry& entry : entries) found.push_back({std::move(entry), 0, age});
+    ++age;
+  }
+  if (inode.HasInlineData()) return;
+  std::vector<ExtRun> runs;
+  volume_.MapOf(inode, runs);
+  std::vector<std::vector<uint8_t>> blockVersions;
+  std::vector<uint8_t> current;
+  for (const ExtRun& run : runs) {
+    if (run.unwritten) continue;
+    for (uint64_t i = 0; i < run.length; ++i) {
+      uint64_t block = run.physical + i;
+      if (!folder.deleted && volume_.ReadCurrentBlock(block, current)) {
+        entries.clear();
+        ParseExtDirectoryBlock(sb, current.data(), sb.blockSize, entries);
+        for (const ExtDirEntry& entry : entries)
+          if (entry.live) live.insert({entry.name, entry.inode});
+      }
+      volume_.BlockVersions(block, blockVersions);
+      for (size_t age = 0; age < blockVersions.size(); ++age) {
+        const std::vector<uint8_t>& version = blockVersions[age];
+        if (!VersionBelongs(folder, version)) continue;
+        entries.clear();
+        ParseExtDirectoryBlock(sb, version.data(), sb.blockSize, entries);
+        for (ExtDirEntry& entry : entries) {
+          uint64_t byte = block * sb.blockSize + entry.offset;
+          found.push_back({std::move(entry), byte, age});
+        }
+      }
+    }
+  }
+}
+
+void ExtTreeWalk::ParseInline(const ExtInode& inode, std::vector<ExtDirEntry>& out) const {
+  const ExtSuperblock& sb = volume_.Superblock();
+  ParseExtDirectoryBlock(sb, inode.map + kInlineParentBytes, kExtInodeMapBytes - kInlineParentBytes,
+                         out);
+  ParseExtDirectoryBlock(sb, inode.inlineTail, inode.inlineTailBytes, out);
+}
+
+// With metadata checksums a directory block names its owner: its tail is
+// seeded with the folder's inode, so a copy from when the block belonged
+// to another folder (or held file data) is told apart.
+bool ExtTreeWalk::VersionBelongs(const Folder& folder, const std::vector<uint8_t>& block) const {
+  const ExtSuperblock& sb = volume_.Superblock();
+  if (!sb.MetadataChecksums()) return true;
+  const uint8_t* tail = block.data() + sb.blockSize - kDirectoryTailBytes;
+  bool hasTail = Le32(tail) == 0 && Le16(tail + 4) == kDirectoryTailBytes && tail[6] == 0 &&
+                 tail[7] == kDirectoryTailType;
+  if (!hasTail) return true;
+  uint32_t seed = ExtInodeSeed(sb, folder.inode.number, folder.inode.generation);
+  return Crc32c(seed, block.data(), sb.blockSize - kDirectoryTailBytes) == Le32(tail + 8);
+}
+
+void ExtTreeWalk::HandleDeleted(const Folder& folder, uint32_t number, const Found& found) {
+  const ExtDirEntry& entry = found.entry;
+  bool maybeDirectory = entry.fileType == kExtDirTypeDirectory || entry.fileType == 0;
+  bool maybeFile = entry.fileType != kExtDirTypeDirectory;
+  if (maybeDirectory) {
+    const ExtResolved& resolved = deleted_.Resolve(entry.inode, true);
+    if (resolved.state == ExtResolution::kRecovered) {
+      AddFolder(folder, number, resolved.inode, entry.name, true, found.byte);
+      return;
+    }
+  }
+  if (!maybeFile) return;
+  const ExtResolved& resolved = deleted_.Resolve(entry.inode, false);
+  if (resolved.state == ExtResolution::kRecovered)
+    RecordFile(folder, number, resolved.inode, entry.name, found.byte);
+}
+
+void ExtTreeWalk::AddFolder(const Folder& parent, uint32_t parentNumber, const ExtInode& inode,
+                            const std::string& name, bool deleted, uint64_t entryByte) {
+  if (folders_.count(inode.number) || parent.depth >= kMaxDepth) return;
+  Folder folder;
+  folder.inode = inode;
+  folder.deleted = deleted || parent.deleted;
+  folder.record = MakeExtRecord(place_, volume_.Superblock(), inode, name);
+  folder.record.isFolder = 1;
+  folder.record.fileSize = 0;
+  folder.record.isDeleted = folder.deleted ? 1 : 0;
+  folder.record.entrySector = place_.firstSector + entryByte / place_.sectorSize;
+  folder.parent = parentNumber;
+  folder.depth = parent.depth + 1;
+  folders_[inode.number] = folder;
+  pending_.push_back(inode.number);
+}
+
+void ExtTreeWalk::RecordFile(const Folder& parent, uint32_t parentNumber, const ExtInode& inode,
+                             const std::string& name, uint64_t entryByte) {
+  if (!recorded_.insert({parentNumber, name, inode.number}).second) return;
+  FoundRecord record = MakeExtRecord(place_, volume_.Superblock(), inode, name);
+  record.isDeleted = 1;
+  record.entrySector = place_.firstSector + entryByte / place_.sectorSize;
+  FoundRecord* slot = store_.AppendRecord();
+  if (!slot) return;
+  record.recordNo = store_.GetRecordCount();
+  *slot = record;
+  store_.AddRelation(parentNumber, parent.depth, record.recordNo, record.firstCluster, nullptr);
+  MarkAncestors(parentNumber);
+}
+
+// Parents are walked before their children, so following parents moves
+// back in walk order and ends at the root.
+void ExtTreeWalk::MarkAncestors(uint32_t number) {
+  while (number != kExtRootInode && onAncestorList_.insert(number).second) {
+    auto folder = folders_.find(number);
+    if (folder == folders_.end()) return;
+    ancestors_.push_back(number);
+    number = folder->second.parent;
+  }
+}
+
+void ExtTreeWalk::WriteAncestorFolders() {
+  for (uint32_t number : ancestors_) {
+    const Folder& folder = folders_[number];
+    uint32_t parentDepth = folder.depth > 0 ? folder.depth - 1 : 0;
+    FoundRecord* slot = store_.AppendRecord();
+    if (!slot) return;
+    *slot = folder.record;
+    slot->recordNo = store_.GetRecordCount();
+    store_.AddRelation(folder.parent, parentDepth, slot->recordNo, number, folder.record.name);
+  }
+  ancestors_.clear();
+}
+
+}  // namespace salvora

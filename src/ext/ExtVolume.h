@@ -1,0 +1,70 @@
+#pragma once
+// One ext2/3/4 volume as the engines read it: its superblock (a backup when
+// the first is damaged), its group descriptors, its journal's history, and
+// every version of a block or inode that the volume and the journal still
+// hold, newest first.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ext/ExtBlockMap.h"
+#include "ext/ExtByteSource.h"
+#include "ext/ExtGroupTable.h"
+#include "ext/ExtInode.h"
+#include "ext/ExtJournal.h"
+#include "ext/ExtSuperblock.h"
+
+namespace salvora {
+
+class ExtVolume {
+ public:
+  // Reads the volume's structures from `bytes`, which the volume keeps.
+  // 0, or 87 when no superblock or no group descriptor can be used.
+  int Open(std::unique_ptr<ExtByteSource> bytes);
+  bool IsOpen() const { return bytes_ != nullptr; }
+
+  const ExtSuperblock& Superblock() const { return sb_; }
+  ExtByteSource& Bytes() { return *bytes_; }
+  const ExtJournal* Journal() const { return hasJournal_ ? &journal_ : nullptr; }
+
+  // The block as the volume holds it now (the journal's copy when the
+  // journal was not yet written back). False when it cannot be read.
+  bool ReadCurrentBlock(uint64_t block, std::vector<uint8_t>& out);
+  // Every readable version of a block, newest first.
+  void BlockVersions(uint64_t block, std::vector<std::vector<uint8_t>>& out);
+  // The inode as it is now; false when its table cannot be read or the
+  // copy fails its checksum.
+  bool CurrentInode(uint32_t number, ExtInode& out);
+  // Every valid version of an inode, newest first.
+  void InodeVersions(uint32_t number, std::vector<ExtInode>& out);
+  // The data runs of an inode version.
+  bool MapOf(const ExtInode& inode, std::vector<ExtRun>& runs);
+
+  // Whether a block is allocated now, by the block bitmaps; blocks of a
+  // group whose bitmap cannot be read, and blocks past the source's end,
+  // count as allocated.
+  bool BlockInUse(uint64_t block);
+  // The next free run at or after `block`: false past the volume's end.
+  bool NextFreeBlocks(uint64_t& block, uint64_t& count);
+
+ private:
+  bool FindSuperblock();
+  bool InodePlace(uint32_t number, uint64_t& block, uint32_t& offset) const;
+  void LoadJournal();
+  void LoadBitmaps();
+
+  std::unique_ptr<ExtByteSource> bytes_;
+  ExtSuperblock sb_;
+  std::vector<ExtGroup> groups_;
+  ExtJournal journal_;
+  bool hasJournal_ = false;
+  // The versions of the inode table block read last: inodes are asked for
+  // in runs, and a table block holds several.
+  uint64_t cachedTableBlock_ = UINT64_MAX;
+  std::vector<std::vector<uint8_t>> cachedTableVersions_;
+  std::vector<uint8_t> used_;  // one bit per block the source holds, set when allocated
+  uint64_t blocksHeld_ = 0;    // blocks of the volume inside the source
+  bool bitmapsLoaded_ = false;
+};
+
+}  // namespace salvora
