@@ -1,5 +1,6 @@
 #include "cli/ScanCommand.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
@@ -154,8 +155,10 @@ int RecoverListed(const std::vector<ScanItem>& items, const Collection& found,
       RunRecoverJob(found.records, sources, {options.destination, options.keepPaths}, progress);
   progress.Finish();
   if (report.outcome == JobOutcome::kCancelled) return kExitCancelled;
-  uint64_t failed = report.failedItems.size();
-  uint64_t recovered = report.itemsDone > failed ? report.itemsDone - failed : 0;
+  // An engine may tell of a file as copied and then fail it: count files,
+  // not notes.
+  uint64_t failed = std::min<uint64_t>(report.failedItems.size(), found.records.size());
+  uint64_t recovered = found.records.size() - failed;
   std::fprintf(stderr, "recovered %" PRIu64 " of %zu files from %s into %s\n", recovered,
                found.records.size(), options.source.c_str(), options.destination.c_str());
   return report.outcome == JobOutcome::kComplete ? kExitOk : kExitSomeFailed;

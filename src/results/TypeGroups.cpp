@@ -33,11 +33,13 @@ bool Contains(std::string_view list, std::string_view part) {
   return list.find(part) != std::string_view::npos;
 }
 
-// Whether "*<dotted>" is a whole entry of the list.
+// Whether "*<dotted>" is a whole entry of the list, also as the window
+// writes its filter (".\.jpg|.\.png", the '*' a '.' and the dot escaped).
 bool HasEntry(std::string_view list, std::string_view dotted) {
   for (size_t at = list.find(dotted); at != std::string_view::npos; at = list.find(dotted, at + 1)) {
     size_t end = at + dotted.size();
-    if (at > 0 && list[at - 1] == '*' && (end == list.size() || list[end] == '|')) return true;
+    bool starts = at > 0 && (list[at - 1] == '*' || (list[at - 1] == '\\' && at > 1 && list[at - 2] == '.'));
+    if (starts && (end == list.size() || list[end] == '|')) return true;
   }
   return false;
 }

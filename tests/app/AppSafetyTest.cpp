@@ -279,6 +279,25 @@ class AppSafetyTest : public QObject {
     QVERIFY(chosen && chosen->imagePath == card.image);
   }
 
+  void theWindowKeepsRunningWhileDisksAndImagesAreRead() {
+    TempDir dir;
+    std::map<std::string, std::string> files{{"a.txt", std::string(5000, 'a')}};
+    DeletedFilesImage card = MakeFatImageWithDeletedFiles(dir, "card.img", files, {"a.txt"});
+    CMainWnd window;
+    window.show();
+    // A dying disk can take minutes to answer; meanwhile the window's
+    // loop must go on (drawing, following devices), which a zero timer shows.
+    int turns = 0;
+    QTimer loopTurns;
+    connect(&loopTurns, &QTimer::timeout, [&] { ++turns; });
+    loopTurns.start(0);
+    window.RefillDiskList();
+    QVERIFY(turns > 0);
+    turns = 0;
+    QVERIFY(window.AddImageSource(card.image).isValid());
+    QVERIFY(turns > 0);
+  }
+
   void theSingleInstanceSocketIsInTheUsersRuntimeFolder() {
     TempDir runtime;
     std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all);

@@ -122,7 +122,7 @@ class MainWndDevicesTest : public QObject {
     window.RefillDiskList();
     window.findChild<QTreeView*>("DiskList")->setCurrentIndex(window.AddImageSource(card.image));
     window.findChild<QPushButton*>("BtnScan")->click();
-    QCOMPARE(window.Results().Size(), size_t{1});
+    QVERIFY2(window.Results().Size() == 1, qPrintable(boxes.Texts().join(" | ")));
   }
 
   void anImageOfAPartitionIsByteExactAndOfferedForScanning() {

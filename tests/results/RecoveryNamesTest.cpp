@@ -74,6 +74,11 @@ TEST(RecoveryNames, WholeExtensionsAreNotTakenForPartsOfLongerOnes) {
   EXPECT_TRUE(FilterTakesName(kImageGroup, false, "photo.AVIF"));
   EXPECT_FALSE(FilterTakesName(kAudioGroup, false, "movie.fla"));
   EXPECT_TRUE(FilterTakesName(kImageGroup, false, "x.jp")) << "parts still match";
+  // The window's filter escapes each entry's dot.
+  const char windowFilter[] = ".\\.jpg|.\\.txt|.\\.avif";
+  EXPECT_TRUE(FilterTakesName(windowFilter, false, "Summer beach.jpg"));
+  EXPECT_TRUE(FilterTakesName(windowFilter, false, "note.TXT"));
+  EXPECT_FALSE(FilterTakesName(windowFilter, false, "clip.avi"));
 }
 
 TEST(RecoveryNames, RecordNamesAreCutAtCharacterBoundaries) {
