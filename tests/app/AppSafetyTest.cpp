@@ -29,6 +29,7 @@
 #include "app/support/AppTestSupport.h"
 #include "platform/ErrorCodes.h"
 #include "results/TypeGroups.h"
+#include "support/MisbehavingEngine.h"
 #include "support/PartitionedImage.h"
 
 using namespace salvora;
@@ -65,42 +66,6 @@ struct SwapFirstDisk {
 
 int Page(QWidget& window) { return window.findChild<QStackedWidget*>("TabPage")->currentIndex(); }
 
-// An engine whose copy of the record named "bad" throws, as a hostile
-// record could make a real one run out of memory.
-class ThrowingEngine : public IFileRecoveryParse {
- public:
-  int OpenImage(const std::string&, uint16_t) override { return 0; }
-  int OpenDisk(uint32_t, uint64_t, uint64_t, uint16_t) override { return 0; }
-  int SetCallbacks(ScanProgressFn, TransferProgressFn onTransfer, void* userData,
-                   int32_t) override {
-    onTransfer_ = onTransfer;
-    userData_ = userData;
-    return 0;
-  }
-  int Scan(const char*) override { return 0; }
-  int ListFolder(const FoundRecord*, int32_t, std::vector<FoundRecord>&) override { return 0; }
-  int CountFolderFiles(const FoundRecord*, int32_t, uint32_t&) override { return 0; }
-  uint64_t GetRecordCount() override { return 0; }
-  int GetRecordPath(const FoundRecord&, std::string&) override { return 0; }
-  int RecoverItem(const FoundRecord* record, const std::string& path, int32_t) override {
-    if (std::string(record->name) == "bad") throw std::bad_alloc();
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    WriteFile(path, record->name);
-    return onTransfer_(userData_, 100, 100, 0, path.c_str());
-  }
-  int NextFreeRange(uint64_t&, uint64_t&) override { return 0; }
-  int SetListCallback(ListProgressFn, void*) override { return 0; }
-  int ListByType(const std::string&, std::vector<FoundRecord>&) override { return 1; }
-  int BuildUsageMap() override { return 0; }
-  int ExtractForPreview(const FoundRecord*, std::string&, uint8_t*, uint32_t&, ExtractProgressFn,
-                        void*) override {
-    return 0;
-  }
-
- private:
-  TransferProgressFn onTransfer_ = nullptr;
-  void* userData_ = nullptr;
-};
 
 FoundRecord NamedRecord(const char* name, uint16_t tag) {
   FoundRecord record{};
@@ -193,8 +158,8 @@ class AppSafetyTest : public QObject {
     DiskListItem item;
     item.imagePath = dir / "unused.img";
     item.key = 5;
-    item.engine = std::make_unique<ThrowingEngine>();
-    std::vector<FoundRecord> records{NamedRecord("first.txt", 5), NamedRecord("bad", 5),
+    item.engine = std::make_unique<MisbehavingEngine>();
+    std::vector<FoundRecord> records{NamedRecord("first.txt", 5), NamedRecord("throws.bin", 5),
                                      NamedRecord("last.txt", 5)};
     CRecoverProcessWnd recovery({dir / "out", records, {&item}}, nullptr);
     RecoveryFinisher finisher;

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdexcept>
 
 #include "jobs/CollectJob.h"
 #include "jobs/JobFixtures.h"
 #include "jobs/RecoverJob.h"
 #include "jobs/ScanJob.h"
+#include "support/MisbehavingEngine.h"
 #include "platform/ErrorCodes.h"
 #include "results/TypeGroups.h"
 
@@ -95,44 +95,6 @@ TEST_F(CollectRecoverJob, EveryFileIsRecoveredByteForByteIntoItsGroupFolder) {
   EXPECT_EQ(documents, 2u) << "the letter and the report go into the document folder";
 }
 
-// An engine that fails the ways a real one may: throwing, failing without a
-// word, or copying fine.
-class MisbehavingEngine final : public IFileRecoveryParse {
- public:
-  int OpenImage(const std::string&, uint16_t) override { return 0; }
-  int OpenDisk(uint32_t, uint64_t, uint64_t, uint16_t) override { return 0; }
-  int SetCallbacks(ScanProgressFn, TransferProgressFn onTransfer, void* user, int32_t) override {
-    onTransfer_ = onTransfer;
-    user_ = user;
-    return 0;
-  }
-  int Scan(const char*) override { return 0; }
-  int ListFolder(const FoundRecord*, int32_t, std::vector<FoundRecord>&) override { return 0; }
-  int CountFolderFiles(const FoundRecord*, int32_t, uint32_t&) override { return 0; }
-  uint64_t GetRecordCount() override { return 0; }
-  int GetRecordPath(const FoundRecord&, std::string&) override { return 0; }
-  int RecoverItem(const FoundRecord* record, const std::string& path, int32_t) override {
-    std::string name = NameOf(*record);
-    if (name == "throws.bin") throw std::runtime_error("engine fault");
-    if (name == "silent.bin") return kReadFault;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    test::WriteFile(path, "ok");
-    return onTransfer_(user_, 100, 100, kOk, path.c_str());
-  }
-  int NextFreeRange(uint64_t&, uint64_t&) override { return 0; }
-  int SetListCallback(ListProgressFn, void*) override { return 0; }
-  int ListByType(const std::string&, std::vector<FoundRecord>&) override { return 1; }
-  int BuildUsageMap() override { return 0; }
-  int ExtractForPreview(const FoundRecord*, std::string&, uint8_t*, uint32_t&, ExtractProgressFn,
-                        void*) override {
-    return 0;
-  }
-
- private:
-  TransferProgressFn onTransfer_ = nullptr;
-  void* user_ = nullptr;
-};
-
 FoundRecord Record(const char* name, uint16_t tag) {
   FoundRecord record{};
   SetRecordName(record.name, name);
@@ -142,7 +104,7 @@ FoundRecord Record(const char* name, uint16_t tag) {
 
 TEST(RecoverJobFailures, EachFailingFileIsListedAndTheNextOneCopied) {
   test::TempDir out;
-  MisbehavingEngine engine;
+  test::MisbehavingEngine engine;
   std::vector<FoundRecord> records = {Record("throws.bin", 1), Record("silent.bin", 1),
                                       Record("lost.bin", 9), Record("fine.bin", 1)};
   test::RecordingObserver observer;
@@ -159,7 +121,7 @@ TEST(RecoverJobFailures, EachFailingFileIsListedAndTheNextOneCopied) {
 
 TEST(RecoverJobFailures, ACancelStopsBeforeTheNextFile) {
   test::TempDir out;
-  MisbehavingEngine engine;
+  test::MisbehavingEngine engine;
   std::vector<FoundRecord> records = {Record("a.bin", 1), Record("b.bin", 1)};
   test::RecordingObserver observer(1);
   JobReport report = RunRecoverJob(records, {{1, &engine, {}}}, {out.path(), false}, observer);
