@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "platform/Clock.h"
+#include "results/RecoveryNames.h"
 #include "results/TypeGroups.h"
 #include "storage/FormatSize.h"
 
@@ -86,8 +87,10 @@ std::string RecordLine(const FoundRecord& record, const std::string& folderPath)
   if (modified.empty()) modified = "-";
   std::string line = std::string(size) + "  " + modified;
   line.resize(std::max<size_t>(line.size(), 36), ' ');
-  line += "  " + folderPath + NameOf(record);
-  if (!record.contentOk) line += "  (content does not match its type)";
+  // Names from the disk reach a terminal: no control character of theirs
+  // may act on it, nor a direction mark disguise them.
+  line += "  " + SafeRelativeFolder(folderPath) + SafeRecordName(record);
+  if (!record.contentOk) line += "  (may be damaged or incomplete)";
   return line;
 }
 
