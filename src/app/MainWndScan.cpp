@@ -128,7 +128,6 @@ void CMainWnd::Scan() {
   UpdateSummary();
 
   UseScanLogFolder(dataFolder);
-  for (const DiskListItem* item : sources) FlushMountsUsingSource(item->SourcePath());
   scanning_ = true;
   CScanProcessWnd window(sources, scanMode_, this);
   int code = window.Run();

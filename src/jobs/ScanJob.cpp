@@ -1,6 +1,7 @@
 #include "jobs/ScanJob.h"
 
 #include "deep/ProfessionalRecovery.h"
+#include "platform/DeviceStack.h"
 #include "platform/ErrorCodes.h"
 #include "storage/UnreadAreaReport.h"
 
@@ -60,6 +61,9 @@ void NoteScanResult(ScanItem& item, int result) {
 bool ScanOne(ScanItem& item, size_t step, const ScanJobOptions& options, JobObserver& observer) {
   item.reached = true;
   item.engine.reset();
+  // A volume in use is flushed first, so its structures read as the system
+  // last wrote them; a hung mount then holds up this worker, not a window.
+  FlushMountsUsingSource(item.source.IsImage() ? item.source.imagePath : item.source.diskPath);
   SelectionResult selection = SelectSourceEngine(item.source, options.deep);
   if (!selection.engine) {
     int error = selection.error != kOk ? selection.error : kNotSupported;
