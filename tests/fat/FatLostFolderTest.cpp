@@ -28,6 +28,9 @@ class FatLostFolders : public ::testing::TestWithParam<int> {
     innerContents[1] = Put("LOSTTOP/Inner/NOTES.TXT", 900, 2);
     subContent = Put("keep/SUBLOST/report.pdf", 2 * cluster, 3);
     walkedContent = Put("Walked/walked file.bin", cluster + 5, 4);
+    // A file holding a copy of a directory's start, as a disk image would:
+    // its "." names a cluster other than the one it lies in.
+    test::PutFile(dir, image, "Walked/DIRCOPY.BIN", DirectoryStartNaming(0x1234));
     innerCluster = test::ClusterRuns(image, "LOSTTOP/Inner").at(0).first;
     subCluster = test::ClusterRuns(image, "keep/SUBLOST").at(0).first;
     test::Mtools("mdeltree", image, "::/LOSTTOP ::/keep/SUBLOST ::/Walked");
@@ -40,6 +43,24 @@ class FatLostFolders : public ::testing::TestWithParam<int> {
     std::string content = test::PseudoRandomBytes(size, seed);
     test::PutFile(dir, image, path, content);
     return content;
+  }
+
+  static std::string DirectoryStartNaming(uint16_t cluster) {
+    std::string start;
+    for (const char* name : {".          ", "..         "}) {
+      std::string entry(32, '\0');
+      entry.replace(0, 11, name);
+      entry[11] = 0x10;
+      entry[26] = static_cast<char>(cluster & 0xFF);
+      entry[27] = static_cast<char>(cluster >> 8);
+      start += entry;
+    }
+    std::string file(32, '\0');  // a deleted file in it, that a walk would list
+    file.replace(0, 11, "\xE5" "AKE    BIN");
+    file[11] = 0x20;
+    file[26] = 3;
+    file[28] = 100;
+    return start + file + std::string(1000, '\0');
   }
 
   // Zeroes the deleted directory entry whose name ends as `tail` (its first
@@ -89,6 +110,7 @@ TEST_P(FatLostFolders, ListsTheFilesOfUnreachableFoldersAndRecoversThemByteExact
   }
 }
 
+// Nor is a copy of a directory's start inside a deleted file.
 TEST_P(FatLostFolders, AFolderTheWalkReachesIsNotListedAgainAsLost) {
   test::EngineOnImage engine(image);
   ASSERT_EQ(engine->Scan(nullptr), 0);
