@@ -38,7 +38,8 @@ uint64_t CFastFatRecovery::RootFolderKey() const {
 
 std::unique_ptr<TreeWalk> CFastFatRecovery::MakeWalk() {
   if (!fat_) return nullptr;
-  return std::make_unique<FatDirectoryWalk>(volume_, *fat_, store_, sourceTag_);
+  if (!usageMap_.Built()) usageMap_.Build(*fat_);
+  return std::make_unique<FatDirectoryWalk>(volume_, *fat_, store_, sourceTag_, usageMap_);
 }
 
 int CFastFatRecovery::BuildUsageMap() {

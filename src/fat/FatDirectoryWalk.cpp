@@ -18,8 +18,14 @@ bool IsDotDotName(const FatDirEntry& e) { return std::memcmp(e.name, "..        
 }  // namespace
 
 FatDirectoryWalk::FatDirectoryWalk(const FatVolumeReader& volume, FatTable& fat,
-                                   ScanResultStore& store, uint16_t sourceTag)
-    : volume_(volume), fat_(fat), store_(store), sourceTag_(sourceTag), probe_(volume) {
+                                   ScanResultStore& store, uint16_t sourceTag,
+                                   const FatUsageMap& usage)
+    : volume_(volume),
+      fat_(fat),
+      store_(store),
+      sourceTag_(sourceTag),
+      usage_(usage),
+      probe_(volume) {
   const FatLayout& layout = volume_.layout;
   uint64_t rootBytes = static_cast<uint64_t>(layout.rootDirSectors) * layout.bytesPerSector;
   unit_.resize(std::max<uint64_t>(rootBytes, layout.ClusterBytes()));
@@ -27,6 +33,12 @@ FatDirectoryWalk::FatDirectoryWalk(const FatVolumeReader& volume, FatTable& fat,
 
 int FatDirectoryWalk::Run(const std::function<int()>& betweenDirectories) {
   pending_.push_back(volume_.layout.rootCluster);
+  int answer = WalkPending(betweenDirectories);
+  if (answer != kOk) return answer;
+  return WalkOrphans(betweenDirectories);
+}
+
+int FatDirectoryWalk::WalkPending(const std::function<int()>& betweenDirectories) {
   while (!pending_.empty()) {
     uint32_t cluster = pending_.front();
     pending_.pop_front();
@@ -36,6 +48,37 @@ int FatDirectoryWalk::Run(const std::function<int()>& betweenDirectories) {
     if (answer != 0) return answer;
   }
   return kOk;
+}
+
+// A lost directory whose parent is lost too is first left to its parent's
+// walk, where its entry may still give its name; only what that walk does
+// not reach gets a name of its own.
+int FatDirectoryWalk::WalkOrphans(const std::function<int()>& betweenDirectories) {
+  std::vector<OrphanDirectory> orphans = FindOrphanDirectories(
+      volume_, usage_, [this](uint32_t cluster) { return visited_.count(cluster) != 0; });
+  std::unordered_set<uint32_t> orphanClusters;
+  for (const OrphanDirectory& orphan : orphans) orphanClusters.insert(orphan.cluster);
+  for (bool topmostOnly : {true, false}) {
+    for (const OrphanDirectory& orphan : orphans) {
+      if (visited_.count(orphan.cluster)) continue;
+      if (topmostOnly && orphanClusters.count(orphan.parent)) continue;
+      AddOrphanFolder(orphan);
+      int answer = WalkPending(betweenDirectories);
+      if (answer != kOk) return answer;
+    }
+  }
+  return kOk;
+}
+
+void FatDirectoryWalk::AddOrphanFolder(const OrphanDirectory& orphan) {
+  uint32_t parent = walked_.count(orphan.parent) ? orphan.parent : volume_.layout.rootCluster;
+  FolderEntry folder{BaseRecord(orphan.dot, "LostFolder" + std::to_string(orphan.cluster)),
+                     parent};
+  folder.record.isFolder = 1;
+  folder.record.isDeleted = 1;
+  folder.record.firstCluster = orphan.cluster;
+  discovered_[orphan.cluster].push_back(folder);
+  pending_.push_back(orphan.cluster);
 }
 
 int FatDirectoryWalk::WalkDirectory(uint32_t cluster) {

@@ -3,7 +3,9 @@
 // every directory that an entry still names, live or deleted, recording
 // each deleted file and each file below a deleted folder, and afterwards
 // the folders on the way to them. Each directory cluster is read once and
-// walked once, so loops between directories end.
+// walked once, so loops between directories end. Directories that no entry
+// names any more but whose start lies in a free cluster are walked last,
+// each as a lost folder under the parent its ".." names, or under the root.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -14,7 +16,9 @@
 
 #include "fat/FatClusterProbe.h"
 #include "fat/FatDirEntry.h"
+#include "fat/FatOrphanDirectories.h"
 #include "fat/FatTable.h"
+#include "fat/FatUsageMap.h"
 #include "fat/FatVolumeReader.h"
 #include "fat/QuickTreeEngine.h"
 #include "results/ScanResultStore.h"
@@ -23,8 +27,9 @@ namespace salvora {
 
 class FatDirectoryWalk final : public TreeWalk {
  public:
+  // `usage` tells the free clusters to search for lost directories.
   FatDirectoryWalk(const FatVolumeReader& volume, FatTable& fat, ScanResultStore& store,
-                   uint16_t sourceTag);
+                   uint16_t sourceTag, const FatUsageMap& usage);
 
   int Run(const std::function<int()>& betweenDirectories) override;
   void WriteAncestorFolders() override;
@@ -50,6 +55,9 @@ class FatDirectoryWalk final : public TreeWalk {
     LongNameCollector longName;
   };
 
+  int WalkPending(const std::function<int()>& betweenDirectories);
+  int WalkOrphans(const std::function<int()>& betweenDirectories);
+  void AddOrphanFolder(const OrphanDirectory& orphan);
   int WalkDirectory(uint32_t cluster);
   // Decides whether the directory's first unit still holds it and which
   // entry named it; false when it is not walked.
@@ -69,6 +77,7 @@ class FatDirectoryWalk final : public TreeWalk {
   FatTable& fat_;
   ScanResultStore& store_;
   uint16_t sourceTag_;
+  const FatUsageMap& usage_;
   FatClusterProbe probe_;
   std::vector<uint8_t> unit_;
   std::unordered_map<uint32_t, std::vector<FolderEntry>> discovered_;

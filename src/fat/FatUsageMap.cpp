@@ -61,4 +61,13 @@ void FatUsageMap::NextFreeRange(uint64_t volumeSectors, uint64_t& sector, uint64
   }
 }
 
+bool FatUsageMap::NextFreeClusters(uint32_t from, uint32_t& first, uint32_t& end) const {
+  if (!built_ || from >= clusterCount_ + 2) return false;
+  uint32_t freeIndex = FindFrom(from < 2 ? 0 : from - 2, false);
+  if (freeIndex >= clusterCount_) return false;
+  first = freeIndex + 2;
+  end = FindFrom(freeIndex, true) + 2;
+  return true;
+}
+
 }  // namespace salvora

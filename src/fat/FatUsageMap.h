@@ -21,6 +21,10 @@ class FatUsageMap {
   // `volumeSectors`. Sectors before the data area count from its start.
   void NextFreeRange(uint64_t volumeSectors, uint64_t& sector, uint64_t& count) const;
 
+  // The first run of free clusters at or after cluster `from`, as cluster
+  // numbers [first, end); false when no free cluster is left.
+  bool NextFreeClusters(uint32_t from, uint32_t& first, uint32_t& end) const;
+
  private:
   bool IsUsed(uint32_t index) const { return (bits_[index / 8] >> (index % 8)) & 1; }
   void MarkUsed(uint32_t index) { bits_[index / 8] |= static_cast<uint8_t>(1u << (index % 8)); }

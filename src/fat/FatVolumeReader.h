@@ -17,6 +17,13 @@ struct FatVolumeReader {
   uint64_t Absolute(uint64_t volumeSector) const { return firstSector + volumeSector; }
   // Reads `count` sectors; `sectorsRead` holds the whole sectors that came.
   int Read(uint64_t volumeSector, uint32_t count, void* buffer, uint32_t& sectorsRead) const;
+  // The same for a look the scan can do without (SectorSource::TryReadSectors).
+  int TryRead(uint64_t volumeSector, uint32_t count, void* buffer, uint32_t& sectorsRead) const;
+
+ private:
+  using SourceRead = int (SectorSource::*)(int32_t, void*, uint64_t, int32_t, uint32_t&);
+  int ReadVia(SourceRead read, uint64_t volumeSector, uint32_t count, void* buffer,
+              uint32_t& sectorsRead) const;
 };
 
 }  // namespace salvora

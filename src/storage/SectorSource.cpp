@@ -60,6 +60,16 @@ bool SectorSource::ByteOffset(uint64_t count, uint64_t firstSector, int32_t sect
 
 int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector,
                               int32_t sectorSize, uint32_t& sectorsRead) {
+  return Read(count, buffer, firstSector, sectorSize, sectorsRead, true);
+}
+
+int SectorSource::TryReadSectors(int32_t count, void* buffer, uint64_t firstSector,
+                                 int32_t sectorSize, uint32_t& sectorsRead) {
+  return Read(count, buffer, firstSector, sectorSize, sectorsRead, false);
+}
+
+int SectorSource::Read(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
+                       uint32_t& sectorsRead, bool noteFailure) {
   uint64_t offset = 0;
   if (count < 0 || !ByteOffset(static_cast<uint64_t>(count), firstSector, sectorSize, offset))
     return kInvalidParameter;
@@ -68,6 +78,7 @@ int SectorSource::ReadSectors(int32_t count, void* buffer, uint64_t firstSector,
   int result = ReadChunked(*file_, buffer, offset, wanted, got);
   sectorsRead = static_cast<uint32_t>(got / static_cast<uint64_t>(sectorSize));
   uint64_t whole = sectorsRead * static_cast<uint64_t>(sectorSize);
+  if (!noteFailure) return result;
   if (result != kOk) unread_->Note(offset + whole, wanted - whole);
   NoteFailure(result);
   return result;

@@ -34,6 +34,10 @@ class SectorSource {
   // `sectorsRead` holding the whole sectors that did arrive.
   int ReadSectors(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
                   uint32_t& sectorsRead);
+  // Reads as ReadSectors, for a look a scan can do without: a failure is
+  // returned but neither kept as the scan's failure nor noted as unread.
+  int TryReadSectors(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
+                     uint32_t& sectorsRead);
   // Reads `count` sectors from `firstSector` in as few large reads as the
   // device gives, for a walk that looks at them in pieces of `pieceSectors`
   // (the last piece may be shorter). Where the device stops delivering, that
@@ -63,6 +67,8 @@ class SectorSource {
   // The byte offset of `firstSector`, when `count` sectors from there lie
   // inside the source.
   bool ByteOffset(uint64_t count, uint64_t firstSector, int32_t sectorSize, uint64_t& offset) const;
+  int Read(int32_t count, void* buffer, uint64_t firstSector, int32_t sectorSize,
+           uint32_t& sectorsRead, bool noteFailure);
   void NoteFailure(int result) {
     if (result != 0 && firstFailure_ == 0) firstFailure_ = result;
   }

@@ -114,7 +114,10 @@ TEST_F(CompositeScanTest, ReformattedFat32GivesBackFilesWithFolders) {
     std::string leaf = name.substr(name.find('/') + 1);  // the first folder's name is gone
     const FoundFile* found = FindBySuffix(files, leaf);
     ASSERT_NE(found, nullptr) << name;
-    EXPECT_EQ(found->kind, static_cast<uint32_t>(kDeepFat)) << name;
+    // The old folders' clusters are free on the new volume, so the quick
+    // scan's search for lost folders may find them before the deep FAT
+    // engine does; either way they come from FAT directories, not carving.
+    EXPECT_TRUE(found->kind == kDeepFat || found->kind == kQuickFat) << name;
     EXPECT_EQ(RecoveredSha256(*engine, *found, work_.path()), hash) << name;
   }
 }
