@@ -89,7 +89,7 @@ std::string RecordLine(const FoundRecord& record, const std::string& folderPath)
   line.resize(std::max<size_t>(line.size(), 36), ' ');
   // Names from the disk reach a terminal: no control character of theirs
   // may act on it, nor a direction mark disguise them.
-  line += "  " + SafeRelativeFolder(folderPath) + SafeRecordName(record);
+  line += "  " + ShownText(folderPath + NameOf(record));
   if (!record.contentOk) line += "  (may be damaged or incomplete)";
   return line;
 }

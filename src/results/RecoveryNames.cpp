@@ -6,7 +6,11 @@
 
 namespace salvora {
 
-std::string SafeFileName(std::string_view name) {
+namespace {
+
+// `name` with every control and disguising character replaced by '_', and
+// the path separators too when asked.
+std::string WithoutHiddenCharacters(std::string_view name, bool separators) {
   std::string safe;
   safe.reserve(name.size());
   for (size_t i = 0; i < name.size();) {
@@ -17,11 +21,21 @@ std::string SafeFileName(std::string_view name) {
     }
     char c = name[i++];
     unsigned char u = static_cast<unsigned char>(c);
-    safe.push_back(c == '/' || c == '\\' || u < 0x20 || u == 0x7F ? '_' : c);
+    bool separator = c == '/' || c == '\\';
+    safe.push_back((separator && separators) || u < 0x20 || u == 0x7F ? '_' : c);
   }
+  return safe;
+}
+
+}  // namespace
+
+std::string SafeFileName(std::string_view name) {
+  std::string safe = WithoutHiddenCharacters(name, true);
   if (safe.empty() || safe == "." || safe == "..") return "_";
   return safe;
 }
+
+std::string ShownText(std::string_view text) { return WithoutHiddenCharacters(text, false); }
 
 std::string SafeRecordName(const FoundRecord& record) {
   return SafeFileName(std::string_view(record.name, RecordNameLength(record.name)));

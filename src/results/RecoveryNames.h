@@ -15,6 +15,9 @@ std::string SafeFileName(std::string_view name);
 
 // A record's name as a safe file name.
 std::string SafeRecordName(const FoundRecord& record);
+// A found name or path as a terminal or a window may show it: as found, but
+// no control or disguising character of its own acts on the display.
+std::string ShownText(std::string_view text);
 
 // A folder path from a record path ("a/b/") with every part made safe.
 std::string SafeRelativeFolder(std::string_view recordPath);
