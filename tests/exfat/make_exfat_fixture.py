@@ -21,6 +21,7 @@ import os
 import random
 import subprocess
 import sys
+import time
 
 work, cluster = sys.argv[1], int(sys.argv[2])
 reformat = len(sys.argv) > 3 and sys.argv[3] == "reformat"
@@ -126,6 +127,31 @@ def intact(rel, card):
     return all(data[at:at + cluster] in card for at in range(0, len(data), cluster))
 
 
+def wait_until_closed(device, seconds=30):
+    """The FUSE daemon writes its last clusters after umount returns; the
+    image is read only once no process holds the device any more."""
+    device = os.path.realpath(device)
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if not any(holds(pid, device) for pid in os.listdir("/proc") if pid.isdigit()):
+            return
+        time.sleep(0.05)
+
+
+def holds(pid, device):
+    try:
+        fds = os.listdir(f"/proc/{pid}/fd")
+    except OSError:
+        return False
+    for fd in fds:
+        try:
+            if os.path.realpath(f"/proc/{pid}/fd/{fd}") == device:
+                return True
+        except OSError:
+            pass
+    return False
+
+
 run("truncate", "-s", "64M", image)
 run("mkfs.exfat", "-c", str(cluster), "-L", "CAMERA", image)
 loop = run("losetup", "-f", "--show", image)
@@ -140,8 +166,10 @@ try:
                           for d, _, files in os.walk(mnt) for f in files))
     finally:
         subprocess.run(["umount", mnt], check=False)
+        wait_until_closed(loop)
 finally:
     subprocess.run(["losetup", "-d", loop], check=False)
+    os.sync()
 if reformat:
     run("mkfs.exfat", "-c", str(cluster), "-L", "CAMERA", image)
 card = open(image, "rb").read()
