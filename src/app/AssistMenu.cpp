@@ -10,7 +10,9 @@
 #include <QUrl>
 
 #include "app/LanguageStore.h"
+#include "app/MainWnd.h"
 #include "app/MessageBox.h"
+#include "app/SavedScansWnd.h"
 
 namespace salvora {
 
@@ -49,6 +51,9 @@ void AssistMenu::Build() {
         action, &QAction::triggered, this, [file] { LanguageStore::Instance().SetLanguage(file); },
         Qt::QueuedConnection);
   }
+  if (auto* main = qobject_cast<CMainWnd*>(window_))
+    menu_->addAction(text("item_saved_scans"), this, [main] { CSavedScansWnd::Run(main); })
+        ->setObjectName("item_saved_scans");
   menu_->addAction(text("item_help"), this, &AssistMenu::OpenHelp)->setObjectName("item_help");
   menu_->addAction(text("item_about"), this, &AssistMenu::ShowAbout)->setObjectName("item_about");
   menu_->addSeparator();

@@ -1,6 +1,7 @@
 #pragma once
-// The assistant menu of the main window: the languages on offer, help,
-// the program's version and licence, and leaving the program.
+// The assistant menu of the main window: the languages on offer, the
+// saved deep scans, help, the program's version and licence, and leaving
+// the program.
 #include <QObject>
 
 class QMenu;

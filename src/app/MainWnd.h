@@ -71,6 +71,8 @@ class CMainWnd : public QMainWindow {
   TypeTreePanel& TypeTree() { return *typeTree_; }
   // After imaging: the deep recovery of the new image, from the type page.
   void OfferImageForScan(const std::string& imagePath);
+  // A deep scan of the source at `row`, which continues a saved scan of it.
+  void ResumeScanOf(const QModelIndex& row);
   // Starts the recovery of the checked files into `destination`, asking
   // first when it lies on a scanned source; returns the recovery's close
   // code, or 0 when it did not start.

@@ -89,6 +89,13 @@ std::string ScanDataFolderFor(QWidget* owner, const std::vector<DiskListItem*>& 
 
 }  // namespace
 
+void CMainWnd::ResumeScanOf(const QModelIndex& row) {
+  if (scanning_) return;
+  ChooseMode(kRecovery, CScanProcessWnd::kDeepScan);
+  SelectSourceRow(row);
+  Scan();
+}
+
 void CMainWnd::Scan() {
   QModelIndex row = SelectedDiskRow();
   row = row.sibling(row.row(), 0);

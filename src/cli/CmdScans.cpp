@@ -12,19 +12,16 @@
 namespace salvora {
 namespace {
 
-uint64_t Join(uint32_t low, uint32_t high) { return low | static_cast<uint64_t>(high) << 32; }
-
 std::string SourceOf(const ScanHistoryEntry& entry) {
   std::string image = EntryImagePath(entry);
   if (!image.empty()) return image;
   return "disk " + std::to_string(entry.key1) + ", sectors " +
-         std::to_string(Join(entry.key2, entry.key3)) + " + " +
-         std::to_string(Join(entry.key4, entry.key5));
+         std::to_string(EntryFirstSector(entry)) + " + " + std::to_string(EntrySectorCount(entry));
 }
 
 void PrintEntry(size_t number, const ScanHistoryEntry& entry) {
   ScanPosition position = PositionOf(entry);
-  uint64_t sectors = Join(entry.key4, entry.key5);
+  uint64_t sectors = EntrySectorCount(entry);
   uint64_t percent = sectors == 0 ? 0 : position.sectorsDone * 100 / sectors;
   std::printf("%zu  %s\n   walked %" PRIu64 " sectors (%" PRIu64 "%% of the volume), %" PRIu64
               " files found\n   results in %s\n",

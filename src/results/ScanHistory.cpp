@@ -40,6 +40,18 @@ bool SameFolder(const std::string& a, const std::string& b) {
   return trim(a) == trim(b);
 }
 
+// The index is a file on disk and may name any folder: only a folder right
+// inside the scan-log folder is one of its run folders and may be deleted.
+bool IsRunFolderOf(const std::string& scanLog, const std::string& folder) {
+  auto normal = [](const std::string& text) {
+    fs::path path = fs::path(text).lexically_normal();
+    return path.has_filename() ? path : path.parent_path();
+  };
+  fs::path run = normal(folder);
+  return !folder.empty() && !scanLog.empty() && run.filename() != ".." &&
+         run.parent_path() == normal(scanLog);
+}
+
 void RemoveFolder(const std::string& folder) {
   std::error_code ec;
   if (!folder.empty()) fs::remove_all(folder, ec);
@@ -51,6 +63,10 @@ ScanPosition PositionOf(const ScanHistoryEntry& entry) {
   const uint32_t* p = entry.progress;
   return {Join(p[0], p[1]), Join(p[2], p[3]), Join(p[4], p[5]), Join(p[6], p[7]), Join(p[8], p[9])};
 }
+
+uint64_t EntryFirstSector(const ScanHistoryEntry& entry) { return Join(entry.key2, entry.key3); }
+
+uint64_t EntrySectorCount(const ScanHistoryEntry& entry) { return Join(entry.key4, entry.key5); }
 
 void SetPosition(ScanHistoryEntry& entry, const ScanPosition& position) {
   const uint64_t values[5] = {position.rangeStart, position.rangeLength, position.offset,
@@ -202,7 +218,7 @@ void ScanHistory::RemoveEntryWithFolder(const std::string& folder) {
       break;
     }
   }
-  RemoveFolder(folder);
+  if (IsRunFolderOf(folder_, folder)) RemoveFolder(folder);
 }
 
 std::string ScanHistory::RunFolderPath(uint64_t number) const {

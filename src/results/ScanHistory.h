@@ -37,6 +37,9 @@ struct ScanPosition {
 };
 ScanPosition PositionOf(const ScanHistoryEntry& entry);
 void SetPosition(ScanHistoryEntry& entry, const ScanPosition& position);
+// The sectors an entry's scan covered: the volume, or the scanned part of an image.
+uint64_t EntryFirstSector(const ScanHistoryEntry& entry);
+uint64_t EntrySectorCount(const ScanHistoryEntry& entry);
 std::string EntryImagePath(const ScanHistoryEntry& entry);
 std::string EntryResultFolder(const ScanHistoryEntry& entry);
 // False when the text does not fit in 259 UTF-16 units.
@@ -63,7 +66,8 @@ class ScanHistory {
   // Replaces the entry with the same identity (keys, or image path), or
   // appends it; then saves.
   int AddOrUpdate(const ScanHistoryEntry& entry);
-  // Drops the entry whose result folder is `folder` and deletes the folder.
+  // Drops the entry whose result folder is `folder` and deletes the folder
+  // when it is a run folder of the scan-log folder.
   void RemoveEntryWithFolder(const std::string& folder);
 
   // Starts the next numbered run folder (removing a stale one of the same

@@ -18,6 +18,7 @@
 #include "app/MessageBox.h"
 #include "app/MessageFormat.h"
 #include "app/RecoverProcessWnd.h"
+#include "app/SavedScansWnd.h"
 #include "app/ScanProcessWnd.h"
 #include "app/SearchProcessWnd.h"
 #include "app/Skin.h"
@@ -42,12 +43,12 @@ QStringList LanguageFiles() {
   return paths;
 }
 
-// The 77 message keys the program's texts are made of.
+// The message keys the program's texts are made of.
 QStringList AllMessageKeys() {
   const std::pair<int, int> ranges[] = {
       {101, 104}, {201, 214}, {216, 221}, {301, 306}, {401, 405},   {501, 505},  {601, 602},
       {701, 709}, {801, 805}, {807, 812}, {901, 905}, {1101, 1103}, {1201, 1207}, {2001, 2005},
-      {2101, 2105}};
+      {2101, 2105}, {2300, 2303}};
   QStringList keys;
   for (auto [first, last] : ranges)
     for (int n = first; n <= last; ++n) keys << QString("MSG%1").arg(n, 4, 10, QChar('0'));
@@ -168,6 +169,10 @@ class LanguageFilesTest : public QObject {
       fits("MSG1203", {"disk.img"});
       fits("MSG1102", {1, 2, 3, 4});
       fits("MSG0804", {"1.00 KB", 2});
+      fits("MSG2300", {1, uint64_t{2048}, uint64_t{4096}});
+      fits("MSG2301", {25, uint64_t{7}});
+      fits("MSG2302", {"card.img"});
+      fits("MSG2303", {"card.img"});
     }
   }
 
@@ -208,6 +213,7 @@ class LanguageFilesTest : public QObject {
     windows.emplace_back(new CSearchProcessWnd({}, "", results, nullptr));
     windows.emplace_back(new CRecoverProcessWnd({}, nullptr));
     windows.emplace_back(new CCreateImageProcessWnd({}, nullptr));
+    windows.emplace_back(new CSavedScansWnd(nullptr));
     for (int kind = 0; kind <= 4; ++kind) windows.emplace_back(new CMessageBox(nullptr, kind, "x"));
     for (const char* language : {"German", "English"}) {
       LanguageStore::Instance().SetLanguage(language);
