@@ -148,6 +148,8 @@ class PreviewTest : public QObject {
     FileListModel& rows = window.Files();
     QTRY_COMPARE(rows.rowCount(), 3);
     rows.ClickHeader(FileListModel::kName);
+    // A sort may finish on a later turn of the event loop.
+    QTRY_COMPARE(QString(rows.RecordAt(0).name), QString("A first photo.jpg"));
 
     CPreviewWnd preview(window, window.Previews(), 0);
     QCOMPARE(preview.Row(), 0);

@@ -52,15 +52,16 @@ void BoxAnswerer::Poll() {
 FileDialogAnswerer::FileDialogAnswerer(QStringList paths) : paths_(std::move(paths)) {
   connect(&timer_, &QTimer::timeout, this, &FileDialogAnswerer::Poll);
   timer_.start(20);
+  connect(&confirmTimer_, &QTimer::timeout, this, &FileDialogAnswerer::ConfirmReplace);
+  confirmTimer_.start(20);
+}
+
+void FileDialogAnswerer::ConfirmReplace() {
+  auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (question && question->button(QMessageBox::Yes)) question->button(QMessageBox::Yes)->click();
 }
 
 void FileDialogAnswerer::Poll() {
-  // Naming an existing file, the dialog asks before it takes it.
-  auto* overwrite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-  if (overwrite && overwrite->button(QMessageBox::Yes)) {
-    overwrite->button(QMessageBox::Yes)->click();
-    return;
-  }
   auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
   if (!dialog || !dialog->isVisible() || paths_.isEmpty()) return;
   QString path = paths_.takeFirst();
@@ -69,9 +70,16 @@ void FileDialogAnswerer::Poll() {
     dialog->reject();
     return;
   }
-  dialog->selectFile(path);
-  // Queued: taking an existing file asks first, in a loop of its own.
-  QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+  if (dialog->fileMode() == QFileDialog::Directory) {
+    // A folder is taken as the dialog's current folder: a name typed into
+    // the dialog resolves against a folder list that loads in the
+    // background, and could still name its parent.
+    dialog->setDirectory(path);
+    dialog->selectFile(QString());
+  } else {
+    dialog->selectFile(path);
+  }
+  QMetaObject::invokeMethod(dialog, "accept");
 }
 
 RecoveryFinisher::RecoveryFinisher() {

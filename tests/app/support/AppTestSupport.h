@@ -99,9 +99,13 @@ class FileDialogAnswerer : public QObject {
 
  private:
   void Poll();
+  // Says yes when the dialog asks whether to replace a named file; its own
+  // timer, since the question runs inside the dialog's accept.
+  void ConfirmReplace();
 
   QStringList paths_;
   QTimer timer_;
+  QTimer confirmTimer_;
   int answered_ = 0;
 };
 
