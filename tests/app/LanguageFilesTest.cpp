@@ -48,7 +48,7 @@ QStringList AllMessageKeys() {
   const std::pair<int, int> ranges[] = {
       {101, 104}, {201, 214}, {216, 221}, {301, 306}, {401, 405},   {501, 505},  {601, 602},
       {701, 709}, {801, 805}, {807, 812}, {901, 905}, {1101, 1103}, {1201, 1207}, {2001, 2005},
-      {2101, 2105}, {2300, 2303}};
+      {2101, 2105}, {2200, 2201}, {2300, 2303}};
   QStringList keys;
   for (auto [first, last] : ranges)
     for (int n = first; n <= last; ++n) keys << QString("MSG%1").arg(n, 4, 10, QChar('0'));
