@@ -20,12 +20,12 @@ class ExtCli : public ::testing::Test {
   void SetUp() override {
     test::WriteFile(dir_ / "picture.png", test::PngOf(300000));
     test::WriteFile(dir_ / "other.png", test::PngOf(200000));
-    test::ExtScenarioSpec spec;
-    spec.populate = "mkdir -p keep Bilder/Urlaub; cp " + Quote(dir_ / "picture.png") +
+    test::ExtScenarioPlan plan;
+    plan.populate = "mkdir -p keep Bilder/Urlaub; cp " + Quote(dir_ / "picture.png") +
                     " keep/live.png; cp " + Quote(dir_ / "other.png") +
                     " Bilder/Urlaub/strand.png; echo text > Bilder/readme.txt";
-    spec.deleted = {"Bilder"};
-    scenario_ = test::MakeExtScenario(dir_, spec);
+    plan.deleted = {"Bilder"};
+    scenario_ = test::MakeExtScenario(dir_, plan);
   }
   std::string Json(const std::string& mode) {
     std::string output;

@@ -9,7 +9,7 @@ namespace salvora {
 namespace {
 
 using test::ExtScenario;
-using test::ExtScenarioSpec;
+using test::ExtScenarioPlan;
 using test::Quote;
 
 // Files of varied sizes (empty, one byte, across many blocks) in a tree.
@@ -32,8 +32,8 @@ constexpr char kLaterWrites[] =
 
 class ExtRecovery : public ::testing::Test {
  protected:
-  ExtScenario Make(const test::TempDir& dir, const ExtScenarioSpec& spec) {
-    return test::MakeExtScenario(dir, spec);
+  ExtScenario Make(const test::TempDir& dir, const ExtScenarioPlan& plan) {
+    return test::MakeExtScenario(dir, plan);
   }
   // Recovers everything the quick scan lists into dir/out, keeping paths.
   int Recover(const test::TempDir& dir, const ExtScenario& scenario, std::string* output) {
@@ -49,17 +49,17 @@ class ExtRecovery : public ::testing::Test {
   void ExpectTreeBack(const std::string& mkfs, bool removeWithDebugfs = false) {
     SCOPED_TRACE(mkfs);
     test::TempDir dir;
-    ExtScenarioSpec spec;
-    spec.mkfs = mkfs;
-    spec.populate = kTree;
-    spec.deleted = {"home/anna/photos/img3.jpg", "home/anna/photos/img7.jpg", "home/anna/letters",
+    ExtScenarioPlan plan;
+    plan.mkfs = mkfs;
+    plan.populate = kTree;
+    plan.deleted = {"home/anna/photos/img3.jpg", "home/anna/photos/img7.jpg", "home/anna/letters",
                     "home/bert/video.mp4", "home/bert/Übung mit Leerzeichen"};
     if (removeWithDebugfs)
-      spec.deleted = {"home/anna/photos/img3.jpg", "home/anna/photos/img7.jpg",
+      plan.deleted = {"home/anna/photos/img3.jpg", "home/anna/photos/img7.jpg",
                       "home/anna/letters/letter2.odt", "home/bert/video.mp4",
                       "home/bert/Übung mit Leerzeichen/notiz.txt"};
-    spec.removeWithDebugfs = removeWithDebugfs;
-    ExtScenario scenario = Make(dir, spec);
+    plan.removeWithDebugfs = removeWithDebugfs;
+    ExtScenario scenario = Make(dir, plan);
     if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
     std::string output;
     EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
@@ -89,11 +89,11 @@ TEST_F(ExtRecovery, Ext4WithDebianDefaultsGivesBackFilesAndRemovedFolders) {
 // back byte-exact or is reported as failed, never passed as whole.
 TEST_F(ExtRecovery, FilesWrittenAfterTheDeletionLeaveTheRestExact) {
   test::TempDir dir;
-  ExtScenarioSpec spec;
-  spec.populate = kTree;
-  spec.deleted = {"home/anna/photos", "home/anna/letters", "home/bert/video.mp4"};
-  spec.afterDeletion = kLaterWrites;
-  ExtScenario scenario = Make(dir, spec);
+  ExtScenarioPlan plan;
+  plan.populate = kTree;
+  plan.deleted = {"home/anna/photos", "home/anna/letters", "home/bert/video.mp4"};
+  plan.afterDeletion = kLaterWrites;
+  ExtScenario scenario = Make(dir, plan);
   if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
   std::string output;
   Recover(dir, scenario, &output);
@@ -128,8 +128,8 @@ TEST_F(ExtRecovery, Ext3AndExt2GiveBackTheSameTree) {
 // gaps between its pieces read back as zeros.
 TEST_F(ExtRecovery, FragmentedAndSparseFilesWithDeepExtentTrees) {
   test::TempDir dir;
-  ExtScenarioSpec spec;
-  spec.populate = R"sh(
+  ExtScenarioPlan plan;
+  plan.populate = R"sh(
 mkdir frag
 for i in $(seq 1 300); do head -c 8192 /dev/urandom > frag/f$i; done
 sync; for i in $(seq 1 2 300); do rm frag/f$i; done; sync
@@ -143,9 +143,9 @@ for i in range(1500):
 os.pwrite(fd, b'end', 40000000)
 os.close(fd)"
 )sh";
-  spec.megabytes = 128;
-  spec.deleted = {"frag/scattered.bin", "sparse.bin"};
-  ExtScenario scenario = Make(dir, spec);
+  plan.megabytes = 128;
+  plan.deleted = {"frag/scattered.bin", "sparse.bin"};
+  ExtScenario scenario = Make(dir, plan);
   if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
   std::string output;
   // Empty files take the inode numbers the deleted ones left, so these two
@@ -158,15 +158,15 @@ os.close(fd)"
 // from its leaf blocks whatever block a split moved them to.
 TEST_F(ExtRecovery, HashedDirectoryWithThousandsOfEntries) {
   test::TempDir dir;
-  ExtScenarioSpec spec;
-  spec.populate = R"(
+  ExtScenarioPlan plan;
+  plan.populate = R"(
 mkdir big
 for i in $(seq 1 4000); do echo "entry $i with a longer name" > "big/a rather long file name number $i.txt"; done
 )";
-  spec.kernelOnly = "debugfs clears the inode number of an entry that starts a block";
+  plan.kernelOnly = "debugfs clears the inode number of an entry that starts a block";
   for (int i = 7; i <= 4000; i += 97)
-    spec.deleted.push_back("big/a rather long file name number " + std::to_string(i) + ".txt");
-  ExtScenario scenario = Make(dir, spec);
+    plan.deleted.push_back("big/a rather long file name number " + std::to_string(i) + ".txt");
+  ExtScenario scenario = Make(dir, plan);
   if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
   std::string output;
   EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
@@ -177,18 +177,18 @@ for i in $(seq 1 4000); do echo "entry $i with a longer name" > "big/a rather lo
 // Small files and folders kept inside their inodes.
 TEST_F(ExtRecovery, InlineDataFilesAndFolders) {
   test::TempDir dir;
-  ExtScenarioSpec spec;
-  spec.mkfs = "mkfs.ext4 -q -F -O inline_data";
-  spec.populate = R"sh(
+  ExtScenarioPlan plan;
+  plan.mkfs = "mkfs.ext4 -q -F -O inline_data";
+  plan.populate = R"sh(
 mkdir -p tiny/sub
 printf 'short text' > tiny/a.txt
 head -c 150 /dev/urandom > tiny/b.bin
 head -c 40 /dev/urandom > tiny/sub/c.bin
 head -c 5000 /dev/urandom > tiny/d.bin
 )sh";
-  spec.deleted = {"tiny/a.txt", "tiny/b.bin", "tiny/sub", "tiny/d.bin"};
-  spec.kernelOnly = "debugfs clears the inode number of an entry that starts a folder";
-  ExtScenario scenario = Make(dir, spec);
+  plan.deleted = {"tiny/a.txt", "tiny/b.bin", "tiny/sub", "tiny/d.bin"};
+  plan.kernelOnly = "debugfs clears the inode number of an entry that starts a folder";
+  ExtScenario scenario = Make(dir, plan);
   if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
   std::string output;
   EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
@@ -200,9 +200,9 @@ head -c 5000 /dev/urandom > tiny/d.bin
 // whole (and the two names count as one file renamed).
 TEST_F(ExtRecovery, InodeNumberOfTwoDeletedFilesIsReported) {
   test::TempDir dir;
-  ExtScenarioSpec spec;
-  spec.kernelOnly = "the inode number is given again by the kernel";
-  spec.populate = R"sh(
+  ExtScenarioPlan plan;
+  plan.kernelOnly = "the inode number is given again by the kernel";
+  plan.populate = R"sh(
 mkdir d
 head -c 20000 /dev/urandom > d/first.bin; sync; sleep 1
 inode=$(stat -c %i d/first.bin); rm d/first.bin; sync
@@ -210,8 +210,8 @@ head -c 30000 /dev/urandom > d/second.bin; sync
 [ "$(stat -c %i d/second.bin)" = "$inode" ] || echo "the inode number was not given again" >&2
 head -c 5000 /dev/urandom > d/third.bin
 )sh";
-  spec.deleted = {"d/second.bin", "d/third.bin"};
-  ExtScenario scenario = Make(dir, spec);
+  plan.deleted = {"d/second.bin", "d/third.bin"};
+  ExtScenario scenario = Make(dir, plan);
   if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
   std::string output;
   EXPECT_EQ(Recover(dir, scenario, &output), kExitSomeFailed) << output;
@@ -226,9 +226,9 @@ head -c 5000 /dev/urandom > d/third.bin
 // its newest, and transactions run across its end.
 TEST_F(ExtRecovery, WrappedJournal) {
   test::TempDir dir;
-  ExtScenarioSpec spec;
-  spec.mkfs = "mkfs.ext4 -q -F -J size=1";
-  spec.populate = R"(
+  ExtScenarioPlan plan;
+  plan.mkfs = "mkfs.ext4 -q -F -J size=1";
+  plan.populate = R"(
 mkdir churn work
 for round in 1 2 3; do
   for i in $(seq 1 400); do echo $i > churn/c$i; done; sync; rm churn/*; sync
@@ -237,8 +237,8 @@ done
 )";
   for (int round = 1; round <= 3; ++round)
     for (int i = 2; i <= 20; i += 3)
-      spec.deleted.push_back("work/r" + std::to_string(round) + "_" + std::to_string(i) + ".dat");
-  ExtScenario scenario = Make(dir, spec);
+      plan.deleted.push_back("work/r" + std::to_string(round) + "_" + std::to_string(i) + ".dat");
+  ExtScenario scenario = Make(dir, plan);
   if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
   std::string output;
   // Empty files take the inode numbers the deleted ones left, so these two
@@ -250,12 +250,12 @@ done
 // A file whose blocks a later file took is reported, never passed as whole.
 TEST_F(ExtRecovery, FileOverwrittenAfterDeletionIsReportedDamaged) {
   test::TempDir dir;
-  ExtScenarioSpec spec;
-  spec.megabytes = 32;
-  spec.populate = "head -c 8000000 /dev/urandom > victim.bin; head -c 2000 /dev/urandom > kept.txt";
-  spec.deleted = {"victim.bin", "kept.txt"};
-  spec.afterDeletion = "head -c 20000000 /dev/zero > filler.bin || true";
-  ExtScenario scenario = Make(dir, spec);
+  ExtScenarioPlan plan;
+  plan.megabytes = 32;
+  plan.populate = "head -c 8000000 /dev/urandom > victim.bin; head -c 2000 /dev/urandom > kept.txt";
+  plan.deleted = {"victim.bin", "kept.txt"};
+  plan.afterDeletion = "head -c 20000000 /dev/zero > filler.bin || true";
+  ExtScenario scenario = Make(dir, plan);
   if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
   std::string output;
   EXPECT_EQ(Recover(dir, scenario, &output), kExitSomeFailed) << output;

@@ -10,7 +10,7 @@
 
 namespace salvora::test {
 
-struct ExtScenarioSpec {
+struct ExtScenarioPlan {
   std::string mkfs = "mkfs.ext4 -q -F";  // Debian's defaults
   uint64_t megabytes = 64;
   std::string populate;                  // bash, run inside the mounted volume
@@ -33,9 +33,9 @@ struct ExtScenario {
 
 // Builds the volume in `dir`. Without root and loop devices the tree is put
 // on the volume by mkfs and removed by debugfs (the way of the original
-// ext2 driver, without journal history); a spec that writes after the
+// ext2 driver, without journal history); a plan that writes after the
 // deletion then cannot be made, and skipReason says why.
-ExtScenario MakeExtScenario(const TempDir& dir, const ExtScenarioSpec& spec);
+ExtScenario MakeExtScenario(const TempDir& dir, const ExtScenarioPlan& plan);
 
 // Runs salvora with a data folder of its own.
 int RunSalvora(const TempDir& data, const std::string& arguments, std::string* output = nullptr);
