@@ -11,13 +11,8 @@
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-salvora=${1:-}
-if [ -z "$salvora" ]; then
-  cmake -S "$repo" -B "$repo/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DSALVORA_TESTS=OFF >/dev/null
-  cmake --build "$repo/build-release" --target salvora >/dev/null
-  salvora="$repo/build-release/salvora"
-fi
+source "$repo/bench/quick_scan_against_fls.sh"
+salvora=$(release_salvora "${1:-}")
 for tool in mkfs.ext4 fls python3; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/deps.sh installs it)" >&2; exit 1; }
 done
@@ -56,17 +51,5 @@ PY
 umount "$work/mnt"
 echo "25000 of 50000 files deleted" >&2
 
-source "$repo/bench/best_of_three.sh"
-
 export SALVORA_DATA_DIR="$work/data"
-found=$("$salvora" scan --quick "$image" 2>/dev/null | grep -c '/' || true)
-listed=$(fls -r -d "$image" | grep -c 'r/r \*' || true)
-# Other work on the machine moves the times: say how busy it was.
-echo "load average before timing: $(cut -d' ' -f1-3 /proc/loadavg)"
-salvora_s=$(median_of_three "$salvora" scan --quick "$image")
-fls_s=$(median_of_three fls -r "$image")
-flsd_s=$(median_of_three fls -r -d "$image")
-echo "salvora scan --quick: ${salvora_s}s (${found} deleted files listed)"
-echo "fls -r:               ${fls_s}s"
-echo "fls -rd:              ${flsd_s}s (${listed} deleted files listed)"
-python3 -c "print(f'ratio salvora / fls -r: {$salvora_s / $fls_s:.2f}, salvora / fls -rd: {$salvora_s / $flsd_s:.2f}')"
+quick_scan_against_fls "$image"

@@ -9,13 +9,8 @@
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-salvora=${1:-}
-if [ -z "$salvora" ]; then
-  cmake -S "$repo" -B "$repo/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DSALVORA_TESTS=OFF >/dev/null
-  cmake --build "$repo/build-release" --target salvora >/dev/null
-  salvora="$repo/build-release/salvora"
-fi
+source "$repo/bench/quick_scan_against_fls.sh"
+salvora=$(release_salvora "${1:-}")
 for tool in mkfs.fat mcopy mdel fls python3; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/deps.sh installs it)" >&2; exit 1; }
 done
@@ -48,8 +43,6 @@ mkfs.fat -C -F 32 -s 1 "$image" 409600 >/dev/null
 (cd "$work/tree" && mcopy -s -i "$image" ./* ::/)
 tr '\n' '\0' <"$work/deleted.txt" | xargs -0 -n 2000 mdel -i "$image"
 echo "$(wc -l <"$work/deleted.txt") of 50000 files deleted" >&2
-
-source "$repo/bench/best_of_three.sh"
 
 export SALVORA_DATA_DIR="$work/data"
 found=$("$salvora" scan --quick "$image" 2>/dev/null | grep -c '/' || true)
