@@ -6,7 +6,6 @@
 // command on top of this one.
 #include <QEventLoop>
 #include <QMetaObject>
-#include <atomic>
 #include <thread>
 #include <utility>
 
@@ -16,13 +15,13 @@ template <typename Work>
 auto WaitOffWindowThread(Work work) -> decltype(work()) {
   decltype(work()) result{};
   QEventLoop wait;
-  std::atomic<bool> done{false};
+  // The quit is posted even when the work ends before the loop starts, so
+  // the loop always runs and always ends: events posted meanwhile are served.
   std::thread worker([&] {
     result = work();
-    done = true;
     QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
   });
-  if (!done) wait.exec(QEventLoop::ExcludeUserInputEvents);
+  wait.exec(QEventLoop::ExcludeUserInputEvents);
   worker.join();
   return result;
 }
