@@ -8,10 +8,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
-#include <QVBoxLayout>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "app/DiskListModel.h"
 #include "app/FileListModel.h"
@@ -117,6 +118,8 @@ void CMainWnd::OpenPreviewWindow(int row) {
   if (row < 0 || row >= files_->rowCount()) return;
   CPreviewWnd window(*this, *previews_, row);
   window.exec();
+  // A preview of the list that the window's own cancelled is asked again.
+  if (previewEdit_->document()->isEmpty()) OnFileRowSelected(fileList_->currentIndex());
 }
 
 void CMainWnd::ShowFileMenu(const QPoint& at) {
@@ -142,12 +145,12 @@ IFileRecoveryParse* CMainWnd::EngineOf(uint16_t sourceTag) const {
 
 void CMainWnd::OnFolderSelected(const QModelIndex& index) {
   if (!index.isValid()) return;
-  folders_->ListChildren(index, [this](std::shared_ptr<const RecordArena> listing,
-                                       const std::string& path) {
-    files_->ShowListing(std::move(listing), path);
-    UpdateSelectAll();
-    UpdateSearchInfo();
-  });
+  folders_->ListChildren(
+      index, [this](std::shared_ptr<const RecordArena> listing, const std::string& path) {
+        files_->ShowListing(std::move(listing), path);
+        UpdateSelectAll();
+        UpdateSearchInfo();
+      });
 }
 
 void CMainWnd::OnHeaderClicked(int column) {
@@ -214,6 +217,8 @@ int CMainWnd::RecoverRecords(const std::string& destination, std::vector<FoundRe
   if (onSource &&
       CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != CMessageBox::kOk)
     return 0;
+  // The recovery reads through the same engines as a preview would.
+  previews_->Stop();
   RecoveryJob job{destination, std::move(records), disks_->AllItems()};
   CRecoverProcessWnd window(std::move(job), this);
   return window.Run();

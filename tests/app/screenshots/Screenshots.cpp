@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -18,6 +19,7 @@
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
+#include "app/PreviewSession.h"
 #include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"
 #include "app/ScanProcessWnd.h"
@@ -101,6 +103,15 @@ void Settle() {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
+// Previews are prepared on a worker; the picture is taken once shown.
+void AwaitPreview(CMainWnd& main) {
+  while (main.Previews().Busy()) {
+    QApplication::processEvents();
+    QThread::msleep(10);
+  }
+  Settle();
+}
+
 // Every page of the main window on the way from the mode choice to the
 // found files of the sample card.
 void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
@@ -122,7 +133,7 @@ void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
   auto* list = main.findChild<QTreeView*>("FileList");
   list->model()->setData(list->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
   list->setCurrentIndex(list->model()->index(0, 0));
-  Settle();
+  AwaitPreview(main);
   Save(&main, "main-results");
 }
 
@@ -156,7 +167,7 @@ void SavePreviews(const TempDir& dir) {
   auto show = [&](const QString& folder, const QString& name, const QString& shot) {
     select(folders, folders->model()->index(0, 0), folder);
     int row = select(list, QModelIndex(), name);
-    Settle();
+    AwaitPreview(main);
     if (!shot.isEmpty()) Save(&main, shot);
     return row;
   };
@@ -167,7 +178,7 @@ void SavePreviews(const TempDir& dir) {
   CPreviewWnd preview(main, main.Previews(), photo);
   preview.resize(640, 520);
   preview.show();
-  Settle();
+  AwaitPreview(main);
   Save(&preview, "preview-window");
 }
 
