@@ -233,6 +233,7 @@ class RowView : public QAccessibleWidget {
 
   int childCount() const override {
     Follow();
+    if (Columns() == 0) return 0;
     return (ShownRows(View()).Count() + 1) * Columns();
   }
 
@@ -290,6 +291,7 @@ class RowView : public QAccessibleWidget {
   void Follow() const {
     if (watched_ == View()->model() && watcher_) return;
     Forget();
+    if (!View()->model()) return;
     watcher_ = std::make_unique<QObject>();
     watched_ = View()->model();
     auto forget = [this] { Forget(false); };

@@ -1,6 +1,7 @@
 // Renders every window of the desktop application, as a user sees it at
 // work on a real volume, into PNG files: salvora-screenshots OUTPUT_FOLDER.
 // scripts/screenshots.sh runs it under Xvfb for the README's pictures.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -120,7 +121,9 @@ void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
   QApplication::sendEvent(deep, &enter);
   Settle();
   Save(&main, "main-mode");
+  // An image handed over at the start waits for the choice of a mode.
   main.TakeArguments({QString::fromStdString(image)});
+  main.findChild<QAbstractButton*>("BtnDeepRecovery")->click();
   Settle();
   Save(&main, "main-disks");
   main.findChild<QPushButton*>("BtnAdvanceScan")->click();
