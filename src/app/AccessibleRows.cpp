@@ -79,7 +79,9 @@ QModelIndex CheckCell(const QModelIndex& index) {
   return (first.flags() & Qt::ItemIsUserCheckable) ? first : QModelIndex();
 }
 
-class Cell : public QAccessibleInterface, public QAccessibleActionInterface {
+class Cell : public QAccessibleInterface,
+             public QAccessibleActionInterface,
+             public QAccessibleTableCellInterface {
  public:
   // A cell of a row, or (with `index` invalid) the header of `column`.
   Cell(QTreeView* view, const QModelIndex& index, int column)
@@ -102,8 +104,26 @@ class Cell : public QAccessibleInterface, public QAccessibleActionInterface {
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::ActionInterface && !Header())
       return static_cast<QAccessibleActionInterface*>(this);
+    if (type == QAccessible::TableCellInterface && !Header())
+      return static_cast<QAccessibleTableCellInterface*>(this);
     return nullptr;
   }
+
+  // Where a screen reader reads the cell's column and row from.
+  bool isSelected() const override {
+    return isValid() && view_->selectionModel() && view_->selectionModel()->isSelected(index_);
+  }
+  QList<QAccessibleInterface*> columnHeaderCells() const override {
+    QAccessibleInterface* table = parent();
+    QAccessibleInterface* header = table ? table->child(column_) : nullptr;
+    return header ? QList<QAccessibleInterface*>{header} : QList<QAccessibleInterface*>{};
+  }
+  QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
+  int columnIndex() const override { return column_; }
+  int rowIndex() const override { return isValid() ? ShownRows(view_).NumberOf(index_) : -1; }
+  int columnExtent() const override { return 1; }
+  int rowExtent() const override { return 1; }
+  QAccessibleInterface* table() const override { return parent(); }
 
   QString text(QAccessible::Text kind) const override {
     if (!isValid()) return {};
@@ -226,7 +246,7 @@ class Cell : public QAccessibleInterface, public QAccessibleActionInterface {
   int column_;
 };
 
-class RowView : public QAccessibleWidget {
+class RowView : public QAccessibleWidget, public QAccessibleTableInterface {
  public:
   explicit RowView(QTreeView* view) : QAccessibleWidget(view, QAccessible::Tree) {}
   ~RowView() override { Forget(); }
@@ -273,6 +293,71 @@ class RowView : public QAccessibleWidget {
     return row < 0 ? nullptr : child((row + 1) * Columns() + index.column());
   }
 
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TableInterface) return static_cast<QAccessibleTableInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+
+  // The table a screen reader walks by row and column.
+  QAccessibleInterface* caption() const override { return nullptr; }
+  QAccessibleInterface* summary() const override { return nullptr; }
+  QAccessibleInterface* cellAt(int row, int column) const override {
+    if (row < 0 || column < 0 || column >= Columns()) return nullptr;
+    return child((row + 1) * Columns() + column);
+  }
+  int columnCount() const override { return Columns(); }
+  int rowCount() const override { return Columns() == 0 ? 0 : ShownRows(View()).Count(); }
+  QString columnDescription(int column) const override {
+    return View()->model() ? View()->model()->headerData(column, Qt::Horizontal).toString()
+                           : QString();
+  }
+  QString rowDescription(int) const override { return {}; }
+  int selectedCellCount() const override { return static_cast<int>(Selected().size()); }
+  QList<QAccessibleInterface*> selectedCells() const override {
+    QList<QAccessibleInterface*> cells;
+    for (const QModelIndex& index : Selected()) {
+      int row = ShownRows(View()).NumberOf(index);
+      if (QAccessibleInterface* cell = row < 0 ? nullptr : cellAt(row, index.column()))
+        cells << cell;
+    }
+    return cells;
+  }
+  int selectedRowCount() const override { return static_cast<int>(selectedRows().size()); }
+  QList<int> selectedRows() const override {
+    QList<int> rows;
+    if (!View()->selectionModel()) return rows;
+    for (const QModelIndex& index : View()->selectionModel()->selectedRows()) {
+      int row = ShownRows(View()).NumberOf(index);
+      if (row >= 0) rows << row;
+    }
+    return rows;
+  }
+  bool isRowSelected(int row) const override {
+    QModelIndex index = ShownRows(View()).At(row);
+    return index.isValid() && View()->selectionModel() &&
+           View()->selectionModel()->isRowSelected(index.row(), index.parent());
+  }
+  // Selecting a row makes it current: the window follows the current row.
+  bool selectRow(int row) override {
+    QModelIndex index = ShownRows(View()).At(row);
+    if (!index.isValid() || View()->selectionMode() == QAbstractItemView::NoSelection) return false;
+    View()->setCurrentIndex(index);
+    return true;
+  }
+  bool unselectRow(int row) override {
+    QModelIndex index = ShownRows(View()).At(row);
+    if (!index.isValid() || !View()->selectionModel()) return false;
+    View()->selectionModel()->select(index,
+                                     QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    return true;
+  }
+  int selectedColumnCount() const override { return 0; }
+  QList<int> selectedColumns() const override { return {}; }
+  bool isColumnSelected(int) const override { return false; }
+  bool selectColumn(int) override { return false; }
+  bool unselectColumn(int) override { return false; }
+  void modelChange(QAccessibleTableModelChangeEvent*) override { Forget(false); }
+
   QAccessibleInterface* focusChild() const override {
     QModelIndex current = View()->currentIndex();
     int row = ShownRows(View()).NumberOf(current);
@@ -282,6 +367,10 @@ class RowView : public QAccessibleWidget {
 
  private:
   QTreeView* View() const { return static_cast<QTreeView*>(widget()); }
+  QModelIndexList Selected() const {
+    return View()->selectionModel() ? View()->selectionModel()->selectedIndexes()
+                                    : QModelIndexList();
+  }
   int Columns() const {
     return View()->model() ? View()->model()->columnCount(View()->rootIndex()) : 0;
   }

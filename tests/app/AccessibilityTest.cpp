@@ -145,6 +145,21 @@ class AccessibilityTest : public QObject {
     Act(files, notes, QAccessibleActionInterface::pressAction());
     QTRY_COMPARE(closer.shownRow, notes.row());
 
+    // Read as a table, by row and column, a row selected there is current.
+    QAccessibleTableInterface* table = AccessOf(files)->tableInterface();
+    QVERIFY(table);
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->columnDescription(0), files->model()->headerData(0, Qt::Horizontal).toString());
+    QAccessibleInterface* noteCell = table->cellAt(notes.row(), 0);
+    QCOMPARE(noteCell->text(QAccessible::Name), QString("Meeting notes.txt"));
+    QCOMPARE(noteCell->tableCellInterface()->rowIndex(), notes.row());
+    QCOMPARE(noteCell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+             table->columnDescription(0));
+    int other = 1 - notes.row();
+    QVERIFY(table->selectRow(other));
+    QCOMPARE(files->currentIndex().row(), other);
+    QCOMPARE(table->selectedRows(), QList<int>{other});
+
     // A search that hides a row lets its cell go; the children follow.
     QAccessible::Id planCell =
         QAccessible::uniqueId(CellOf(files, RowNamed(files->model(), "Travel plan.txt")));
