@@ -8,11 +8,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QVBoxLayout>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "app/DiskListModel.h"
 #include "app/FileListModel.h"
@@ -145,12 +145,12 @@ IFileRecoveryParse* CMainWnd::EngineOf(uint16_t sourceTag) const {
 
 void CMainWnd::OnFolderSelected(const QModelIndex& index) {
   if (!index.isValid()) return;
-  folders_->ListChildren(
-      index, [this](std::shared_ptr<const RecordArena> listing, const std::string& path) {
-        files_->ShowListing(std::move(listing), path);
-        UpdateSelectAll();
-        UpdateSearchInfo();
-      });
+  folders_->ListChildren(index, [this](std::shared_ptr<const RecordArena> listing,
+                                       const std::string& path) {
+    files_->ShowListing(std::move(listing), path);
+    UpdateSelectAll();
+    UpdateSearchInfo();
+  });
 }
 
 void CMainWnd::OnHeaderClicked(int column) {

@@ -99,8 +99,7 @@ PreparedPreview PreparePreview(const FoundRecord& record, IFileRecoveryParse* en
   PreparedPreview prepared;
   std::vector<uint8_t> memory(kTextViewBytes);
   uint32_t size = static_cast<uint32_t>(memory.size());
-  FoundRecord copy = record;
-  int result = engine ? engine->ExtractForPreview(&copy, prepared.extracted, memory.data(), size,
+  int result = engine ? engine->ExtractForPreview(&record, prepared.extracted, memory.data(), size,
                                                   &StorePercent, &progress)
                       : kInvalidParameter;
   prepared.cancelled = result == kCancelled || progress.cancel;

@@ -104,7 +104,8 @@ void PreviewSession::Prepare(const std::shared_ptr<Request>& request) {
     prepared.result = {};
   }
   workerMedia_ = prepared.extracted;
-  if (prepared.cancelled || request->progress.cancel) {
+  // A preview asked for since is shown instead; this one never is.
+  if (request->progress.cancel) {
     RemoveFile(prepared.result.file);
     return;
   }

@@ -104,13 +104,19 @@ void Settle() {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
-// Previews are prepared on a worker; the picture is taken once shown.
-void AwaitPreview(CMainWnd& main) {
-  while (main.Previews().Busy()) {
+// Runs the window's loop until `done` holds (work on workers has come back),
+// for at most half a minute.
+void Await(const std::function<bool()>& done) {
+  for (int turn = 0; turn < 3000 && !done(); ++turn) {
     QApplication::processEvents();
     QThread::msleep(10);
   }
   Settle();
+}
+
+// Previews are prepared on a worker; the picture is taken once shown.
+void AwaitPreview(CMainWnd& main) {
+  Await([&main] { return !main.Previews().Busy(); });
 }
 
 // Every page of the main window on the way from the mode choice to the
@@ -168,7 +174,15 @@ void SavePreviews(const TempDir& dir) {
     return view->currentIndex().row();
   };
   auto show = [&](const QString& folder, const QString& name, const QString& shot) {
-    select(folders, folders->model()->index(0, 0), folder);
+    // Folders and their files are listed on a worker.
+    QModelIndex root = folders->model()->index(0, 0);
+    folders->expand(root);
+    Await([&] { return folders->model()->rowCount(root) > 0; });
+    select(folders, root, folder);
+    Await([&] {
+      return list->model()->rowCount() > 0 &&
+             list->model()->index(0, 1).data().toString() == folder + "/";
+    });
     int row = select(list, QModelIndex(), name);
     AwaitPreview(main);
     if (!shot.isEmpty()) Save(&main, shot);
