@@ -217,13 +217,13 @@ class Cell : public QAccessibleInterface,
     view_->setFocus(Qt::OtherFocusReason);
   }
 
-  // What a double click does: the view's activation, else a node opens or
+  // What a double click does: the view's activation, and a node opens or
   // closes.
   static void Activate(QTreeView* view, const QModelIndex& index) {
-    if (ActivateRow(view, index)) return;
     QModelIndex row = index.sibling(index.row(), 0);
     if (view->expandsOnDoubleClick() && view->model()->hasChildren(row))
       view->setExpanded(row, !view->isExpanded(row));
+    ActivateRow(view, index);
   }
 
   void Toggle() {

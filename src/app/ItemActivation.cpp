@@ -34,15 +34,14 @@ void OnRowActivation(QAbstractItemView* view, std::function<void(const QModelInd
   QObject::connect(view, &QAbstractItemView::doubleClicked, view, onActivate);
 }
 
-bool ActivateRow(QAbstractItemView* view, const QModelIndex& index) {
-  if (!index.isValid()) return false;
+void ActivateRow(QAbstractItemView* view, const QModelIndex& index) {
+  if (!index.isValid()) return;
   for (QObject* child : view->children()) {
     if (auto* activation = dynamic_cast<EnterKeyFilter*>(child)) {
       activation->Activate(index);
-      return true;
+      return;
     }
   }
-  return false;
 }
 
 }  // namespace salvora
