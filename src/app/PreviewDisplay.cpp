@@ -39,7 +39,8 @@ class PictureFit : public QObject {
   }
 
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Resize) Place();
+    // A window moved to a screen of another density is drawn again too.
+    if (event->type() == QEvent::Resize || event->type() == QEvent::ScreenChangeInternal) Place();
     return false;
   }
 
