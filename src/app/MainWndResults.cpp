@@ -49,7 +49,7 @@ void CMainWnd::BindResults() {
   diskTree_->setModel(folders_.get());
   BindSearch();
 
-  previews_ = new PreviewSession(this);
+  previews_ = new PreviewSession(this, folders_->EngineWorker());
   connect(fileList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnFileRowSelected(current); });
   OnRowActivation(fileList_, [this](const QModelIndex& index) { OnFileRowActivated(index); });

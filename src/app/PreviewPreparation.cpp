@@ -94,20 +94,27 @@ PreviewResult Convert(const FoundRecord& record, const std::string& extracted,
 
 }  // namespace
 
-PreparedPreview PreparePreview(const FoundRecord& record, IFileRecoveryParse* engine,
-                               PreviewProgress& progress, const std::filesystem::path& pictureOut) {
-  PreparedPreview prepared;
-  std::vector<uint8_t> memory(kTextViewBytes);
-  uint32_t size = static_cast<uint32_t>(memory.size());
-  int result = engine ? engine->ExtractForPreview(&record, prepared.extracted, memory.data(), size,
+CopiedPreview CopyForPreview(const FoundRecord& record, IFileRecoveryParse* engine,
+                             PreviewProgress& progress) {
+  CopiedPreview copied;
+  copied.memory.resize(kTextViewBytes);
+  uint32_t size = static_cast<uint32_t>(copied.memory.size());
+  int result = engine ? engine->ExtractForPreview(&record, copied.file, copied.memory.data(), size,
                                                   &StorePercent, &progress)
                       : kInvalidParameter;
-  prepared.cancelled = result == kCancelled || progress.cancel;
-  if (!prepared.cancelled) {
-    memory.resize(std::min<size_t>(size, memory.size()));
+  copied.memory.resize(std::min<size_t>(size, copied.memory.size()));
+  copied.cancelled = result == kCancelled || progress.cancel;
+  return copied;
+}
+
+PreparedPreview ConvertPreview(const FoundRecord& record, const CopiedPreview& copied,
+                               PreviewProgress& progress, const std::filesystem::path& pictureOut) {
+  PreparedPreview prepared;
+  prepared.extracted = copied.file;
+  prepared.cancelled = copied.cancelled;
+  if (!prepared.cancelled)
     prepared.result =
-        Convert(record, prepared.extracted, memory, progress, pictureOut, prepared.cancelled);
-  }
+        Convert(record, copied.file, copied.memory, progress, pictureOut, prepared.cancelled);
   bool media = prepared.result.kind == PreviewResult::Kind::kAudio ||
                prepared.result.kind == PreviewResult::Kind::kVideo;
   if (!media && !prepared.extracted.empty()) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "results/FoundRecord.h"
 #include "storage/IFileRecoveryParse.h"
@@ -37,10 +38,20 @@ struct PreparedPreview {
   bool cancelled = false;
 };
 
-// Prepares `record` on the calling thread; `progress.cancel`, set from
-// another thread, stops the copy and the helper. The picture, if any, is
-// written to `pictureOut`.
-PreparedPreview PreparePreview(const FoundRecord& record, IFileRecoveryParse* engine,
+// What the engine copied out: a file, or the first bytes in memory.
+struct CopiedPreview {
+  std::string file;
+  std::vector<uint8_t> memory;
+  bool cancelled = false;
+};
+
+// The two steps, each on the calling thread; `progress.cancel`, set from
+// another thread, stops either. The copy reads through the engine; the
+// conversion runs the helper, writes the picture, if any, to `pictureOut`
+// and removes the copy unless it is media to play.
+CopiedPreview CopyForPreview(const FoundRecord& record, IFileRecoveryParse* engine,
+                             PreviewProgress& progress);
+PreparedPreview ConvertPreview(const FoundRecord& record, const CopiedPreview& copied,
                                PreviewProgress& progress, const std::filesystem::path& pictureOut);
 
 // How the preview treats a file of this name: its converter, or media.

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QTextBrowser>
 #include <filesystem>
+#include <future>
 
 #include "app/LanguageStore.h"
 #include "app/PreviewDisplay.h"
@@ -35,7 +36,8 @@ struct PreviewSession::Request {
   QElapsedTimer age;
 };
 
-PreviewSession::PreviewSession(QWidget* owner) : QObject(owner), player_(owner) {
+PreviewSession::PreviewSession(QWidget* owner, BackgroundQueue& engineWorker)
+    : QObject(owner), player_(owner), engineWorker_(engineWorker) {
   progressTimer_.setInterval(kProgressRefreshMs);
   connect(&progressTimer_, &QTimer::timeout, this, &PreviewSession::ShowProgress);
 }
@@ -96,8 +98,18 @@ void PreviewSession::Prepare(const std::shared_ptr<Request>& request) {
   if (request->progress.cancel) return;
   PreparedPreview prepared;
   try {
+    auto copy = std::make_shared<std::promise<CopiedPreview>>();
+    std::future<CopiedPreview> copied = copy->get_future();
+    engineWorker_.Run([copy, request] {
+      try {
+        copy->set_value(CopyForPreview(request->record, request->engine, request->progress));
+      } catch (...) {
+        copy->set_exception(std::current_exception());
+      }
+    });
+    // A copy the engine worker drops unrun breaks its promise: no preview.
     prepared =
-        PreparePreview(request->record, request->engine, request->progress, request->pictureOut);
+        ConvertPreview(request->record, copied.get(), request->progress, request->pictureOut);
   } catch (...) {
     // An engine that throws (out of memory on a hostile volume) fails this
     // preview, not the program holding the user's results.

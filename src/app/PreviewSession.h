@@ -3,6 +3,9 @@
 // shown when it arrives, so the window never waits for one: a new request
 // cancels the one being prepared, and only the newest is ever shown. Audio
 // and video go to the player; the preview's copies are removed once shown.
+// The copy out of the engine waits its turn on the worker that reads the
+// engines for the folder view, so that no engine is read by two threads at
+// once; the helper's conversion runs on the session's own worker.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -23,7 +26,7 @@ class PreviewSession : public QObject {
   Q_OBJECT
 
  public:
-  explicit PreviewSession(QWidget* owner);
+  PreviewSession(QWidget* owner, BackgroundQueue& engineWorker);
   ~PreviewSession() override;
 
   // Shows `record` in `view` once it is prepared, and returns at once; a
@@ -51,6 +54,9 @@ class PreviewSession : public QObject {
   void ShowProgress();
 
   MediaPlayback player_;
+  BackgroundQueue& engineWorker_;
+  // One preview at a time, the engine's copy and the conversion in turn:
+  // engines reuse the names of their copies.
   BackgroundQueue worker_;
   std::shared_ptr<Request> pending_;
   uint64_t serial_ = 0;

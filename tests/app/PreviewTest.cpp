@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "app/FileListModel.h"
@@ -221,7 +222,8 @@ class PreviewTest : public QObject {
   void aNewSelectionCancelsTheRunningPreviewWithoutWaiting() {
     QWidget owner;
     auto* view = new QTextBrowser(&owner);
-    PreviewSession session(&owner);
+    BackgroundQueue engineWorker;
+    PreviewSession session(&owner, engineWorker);
     HeldPreviewEngine engine;
     QSignalSpy shown(&session, &PreviewSession::Shown);
 
@@ -249,10 +251,18 @@ class PreviewTest : public QObject {
     QCOMPARE(shown.count(), 1);
     QVERIFY(view->toPlainText().startsWith("second.txt"));
 
-    // Stopping lets go of the engine before it may be replaced.
+    // The copy waits its turn on the engines' worker, so that no engine is
+    // read by two threads at once.
+    std::promise<void> release;
+    engineWorker.Run([gate = release.get_future().share()] { gate.wait(); });
     engine.held = engine.cancelled = false;
     session.ShowIn(view, RecordNamed("held.bin"), &engine, "no picture");
+    QTest::qWait(100);
+    QVERIFY(!engine.held);
+    release.set_value();
     QTRY_VERIFY(engine.held);
+
+    // Stopping lets go of the engine before it may be replaced.
     session.Stop();
     QVERIFY(engine.cancelled);
     QVERIFY(!session.Busy());
