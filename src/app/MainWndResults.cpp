@@ -8,11 +8,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
-#include <QVBoxLayout>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "app/DiskListModel.h"
 #include "app/FileListModel.h"
@@ -93,6 +93,8 @@ void CMainWnd::UpdateSearchInfo() {
 }
 
 void CMainWnd::OnTypeNodeSelected(QTreeWidgetItem* node) {
+  // The file being previewed leaves the list.
+  previews_->Cancel();
   files_->ShowResults(typeTree_->FilesOf(node));
   UpdateSelectAll();
   UpdateSearchInfo();
@@ -145,12 +147,15 @@ IFileRecoveryParse* CMainWnd::EngineOf(uint16_t sourceTag) const {
 
 void CMainWnd::OnFolderSelected(const QModelIndex& index) {
   if (!index.isValid()) return;
-  folders_->ListChildren(index, [this](std::shared_ptr<const RecordArena> listing,
-                                       const std::string& path) {
-    files_->ShowListing(std::move(listing), path);
-    UpdateSelectAll();
-    UpdateSearchInfo();
-  });
+  // The file being previewed leaves the list, and its copy would hold up
+  // the listing on the engines' worker.
+  previews_->Cancel();
+  folders_->ListChildren(
+      index, [this](std::shared_ptr<const RecordArena> listing, const std::string& path) {
+        files_->ShowListing(std::move(listing), path);
+        UpdateSelectAll();
+        UpdateSearchInfo();
+      });
 }
 
 void CMainWnd::OnHeaderClicked(int column) {

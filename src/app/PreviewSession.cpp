@@ -50,9 +50,13 @@ PreviewSession::~PreviewSession() {
   worker_.WaitIdle();
 }
 
-void PreviewSession::Stop() {
+void PreviewSession::Cancel() {
   if (pending_ && pending_->view) ClearPreview(pending_->view);
   CancelPending();
+}
+
+void PreviewSession::Stop() {
+  Cancel();
   worker_.WaitIdle();
 }
 

@@ -34,8 +34,10 @@ class PreviewSession : public QObject {
   // picture that cannot be shown.
   void ShowIn(QTextBrowser* view, const FoundRecord& record, IFileRecoveryParse* engine,
               const QString& pictureFailure);
-  // Cancels the preview being prepared and waits until the worker has let
-  // go of its engine, before engines are replaced or used for other work.
+  // Cancels the preview being prepared, whose box then shows nothing.
+  void Cancel();
+  // Cancels it and waits until the worker has let go of its engine, before
+  // engines are replaced or used for other work.
   void Stop();
   // Whether a preview is being prepared or waits to be shown.
   bool Busy() const { return pending_ != nullptr; }

@@ -262,7 +262,17 @@ class PreviewTest : public QObject {
     release.set_value();
     QTRY_VERIFY(engine.held);
 
+    // Cancelling (the list changed) empties the box without waiting.
+    QTRY_VERIFY(!view->toPlainText().isEmpty());
+    session.Cancel();
+    QVERIFY(!session.Busy());
+    QVERIFY(view->toPlainText().isEmpty());
+    QTRY_VERIFY(engine.cancelled);
+
     // Stopping lets go of the engine before it may be replaced.
+    engine.held = engine.cancelled = false;
+    session.ShowIn(view, RecordNamed("held.bin"), &engine, "no picture");
+    QTRY_VERIFY(engine.held);
     session.Stop();
     QVERIFY(engine.cancelled);
     QVERIFY(!session.Busy());
