@@ -8,11 +8,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QVBoxLayout>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "app/DiskListModel.h"
 #include "app/FileListModel.h"
@@ -150,12 +150,12 @@ void CMainWnd::OnFolderSelected(const QModelIndex& index) {
   // The file being previewed leaves the list, and its copy would hold up
   // the listing on the engines' worker.
   previews_->Cancel();
-  folders_->ListChildren(
-      index, [this](std::shared_ptr<const RecordArena> listing, const std::string& path) {
-        files_->ShowListing(std::move(listing), path);
-        UpdateSelectAll();
-        UpdateSearchInfo();
-      });
+  folders_->ListChildren(index, [this](std::shared_ptr<const RecordArena> listing,
+                                       const std::string& path) {
+    files_->ShowListing(std::move(listing), path);
+    UpdateSelectAll();
+    UpdateSearchInfo();
+  });
 }
 
 void CMainWnd::OnHeaderClicked(int column) {
