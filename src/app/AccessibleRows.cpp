@@ -87,7 +87,9 @@ class Cell : public QAccessibleInterface,
   Cell(QTreeView* view, const QModelIndex& index, int column)
       : view_(view), index_(index), column_(column) {}
 
-  bool isValid() const override { return view_ && (Header() || index_.isValid()); }
+  bool isValid() const override {
+    return view_ && (index_.isValid() || (Header() && column_ < view_->header()->count()));
+  }
   QObject* object() const override { return nullptr; }
   QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
   QAccessibleInterface* parent() const override {
