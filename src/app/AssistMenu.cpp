@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "app/AccessibleMenuButton.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
@@ -29,6 +30,7 @@ AssistMenu::AssistMenu(QToolButton* button, QWidget* window)
   menu_->setObjectName("menu_assist");
   button_->setMenu(menu_);
   button_->setPopupMode(QToolButton::InstantPopup);
+  OpenMenuForAssistiveTechnology(button_);
   connect(&LanguageStore::Instance(), &LanguageStore::Changed, this, &AssistMenu::Build);
   Build();
 }
@@ -37,6 +39,8 @@ void AssistMenu::Build() {
   LanguageStore& texts = LanguageStore::Instance();
   auto text = [&](const char* key) { return texts.Text("MainWnd", key); };
   menu_->clear();
+  menu_->setTitle(Msg("MSG2601"));
+  menu_->setAccessibleName(menu_->title());
   QMenu* languages = menu_->addMenu(text("item_language"));
   languages->setObjectName("item_language");
   auto* group = new QActionGroup(languages);

@@ -1,6 +1,7 @@
 #include "app/DetailModel.h"
 
-#include <QBrush>
+#include <QFont>
+#include <QIcon>
 
 namespace salvora {
 
@@ -47,8 +48,17 @@ QVariant DetailModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
       return index.column() == 0 ? row.path : row.status;
-    case Qt::ForegroundRole:
-      return row.failed ? QVariant(QBrush(Qt::red)) : QVariant();
+    // A failure is marked by a sign and weight rather than a colour of its
+    // own, which a dark or high-contrast theme could make unreadable.
+    case Qt::DecorationRole:
+      return row.failed && index.column() == 0 ? QVariant(QIcon(":/skin/icons/warning.svg"))
+                                               : QVariant();
+    case Qt::FontRole: {
+      if (!row.failed) return {};
+      QFont bold;
+      bold.setBold(true);
+      return bold;
+    }
     case Qt::TextAlignmentRole:
       return index.column() == 1 ? QVariant(Qt::AlignCenter)
                                  : QVariant(Qt::AlignLeft | Qt::AlignVCenter);

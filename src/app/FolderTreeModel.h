@@ -36,6 +36,8 @@ class FolderTreeModel : public QAbstractItemModel {
   std::string PathOf(const QModelIndex& index) const;
   // True while listings or checks are still under way.
   bool Busy() const { return queue_.Busy() || pendingChecks_ > 0; }
+  // The worker that reads the engines; others that read them queue here.
+  BackgroundQueue& EngineWorker() { return queue_; }
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;

@@ -10,6 +10,8 @@ class EnterKeyFilter : public QObject {
   EnterKeyFilter(QAbstractItemView* view, std::function<void(const QModelIndex&)> onActivate)
       : QObject(view), view_(view), onActivate_(std::move(onActivate)) {}
 
+  void Activate(const QModelIndex& index) { onActivate_(index); }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
@@ -30,6 +32,16 @@ class EnterKeyFilter : public QObject {
 void OnRowActivation(QAbstractItemView* view, std::function<void(const QModelIndex&)> onActivate) {
   view->installEventFilter(new EnterKeyFilter(view, onActivate));
   QObject::connect(view, &QAbstractItemView::doubleClicked, view, onActivate);
+}
+
+void ActivateRow(QAbstractItemView* view, const QModelIndex& index) {
+  if (!index.isValid()) return;
+  for (QObject* child : view->children()) {
+    if (auto* activation = dynamic_cast<EnterKeyFilter*>(child)) {
+      activation->Activate(index);
+      return;
+    }
+  }
 }
 
 }  // namespace salvora

@@ -12,4 +12,8 @@ namespace salvora {
 // (or Return) in `view`; the connection lives as long as `view`.
 void OnRowActivation(QAbstractItemView* view, std::function<void(const QModelIndex&)> onActivate);
 
+// Activates `index` as a double click would, for assistive technology
+// (nothing where `view` has no activation).
+void ActivateRow(QAbstractItemView* view, const QModelIndex& index);
+
 }  // namespace salvora

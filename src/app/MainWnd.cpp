@@ -14,6 +14,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include "app/AccessibleRows.h"
 #include "app/AssistMenu.h"
 #include "app/DiskListModel.h"
 #include "app/FileListModel.h"
@@ -23,6 +24,7 @@
 #include "app/LanguageStore.h"
 #include "app/MessageBox.h"
 #include "app/OrderlyExit.h"
+#include "app/PreviewSession.h"
 #include "app/ProgressWnd.h"
 #include "app/SearchBar.h"
 #include "app/SizeBarDelegate.h"
@@ -47,9 +49,6 @@ const ModeButton kModes[] = {
     {"BtnCreateImageMode", "MSG0104", CMainWnd::kImaging, -1, ":/skin/icons/mode-image.svg"},
 };
 
-// The colour of the step title on each page.
-const char* const kTitleColours[] = {"", "#0089BE", "#E47100", "#316D1E"};
-
 }  // namespace
 
 CMainWnd::CMainWnd(QWidget* parent) : QMainWindow(parent) {
@@ -70,7 +69,10 @@ CMainWnd::CMainWnd(QWidget* parent) : QMainWindow(parent) {
   ShowPage(kModePage);
 }
 
-CMainWnd::~CMainWnd() = default;
+CMainWnd::~CMainWnd() {
+  // The preview's worker reads through engines the disk list owns.
+  previews_->Stop();
+}
 
 void CMainWnd::BindControls() {
   tabPage_ = Bind<QStackedWidget>(form_, "TabPage");
@@ -81,6 +83,12 @@ void CMainWnd::BindControls() {
   selectAll_ = Bind<QCheckBox>(form_, "ChkSelAll");
   selectedFileInfo_ = Bind<QLabel>(form_, "SelectedFileInfo");
   txt1_ = Bind<QLabel>(form_, "Txt1");
+  // The step title stands out in the theme's own accent, which dark and
+  // high-contrast themes keep readable, rather than in a fixed colour.
+  QFont title = txt1_->font();
+  title.setBold(true);
+  txt1_->setFont(title);
+  txt1_->setForegroundRole(QPalette::Link);
   txt2_ = Bind<QLabel>(form_, "Txt2");
   mainInfo_ = Bind<QLabel>(form_, "TxtMainInfo");
   previewEdit_ = Bind<QTextBrowser>(form_, "PreviewEdit");
@@ -92,9 +100,18 @@ void CMainWnd::BindControls() {
   btnLoadImage_ = Bind<QPushButton>(form_, "BtnLoadImage");
   btnRecover_ = Bind<QPushButton>(form_, "BtnRecover");
   btnCreateImage_ = Bind<QPushButton>(form_, "BtnCreateImage");
+  for (QTreeView* rows : {diskList_, fileList_, static_cast<QTreeView*>(typeTreeWidget_)})
+    ExposeRowsToAssistiveTechnology(rows);
   Bind<QLabel>(form_, "ToolBar2Logo")->setPixmap(QIcon(":/skin/icons/salvora.svg").pixmap(32, 32));
   Bind<QLabel>(form_, "LblProductName")->setText("Vornek Salvora");
   Bind<QPushButton>(form_, "BtnNext")->hide();
+  // The disk list is what its page is for: Tab reaches it before the menu
+  // and the step buttons.
+  auto* menu = Bind<QToolButton>(form_, "BtnAssist");
+  QWidget::setTabOrder(diskList_, menu);
+  QWidget::setTabOrder(menu, tabScan_);
+  QWidget::setTabOrder(tabScan_, tabFileType_);
+  QWidget::setTabOrder(tabFileType_, tabRecover_);
 }
 
 void CMainWnd::BindModes() {
@@ -190,8 +207,8 @@ void CMainWnd::ShowPage(int page) {
   tabScan_->setChecked(page == kDiskPage);
   tabFileType_->setChecked(page == kTypePage);
   tabRecover_->setChecked(page == kResultPage);
-  if (!choosing)
-    txt1_->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;").arg(kTitleColours[page]));
+  // The keyboard follows to the page's list, not to a button now hidden.
+  if (page == kDiskPage) diskList_->setFocus(Qt::OtherFocusReason);
   ApplyPageTexts();
 }
 

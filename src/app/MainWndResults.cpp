@@ -10,6 +10,7 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -48,7 +49,7 @@ void CMainWnd::BindResults() {
   diskTree_->setModel(folders_.get());
   BindSearch();
 
-  previews_ = new PreviewSession(this);
+  previews_ = new PreviewSession(this, folders_->EngineWorker());
   connect(fileList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnFileRowSelected(current); });
   OnRowActivation(fileList_, [this](const QModelIndex& index) { OnFileRowActivated(index); });
@@ -92,6 +93,8 @@ void CMainWnd::UpdateSearchInfo() {
 }
 
 void CMainWnd::OnTypeNodeSelected(QTreeWidgetItem* node) {
+  // The file being previewed leaves the list.
+  previews_->Cancel();
   files_->ShowResults(typeTree_->FilesOf(node));
   UpdateSelectAll();
   UpdateSearchInfo();
@@ -117,6 +120,8 @@ void CMainWnd::OpenPreviewWindow(int row) {
   if (row < 0 || row >= files_->rowCount()) return;
   CPreviewWnd window(*this, *previews_, row);
   window.exec();
+  // A preview of the list that the window's own cancelled is asked again.
+  if (previewEdit_->document()->isEmpty()) OnFileRowSelected(fileList_->currentIndex());
 }
 
 void CMainWnd::ShowFileMenu(const QPoint& at) {
@@ -142,6 +147,9 @@ IFileRecoveryParse* CMainWnd::EngineOf(uint16_t sourceTag) const {
 
 void CMainWnd::OnFolderSelected(const QModelIndex& index) {
   if (!index.isValid()) return;
+  // The file being previewed leaves the list, and its copy would hold up
+  // the listing on the engines' worker.
+  previews_->Cancel();
   folders_->ListChildren(index, [this](std::shared_ptr<const RecordArena> listing,
                                        const std::string& path) {
     files_->ShowListing(std::move(listing), path);
@@ -214,6 +222,8 @@ int CMainWnd::RecoverRecords(const std::string& destination, std::vector<FoundRe
   if (onSource &&
       CMessageBox::Show(this, CMessageBox::kConfirm, Msg("MSG0805"), 450, 160) != CMessageBox::kOk)
     return 0;
+  // The recovery reads through the same engines as a preview would.
+  previews_->Stop();
   RecoveryJob job{destination, std::move(records), disks_->AllItems()};
   CRecoverProcessWnd window(std::move(job), this);
   return window.Run();

@@ -17,6 +17,7 @@
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
+#include "app/PreviewSession.h"
 #include "app/ScanProcessWnd.h"
 #include "app/SearchProcessWnd.h"
 #include "app/TypeTreePanel.h"
@@ -119,7 +120,8 @@ void CMainWnd::Scan() {
   if (dataFolder.empty()) return;
   typeScan_ = CurrentPage() == kTypePage;
   // The results of the last scan go: its engines, and a quick scan's files.
-  // The folder view lets go of the engines first.
+  // The preview and the folder view let go of the engines first.
+  previews_->Stop();
   folders_->Reset({}, {});
   for (uint16_t key : lastScanned_)
     if (DiskListItem* item = disks_->ItemWithKey(key)) item->engine.reset();

@@ -39,7 +39,8 @@ class PictureFit : public QObject {
   }
 
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Resize) Place();
+    // A window moved to a screen of another density is drawn again too.
+    if (event->type() == QEvent::Resize || event->type() == QEvent::ScreenChangeInternal) Place();
     return false;
   }
 
@@ -48,24 +49,18 @@ class PictureFit : public QObject {
     QRect box = view_->contentsRect();
     int scrollBar = view_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view_);
     QSize room(std::max(64, box.width() - scrollBar - 24), std::max(64, box.height() - 24));
-    QImage shown = picture_;
-    if (page_ && shown.width() > room.width())
-      shown = shown.scaledToWidth(room.width(), Qt::SmoothTransformation);
-    else if (!page_ && (shown.width() > room.width() || shown.height() > room.height()))
-      shown = shown.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    // A very narrow picture scales to no pixel at all on one side.
-    if (shown.width() == 0 || shown.height() == 0)
-      shown = picture_.scaled(QSize(std::max(1, shown.width()), std::max(1, shown.height())),
-                              Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (shown.size() == placed_) return;
+    QImage shown = FitPicture(picture_, room, view_->devicePixelRatioF(), page_);
+    if (shown.size() == placed_ && shown.devicePixelRatio() == placedRatio_) return;
     placed_ = shown.size();
+    placedRatio_ = shown.devicePixelRatio();
+    QSize logical = shown.deviceIndependentSize().toSize().expandedTo(QSize(1, 1));
     QUrl name("preview://picture");
     view_->document()->clear();
     view_->document()->addResource(QTextDocument::ImageResource, name, shown);
     QTextImageFormat format;
     format.setName(name.toString());
-    format.setWidth(shown.width());
-    format.setHeight(shown.height());
+    format.setWidth(logical.width());
+    format.setHeight(logical.height());
     QTextCursor(view_->document()).insertImage(format);
   }
 
@@ -73,6 +68,7 @@ class PictureFit : public QObject {
   QImage picture_;
   bool page_;
   QSize placed_;
+  qreal placedRatio_ = 0;
 };
 
 void ForgetPicture(QTextBrowser* view) {
@@ -81,6 +77,26 @@ void ForgetPicture(QTextBrowser* view) {
 }
 
 }  // namespace
+
+QImage FitPicture(const QImage& picture, QSize room, qreal ratio, bool page) {
+  // The size on screen, in the window's units, a picture's pixel taken for
+  // one of them: a page across the room's width, a photo whole.
+  QSize fit = picture.size();
+  if (page && fit.width() > room.width())
+    fit = QSize(room.width(), static_cast<int>(int64_t{fit.height()} * room.width() / fit.width()));
+  else if (!page && (fit.width() > room.width() || fit.height() > room.height()))
+    fit.scale(room, Qt::KeepAspectRatio);
+  // A very narrow picture scales to no pixel at all on one side.
+  fit = fit.expandedTo(QSize(1, 1));
+  // As many of the screen's pixels as the picture has to give.
+  ratio = std::max<qreal>(1, ratio);
+  QSize pixels = (QSizeF(fit) * ratio).toSize().boundedTo(picture.size()).expandedTo(QSize(1, 1));
+  QImage shown = pixels == picture.size()
+                     ? picture
+                     : picture.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  shown.setDevicePixelRatio(static_cast<qreal>(pixels.width()) / fit.width());
+  return shown;
+}
 
 void ClearPreview(QTextBrowser* view) {
   ForgetPicture(view);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <utility>
 
 #include "app/FileListModel.h"
 #include "app/LanguageStore.h"
@@ -32,7 +33,15 @@ CPreviewWnd::CPreviewWnd(CMainWnd& main, PreviewSession& previews, int row)
   ShowRow(row);
 }
 
-void CPreviewWnd::Retext() { ApplyTexts(form_); }
+void CPreviewWnd::Retext() {
+  ApplyTexts(form_);
+  // The arrows say nothing to a screen reader; their names do.
+  for (auto [button, key] : {std::pair{"PrevBtn", "MSG2602"}, std::pair{"NextBtn", "MSG2603"}}) {
+    auto* arrow = Bind<QPushButton>(form_, button);
+    arrow->setAccessibleName(Msg(key));
+    arrow->setToolTip(Msg(key));
+  }
+}
 
 int CPreviewWnd::PhotoRowFrom(CMainWnd& main, int row, int direction) {
   FileListModel& files = main.Files();

@@ -9,17 +9,23 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
+#include <cstring>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "app/FileListModel.h"
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MediaPlayback.h"
 #include "app/MessageBox.h"
+#include "app/PreviewDisplay.h"
 #include "app/PreviewSession.h"
 #include "app/PreviewWnd.h"
 #include "app/support/AppTestSupport.h"
+#include "platform/ErrorCodes.h"
 #include "preview/PreviewFixtures.h"
+#include "support/MisbehavingEngine.h"
 
 using namespace salvora;
 using namespace salvora::test;
@@ -35,8 +41,48 @@ struct Found {
       if (list->model()->index(row, 0).data().toString() == name) return row;
     return -1;
   }
-  void Select(const QString& name) { list->setCurrentIndex(list->model()->index(Row(name), 0)); }
+  // Selects the row and waits for its preview, which is prepared on a worker.
+  void Select(const QString& name) {
+    QSignalSpy shown(&window->Previews(), &PreviewSession::Shown);
+    list->setCurrentIndex(list->model()->index(Row(name), 0));
+    QTRY_VERIFY(shown.count() > 0);
+  }
 };
+
+// Copies "held.bin" until its preview is cancelled (as a slow disk would);
+// any other file's copy is its own name.
+class HeldPreviewEngine : public MisbehavingEngine {
+ public:
+  int ExtractForPreview(const FoundRecord* record, std::string&, uint8_t* memory, uint32_t& size,
+                        ExtractProgressFn progress, void* user) override {
+    std::string name(record->name, RecordNameLength(record->name));
+    if (name == "held.bin") {
+      held = true;
+      // Long enough for any test; a preview nobody cancels fails it.
+      for (int turn = 0; turn < 4000; ++turn) {
+        if (progress(user, turn % 100, kOk) != kOk) {
+          cancelled = true;
+          return kCancelled;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      return kReadFault;
+    }
+    size = std::min<uint32_t>(size, static_cast<uint32_t>(name.size()));
+    std::memcpy(memory, name.data(), size);
+    return kOk;
+  }
+
+  std::atomic<bool> held{false};
+  std::atomic<bool> cancelled{false};
+};
+
+FoundRecord RecordNamed(const char* name) {
+  FoundRecord record{};
+  SetRecordName(record.name, name);
+  record.fileSize = 100;
+  return record;
+}
 
 // The picture the box shows, if any.
 QImage ShownPicture(QTextBrowser* view) {
@@ -171,6 +217,86 @@ class PreviewTest : public QObject {
     QCOMPARE(FilesUnder(dir / "out"),
              (std::map<std::string, std::string>{
                  {"photo/A first photo.jpg", files["A first photo.jpg"]}}));
+  }
+
+  void aNewSelectionCancelsTheRunningPreviewWithoutWaiting() {
+    QWidget owner;
+    auto* view = new QTextBrowser(&owner);
+    BackgroundQueue engineWorker;
+    PreviewSession session(&owner, engineWorker);
+    HeldPreviewEngine engine;
+    QSignalSpy shown(&session, &PreviewSession::Shown);
+
+    // The request returns while the copy still runs, and no window waits.
+    session.ShowIn(view, RecordNamed("held.bin"), &engine, "no picture");
+    QTRY_VERIFY(engine.held);
+    QVERIFY(session.Busy());
+    QVERIFY(!QApplication::activeModalWidget());
+    // A preview that takes a while says what it prepares.
+    QTRY_VERIFY(view->toPlainText().contains("held.bin"));
+
+    session.ShowIn(view, RecordNamed("next.txt"), &engine, "no picture");
+    QTRY_COMPARE(shown.count(), 1);
+    QVERIFY(engine.cancelled);
+    QVERIFY(view->toPlainText().startsWith("next.txt"));
+    QVERIFY(!session.Busy());
+
+    // Of previews asked in quick succession only the last is shown, even
+    // where an earlier one is ready first.
+    shown.clear();
+    session.ShowIn(view, RecordNamed("first.txt"), &engine, "no picture");
+    session.ShowIn(view, RecordNamed("second.txt"), &engine, "no picture");
+    QTRY_COMPARE(shown.count(), 1);
+    QTest::qWait(50);
+    QCOMPARE(shown.count(), 1);
+    QVERIFY(view->toPlainText().startsWith("second.txt"));
+
+    // The copy waits its turn on the engines' worker, so that no engine is
+    // read by two threads at once.
+    std::promise<void> release;
+    engineWorker.Run([gate = release.get_future().share()] { gate.wait(); });
+    engine.held = engine.cancelled = false;
+    session.ShowIn(view, RecordNamed("held.bin"), &engine, "no picture");
+    QTest::qWait(100);
+    QVERIFY(!engine.held);
+    release.set_value();
+    QTRY_VERIFY(engine.held);
+
+    // Cancelling (the list changed) empties the box without waiting.
+    QTRY_VERIFY(!view->toPlainText().isEmpty());
+    session.Cancel();
+    QVERIFY(!session.Busy());
+    QVERIFY(view->toPlainText().isEmpty());
+    QTRY_VERIFY(engine.cancelled);
+
+    // Stopping lets go of the engine before it may be replaced.
+    engine.held = engine.cancelled = false;
+    session.ShowIn(view, RecordNamed("held.bin"), &engine, "no picture");
+    QTRY_VERIFY(engine.held);
+    session.Stop();
+    QVERIFY(engine.cancelled);
+    QVERIFY(!session.Busy());
+  }
+
+  void picturesAreDrawnWithTheScreensPixels() {
+    QImage photo(800, 600, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    // Shrunk to the room in the window's units, drawn with twice the pixels.
+    QImage dense = FitPicture(photo, QSize(300, 300), 2.0, false);
+    QCOMPARE(dense.size(), QSize(600, 450));
+    QCOMPARE(dense.deviceIndependentSize().toSize(), QSize(300, 225));
+    // A picture with fewer pixels than the screen offers is never enlarged,
+    // nor shown smaller than on a plain screen.
+    QImage small = FitPicture(photo, QSize(500, 500), 2.0, false);
+    QCOMPARE(small.size(), QSize(800, 600));
+    QCOMPARE(small.deviceIndependentSize().toSize(), QSize(500, 375));
+    QImage plain = FitPicture(photo.scaled(300, 200), QSize(640, 520), 1.0, false);
+    QCOMPARE(plain.size(), QSize(300, 200));
+    QCOMPARE(plain.deviceIndependentSize().toSize(), QSize(300, 200));
+    // A page is read across the room's width.
+    QImage page = FitPicture(QImage(1200, 1600, QImage::Format_RGB32), QSize(400, 300), 1.5, true);
+    QCOMPARE(page.size(), QSize(600, 800));
+    QCOMPARE(page.deviceIndependentSize().toSize(), QSize(400, 533));
   }
 
   void playersFollowThePercentRuleAndEndByTheirPid() {

@@ -50,6 +50,10 @@ class SearchTest : public QObject {
     OpenOn(window, card.image, "BtnDeletedRecovery");
     window.findChild<QPushButton*>("BtnScan")->click();
     QCOMPARE(window.CurrentPage(), int(CMainWnd::kResultPage));
+    // The bar is shown above the list, not only reachable by Ctrl+F.
+    auto* bar = window.findChild<QWidget*>("SearchBar");
+    QVERIFY(bar->isVisible());
+    QVERIFY(bar->height() >= bar->minimumSizeHint().height());
 
     auto* folders = window.findChild<QTreeView*>("DiskTree");
     auto* list = window.findChild<QTreeView*>("FileList");

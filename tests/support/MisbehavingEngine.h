@@ -13,7 +13,7 @@
 
 namespace salvora::test {
 
-class MisbehavingEngine final : public IFileRecoveryParse {
+class MisbehavingEngine : public IFileRecoveryParse {
  public:
   int OpenImage(const std::string&, uint16_t) override { return 0; }
   int OpenDisk(uint32_t, uint64_t, uint64_t, uint16_t) override { return 0; }

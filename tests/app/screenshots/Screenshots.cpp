@@ -1,6 +1,7 @@
 // Renders every window of the desktop application, as a user sees it at
 // work on a real volume, into PNG files: salvora-screenshots OUTPUT_FOLDER.
 // scripts/screenshots.sh runs it under Xvfb for the README's pictures.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -18,6 +20,7 @@
 #include "app/LanguageStore.h"
 #include "app/MainWnd.h"
 #include "app/MessageBox.h"
+#include "app/PreviewSession.h"
 #include "app/PreviewWnd.h"
 #include "app/RecoverProcessWnd.h"
 #include "app/ScanProcessWnd.h"
@@ -101,6 +104,21 @@ void Settle() {
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
+// Runs the window's loop until `done` holds (work on workers has come back),
+// for at most half a minute.
+void Await(const std::function<bool()>& done) {
+  for (int turn = 0; turn < 3000 && !done(); ++turn) {
+    QApplication::processEvents();
+    QThread::msleep(10);
+  }
+  Settle();
+}
+
+// Previews are prepared on a worker; the picture is taken once shown.
+void AwaitPreview(CMainWnd& main) {
+  Await([&main] { return !main.Previews().Busy(); });
+}
+
 // Every page of the main window on the way from the mode choice to the
 // found files of the sample card.
 void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
@@ -109,7 +127,9 @@ void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
   QApplication::sendEvent(deep, &enter);
   Settle();
   Save(&main, "main-mode");
+  // An image handed over at the start waits for the choice of a mode.
   main.TakeArguments({QString::fromStdString(image)});
+  main.findChild<QAbstractButton*>("BtnDeepRecovery")->click();
   Settle();
   Save(&main, "main-disks");
   main.findChild<QPushButton*>("BtnAdvanceScan")->click();
@@ -122,7 +142,7 @@ void SaveMainWindowPages(CMainWnd& main, const std::string& image) {
   auto* list = main.findChild<QTreeView*>("FileList");
   list->model()->setData(list->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
   list->setCurrentIndex(list->model()->index(0, 0));
-  Settle();
+  AwaitPreview(main);
   Save(&main, "main-results");
 }
 
@@ -154,9 +174,17 @@ void SavePreviews(const TempDir& dir) {
     return view->currentIndex().row();
   };
   auto show = [&](const QString& folder, const QString& name, const QString& shot) {
-    select(folders, folders->model()->index(0, 0), folder);
+    // Folders and their files are listed on a worker.
+    QModelIndex root = folders->model()->index(0, 0);
+    folders->expand(root);
+    Await([&] { return folders->model()->rowCount(root) > 0; });
+    select(folders, root, folder);
+    Await([&] {
+      return list->model()->rowCount() > 0 &&
+             list->model()->index(0, 1).data().toString() == folder + "/";
+    });
     int row = select(list, QModelIndex(), name);
-    Settle();
+    AwaitPreview(main);
     if (!shot.isEmpty()) Save(&main, shot);
     return row;
   };
@@ -167,7 +195,7 @@ void SavePreviews(const TempDir& dir) {
   CPreviewWnd preview(main, main.Previews(), photo);
   preview.resize(640, 520);
   preview.show();
-  Settle();
+  AwaitPreview(main);
   Save(&preview, "preview-window");
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+// Qt makes a widget's accessible interface on the first change a widget
+// reports (its text being set as the layout is loaded), whether or not
+// anything listens, and keeps it. A widget given an interface of our own
+// after that must have Qt's let go of, for the next request to reach our
+// factory.
+#include <QAccessible>
+#include <QWidget>
+
+namespace salvora {
+
+inline void ForgetAccessibleInterface(QWidget* widget) {
+  QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget);
+  if (made) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
+}  // namespace salvora
