@@ -58,12 +58,16 @@ void ExtVolume::LoadJournal() {
   if (bytes_->Read(block * sb_.blockSize, raw.size(), raw.data()) != kOk ||
       !ParseExtInode(sb_, sb_.journalInode, raw.data() + offset, inode))
     return;
-  auto diskOnly = [this](uint64_t b, std::vector<std::vector<uint8_t>>& out) {
-    out.assign(1, std::vector<uint8_t>(sb_.blockSize));
-    if (bytes_->Read(b * sb_.blockSize, sb_.blockSize, out[0].data()) != kOk) out.clear();
-  };
+  auto diskOnly = [this](uint64_t b, std::vector<std::vector<uint8_t>>& out) { DiskBlock(b, out); };
   if (!BuildExtBlockMap(sb_, inode, diskOnly, runs)) return;
   hasJournal_ = journal_.Load(*bytes_, sb_, runs);
+}
+
+void ExtVolume::DiskBlock(uint64_t block, std::vector<std::vector<uint8_t>>& out) {
+  out.assign(1, std::vector<uint8_t>(sb_.blockSize));
+  if (block >= sb_.blocksCount ||
+      bytes_->Read(block * sb_.blockSize, sb_.blockSize, out[0].data()) != kOk)
+    out.clear();
 }
 
 bool ExtVolume::InodePlace(uint32_t number, uint64_t& block, uint32_t& offset) const {

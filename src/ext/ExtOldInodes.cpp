@@ -1,0 +1,103 @@
+#include "ext/ExtOldInodes.h"
+
+#include <algorithm>
+
+#include "ext/ExtSeedSolver.h"
+#include "platform/ErrorCodes.h"
+#include "storage/LittleEndian.h"
+
+namespace salvora {
+namespace {
+
+// Two inodes agreeing on a seed by chance is a 1 in 2^32 event; one alone
+// could be any block of data.
+constexpr uint32_t kVotesForSeed = 2;
+// Inode tables are read a group at a time, bounded for huge groups.
+constexpr uint64_t kMaxTableBytes = 64ull << 20;
+
+}  // namespace
+
+bool ExtInodeLooksInUse(const uint8_t* raw) {
+  uint16_t type = Le16(raw) & 0xF000;
+  bool known = type == 0x8000 || type == 0x4000 || type == 0xA000;
+  return known && Le16(raw + 0x1A) != 0 && Le32(raw + 0x14) == 0;
+}
+
+void ExtOldInodes::Clear() {
+  candidates_.clear();
+  votes_.clear();
+  accepted_.clear();
+}
+
+void ExtOldInodes::Sweep(ExtVolume& volume, bool ownInodes) {
+  Clear();
+  const ExtSuperblock& sb = volume.Superblock();
+  if (!sb.MetadataChecksums() || sb.inodeSize < 128 || sb.blockSize % sb.inodeSize != 0) return;
+  const std::vector<ExtGroup>& groups = volume.Groups();
+  for (uint32_t group = 0; group < groups.size(); ++group)
+    if (groups[group].usable) SweepGroup(volume, group, groups[group].inodeTable, ownInodes);
+  for (const ExtOldInodePlace& place : candidates_)
+    if (place.seed == sb.checksumSeed || votes_[place.seed] >= kVotesForSeed)
+      accepted_.push_back(place);
+  candidates_.clear();
+  votes_.clear();
+}
+
+void ExtOldInodes::SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableBlock,
+                              bool ownInodes) {
+  const ExtSuperblock& sb = volume.Superblock();
+  uint64_t tableBytes = std::min<uint64_t>(uint64_t{sb.inodesPerGroup} * sb.inodeSize,
+                                           kMaxTableBytes);
+  uint64_t start = tableBlock * sb.blockSize;
+  if (start >= volume.Bytes().Size()) return;
+  tableBytes = std::min(tableBytes, volume.Bytes().Size() - start);
+  std::vector<uint8_t> table(static_cast<size_t>(tableBytes));
+  // What cannot be read stays zero and is passed over.
+  volume.Bytes().Read(start, table.size(), table.data());
+  for (uint64_t at = 0; at + sb.inodeSize <= table.size(); at += sb.inodeSize) {
+    const uint8_t* raw = table.data() + at;
+    if (!ExtInodeLooksInUse(raw)) continue;
+    ExtOldInodePlace place;
+    place.number = group * sb.inodesPerGroup + static_cast<uint32_t>(at / sb.inodeSize) + 1;
+    place.block = tableBlock + at / sb.blockSize;
+    place.offset = static_cast<uint32_t>(at % sb.blockSize);
+    Consider(sb, place, raw, ownInodes);
+  }
+}
+
+void ExtOldInodes::Consider(const ExtSuperblock& sb, const ExtOldInodePlace& place,
+                            const uint8_t* raw, bool ownInodes) {
+  bool reserved = place.number < sb.firstInode && place.number != kExtRootInode;
+  if (reserved || place.number > sb.inodesCount) return;
+  ExtInode inode;
+  if (ParseExtInode(sb, place.number, raw, inode)) {
+    if (!ownInodes) return;
+    ExtOldInodePlace own = place;
+    own.seed = sb.checksumSeed;
+    candidates_.push_back(own);
+    return;
+  }
+  std::optional<uint32_t> seed = ExtVolumeSeedOfInode(sb, place.number, raw);
+  if (!seed || *seed == sb.checksumSeed) return;
+  ExtOldInodePlace old = place;
+  old.seed = *seed;
+  candidates_.push_back(old);
+  ++votes_[*seed];
+}
+
+ExtSuperblock ExtOldInodes::SuperblockOf(const ExtSuperblock& present,
+                                         const ExtOldInodePlace& place) const {
+  ExtSuperblock sb = present;
+  sb.checksumSeed = place.seed;
+  return sb;
+}
+
+bool ExtOldInodes::Read(ExtVolume& volume, const ExtOldInodePlace& place, ExtInode& out) const {
+  const ExtSuperblock sb = SuperblockOf(volume.Superblock(), place);
+  std::vector<uint8_t> raw(sb.inodeSize);
+  if (volume.Bytes().Read(place.block * sb.blockSize + place.offset, raw.size(), raw.data()) != kOk)
+    return false;
+  return ParseExtInode(sb, place.number, raw.data(), out);
+}
+
+}  // namespace salvora
