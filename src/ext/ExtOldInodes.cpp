@@ -23,6 +23,12 @@ bool ExtInodeLooksInUse(const uint8_t* raw) {
   return known && Le16(raw + 0x1A) != 0 && Le32(raw + 0x14) == 0;
 }
 
+bool HoldsInodeInUse(const ExtSuperblock& sb, const uint8_t* block) {
+  for (uint32_t at = 0; at + sb.inodeSize <= sb.blockSize; at += sb.inodeSize)
+    if (ExtInodeLooksInUse(block + at)) return true;
+  return false;
+}
+
 void ExtOldInodes::Clear() {
   candidates_.clear();
   votes_.clear();
@@ -54,6 +60,7 @@ void ExtOldInodes::SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableB
   std::vector<uint8_t> table(static_cast<size_t>(tableBytes));
   // What cannot be read stays zero and is passed over.
   volume.Bytes().Read(start, table.size(), table.data());
+  TakeJournalCopies(volume, tableBlock, table);
   for (uint64_t at = 0; at + sb.inodeSize <= table.size(); at += sb.inodeSize) {
     const uint8_t* raw = table.data() + at;
     if (!ExtInodeLooksInUse(raw)) continue;
@@ -62,6 +69,27 @@ void ExtOldInodes::SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableB
     place.block = tableBlock + at / sb.blockSize;
     place.offset = static_cast<uint32_t>(at % sb.blockSize);
     Consider(sb, place, raw, ownInodes);
+  }
+}
+
+// A table block lost on the disk (zeroed, overwritten) may live on in the
+// journal, which logged it when its inodes were last written.
+void ExtOldInodes::TakeJournalCopies(ExtVolume& volume, uint64_t tableBlock,
+                                     std::vector<uint8_t>& table) {
+  const ExtJournal* journal = volume.Journal();
+  const uint32_t blockSize = volume.Superblock().blockSize;
+  if (!journal) return;
+  std::vector<std::vector<uint8_t>> versions;
+  for (uint64_t at = 0; at + blockSize <= table.size(); at += blockSize) {
+    uint64_t block = tableBlock + at / blockSize;
+    if (!journal->CopiesOf(block) || HoldsInodeInUse(volume.Superblock(), table.data() + at))
+      continue;
+    volume.BlockVersions(block, versions);
+    for (const std::vector<uint8_t>& version : versions)
+      if (HoldsInodeInUse(volume.Superblock(), version.data())) {
+        std::copy(version.begin(), version.end(), table.begin() + static_cast<ptrdiff_t>(at));
+        break;
+      }
   }
 }
 
@@ -94,10 +122,11 @@ ExtSuperblock ExtOldInodes::SuperblockOf(const ExtSuperblock& present,
 
 bool ExtOldInodes::Read(ExtVolume& volume, const ExtOldInodePlace& place, ExtInode& out) const {
   const ExtSuperblock sb = SuperblockOf(volume.Superblock(), place);
-  std::vector<uint8_t> raw(sb.inodeSize);
-  if (volume.Bytes().Read(place.block * sb.blockSize + place.offset, raw.size(), raw.data()) != kOk)
-    return false;
-  return ParseExtInode(sb, place.number, raw.data(), out);
+  std::vector<std::vector<uint8_t>> versions;
+  volume.BlockVersions(place.block, versions);
+  for (const std::vector<uint8_t>& version : versions)
+    if (ParseExtInode(sb, place.number, version.data() + place.offset, out)) return true;
+  return false;
 }
 
 }  // namespace salvora

@@ -7,7 +7,8 @@
 // that two or more inodes agree on is the old volume's, and every inode
 // whose checksum holds under it is a genuine old inode of that number.
 // A volume whose primary superblock is lost (read from a backup) gives its
-// own inodes too, since the quick scan cannot list its live files.
+// own inodes too, since the quick scan cannot list its live files, and a
+// table block lost on the disk is taken from the journal's copies.
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -39,6 +40,7 @@ class ExtOldInodes {
 
  private:
   void SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableBlock, bool ownInodes);
+  void TakeJournalCopies(ExtVolume& volume, uint64_t tableBlock, std::vector<uint8_t>& table);
   void Consider(const ExtSuperblock& sb, const ExtOldInodePlace& place, const uint8_t* raw,
                 bool ownInodes);
 
@@ -49,5 +51,7 @@ class ExtOldInodes {
 
 // An inode worth rebuilding: a file, folder or symlink in use when written.
 bool ExtInodeLooksInUse(const uint8_t* raw);
+// Whether a table block holds at least one such inode.
+bool HoldsInodeInUse(const ExtSuperblock& sb, const uint8_t* block);
 
 }  // namespace salvora

@@ -56,6 +56,7 @@ class ExtVolume {
   bool FindSuperblock();
   bool InodePlace(uint32_t number, uint64_t& block, uint32_t& offset) const;
   void LoadJournal();
+  bool JournalInodeFromBackup(ExtInode& inode) const;
   void LoadBitmaps();
 
   std::unique_ptr<ExtByteSource> bytes_;

@@ -46,10 +46,23 @@ bool ReadProbe(RandomAccessFile& file, uint64_t offset, bool deepMode,
   return true;
 }
 
+void ExplainMissingEngine(SelectionResult& result, bool deepMode) {
+  if (result.engine) return;
+  if (result.volumeClass == VolumeClass::kOther && !deepMode)
+    result.message =
+        "no FAT, exFAT, NTFS or ext file system was found; a deep scan can still look for "
+        "files";
+  else
+    result.message = std::string("scanning ") + VolumeClassName(result.volumeClass) +
+                     " volumes in this mode is not available in this build";
+}
+
+}  // namespace
+
 // A volume whose first blocks are lost may still be ext: its backup
-// superblocks lie in later groups. A bounded number of small reads.
-VolumeClass ClassifyWithBackups(RandomAccessFile& file, uint64_t volumeOffset,
-                                const std::vector<uint8_t>& probe) {
+// superblocks lie in later groups, a bounded number of small reads away.
+VolumeClass ClassifyVolumeAt(RandomAccessFile& file, uint64_t volumeOffset,
+                             const std::vector<uint8_t>& probe) {
   VolumeClass found = ClassifyVolume(probe.data(), probe.size());
   if (found != VolumeClass::kOther) return found;
   uint64_t offsets[kExtBackupProbes];
@@ -63,19 +76,6 @@ VolumeClass ClassifyWithBackups(RandomAccessFile& file, uint64_t volumeOffset,
   }
   return found;
 }
-
-void ExplainMissingEngine(SelectionResult& result, bool deepMode) {
-  if (result.engine) return;
-  if (result.volumeClass == VolumeClass::kOther && !deepMode)
-    result.message =
-        "no FAT, exFAT, NTFS or ext file system was found; a deep scan can still look for "
-        "files";
-  else
-    result.message = std::string("scanning ") + VolumeClassName(result.volumeClass) +
-                     " volumes in this mode is not available in this build";
-}
-
-}  // namespace
 
 SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
                                  uint16_t sourceTag, bool deepMode) {
@@ -92,7 +92,7 @@ SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint
   std::vector<uint8_t> probe;
   uint64_t volumeOffset = firstSector * file->LogicalSectorSize();
   if (!ReadProbe(*file, volumeOffset, deepMode, probe, result)) return result;
-  result.volumeClass = ClassifyWithBackups(*file, volumeOffset, probe);
+  result.volumeClass = ClassifyVolumeAt(*file, volumeOffset, probe);
   result.engine = BuildEngine(result.volumeClass, deepMode);
   if (result.engine) result.engine->OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
   ExplainMissingEngine(result, deepMode);
@@ -106,7 +106,7 @@ SelectionResult CreateImageEngine(const std::string& imagePath, uint16_t sourceT
   if (result.error != kOk) return result;
   std::vector<uint8_t> probe;
   if (!ReadProbe(*file, 0, deepMode, probe, result)) return result;
-  result.volumeClass = ClassifyWithBackups(*file, 0, probe);
+  result.volumeClass = ClassifyVolumeAt(*file, 0, probe);
   result.engine = BuildEngine(result.volumeClass, deepMode);
   if (result.engine) result.engine->OpenImage(imagePath, sourceTag);
   ExplainMissingEngine(result, deepMode);
