@@ -2,55 +2,26 @@
 // as the composite deep scan drives it: every chunk offered for directory
 // blocks, the inode tables swept for old inodes, the tree written, and the
 // first files copied out.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "DeepEngineRun.h"
 #include "ext/ProfessionalExtRecovery.h"
-#include "results/ScanHistory.h"
 
 namespace {
 
 constexpr size_t kSector = 512;
 constexpr size_t kChunk = 0x10000;
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("salvora-fuzz-ext-" + std::to_string(getpid())))
-                           .string();
-    std::filesystem::create_directories(path);
-    ::setenv("SALVORA_DATA_DIR", path.c_str(), 1);
-    salvora::ScanHistory::Instance().Load();
-    return path;
-  }();
-  return folder;
-}
-
-void CopySomeRecords(salvora::CProfessionalExtRecovery& engine) {
-  static uint8_t memory[1 << 16];
-  for (uint32_t n = 1; n <= engine.GetRecordCount() && n <= 8; ++n) {
-    salvora::FoundRecord record;
-    if (engine.Store().ReadRecord(n, record) != 0 || record.isFolder) continue;
-    salvora::SetRecordName(record.name, "x.dat");  // keeps the copy in memory
-    uint32_t size = sizeof memory;
-    std::string path;
-    engine.ExtractForPreview(&record, path, memory, size, nullptr, nullptr);
-    uint64_t sector = 0;
-    engine.FirstDataSector(record, sector);
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr size_t kMaxImage = 4u << 20;
   if (size < 4096 || size > kMaxImage) return 0;
-  const std::string image = Folder() + "/image";
+  const std::string image = salvora::fuzz::DeepRunFolder() + "/image";
   std::string bytes(reinterpret_cast<const char*>(data), size);
   bytes.resize((size + kSector - 1) / kSector * kSector, '\0');
   std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
@@ -67,7 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       engine.ProcessChunk(chunk + at, static_cast<uint32_t>(length / kSector), at / kSector);
     }
     engine.FinishFolders();
-    CopySomeRecords(engine);
+    salvora::fuzz::CopySomeRecords(engine);
+    for (uint32_t n = 1; n <= engine.GetRecordCount() && n <= 8; ++n) {
+      salvora::FoundRecord record;
+      uint64_t sector = 0;
+      if (engine.Store().ReadRecord(n, record) == 0) engine.FirstDataSector(record, sector);
+    }
   }
   for (const char* suffix : {"", "_Relation", "_DirInfo"}) std::filesystem::remove(store + suffix);
   return 0;

@@ -131,8 +131,8 @@ int CProfessionalRecovery::FirstReadFailure(int quickFailure) {
 
 void CProfessionalRecovery::AddUnreadAreas(std::vector<ByteRange>& out, uint64_t& leftOut) const {
   source_.Unread().AddTo(out, leftOut);
-  for (const StoreEngine* engine : std::initializer_list<const StoreEngine*>{
-           &carving_, &fat_, &ntfs_, &exfat_, &ext_})
+  for (const StoreEngine* engine :
+       std::initializer_list<const StoreEngine*>{&carving_, &fat_, &ntfs_, &exfat_, &ext_})
     engine->AddUnreadAreas(out, leftOut);
   if (const auto* quick = dynamic_cast<const UnreadAreaReport*>(quick_.get()))
     quick->AddUnreadAreas(out, leftOut);

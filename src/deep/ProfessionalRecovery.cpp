@@ -144,8 +144,7 @@ int CProfessionalRecovery::CountFolderFiles(const FoundRecord* folder, int32_t d
   for (IFileRecoveryParse* engine :
        {quick_.get(), static_cast<IFileRecoveryParse*>(&fat_),
         static_cast<IFileRecoveryParse*>(&ntfs_), static_cast<IFileRecoveryParse*>(&exfat_),
-        static_cast<IFileRecoveryParse*>(&ext_),
-        static_cast<IFileRecoveryParse*>(&carving_)}) {
+        static_cast<IFileRecoveryParse*>(&ext_), static_cast<IFileRecoveryParse*>(&carving_)}) {
     uint32_t part = 0;
     if (engine && engine->CountFolderFiles(nullptr, 0, part) == kOk) count += part;
   }

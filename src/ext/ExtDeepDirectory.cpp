@@ -13,12 +13,6 @@ constexpr uint32_t kTailBytes = 12;
 constexpr uint8_t kTailType = 0xDE;
 constexpr uint8_t kMaxFileType = 7;
 
-uint32_t RecordLength(uint16_t stored, uint32_t blockBytes) {
-  if (blockBytes < 65536) return stored;
-  if (stored == 65535 || stored == 0) return blockBytes;
-  return (stored & 65532u) | ((stored & 3u) << 16);
-}
-
 bool IsDots(const uint8_t* name, uint32_t length, uint32_t dots) {
   return length == dots && name[0] == '.' && (dots == 1 || name[1] == '.');
 }
@@ -38,7 +32,7 @@ bool RecogniseExtDirectoryBlock(const uint8_t* block, uint32_t blockSize, uint32
   for (uint32_t at = 0; at < blockSize; ++index) {
     if (blockSize - at < kEntryHead) return false;
     const uint8_t* entry = block + at;
-    uint32_t inode = Le32(entry), length = RecordLength(Le16(entry + 4), blockSize);
+    uint32_t inode = Le32(entry), length = ExtDirRecordLength(Le16(entry + 4), blockSize);
     uint32_t nameLength = entry[6];
     if (length < kEntryHead || length % 4 != 0 || length > blockSize - at) return false;
     if (inode == 0 && length == kTailBytes && nameLength == 0 && entry[7] == kTailType &&

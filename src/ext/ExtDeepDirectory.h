@@ -13,10 +13,10 @@
 namespace salvora {
 
 struct ExtFoundDirectory {
-  uint32_t self = 0;    // the inode of "." when the block starts its folder
-  uint32_t parent = 0;  // the inode of ".."
-  std::vector<ExtDirEntry> entries;     // in use, without "." and ".."
-  std::optional<uint32_t> ownerSeed;    // the tail checksum's start register
+  uint32_t self = 0;                  // the inode of "." when the block starts its folder
+  uint32_t parent = 0;                // the inode of ".."
+  std::vector<ExtDirEntry> entries;   // in use, without "." and ".."
+  std::optional<uint32_t> ownerSeed;  // the tail checksum's start register
 };
 
 // Reads a whole block of `blockSize` bytes (1 KiB to 64 KiB); false when it

@@ -185,8 +185,8 @@ void ExtDeepTree::WriteFile(ExtVolume& volume, const ExtOldInodePlace& inodePlac
   uint32_t parent = named ? name->second.parent : 0;
   if (!IsTop(parent) && !folders_.count(parent)) parent = 0;
   std::string text = named ? name->second.text : "File" + std::to_string(inode.number);
-  uint64_t byte = named ? name->second.entryByte
-                        : inodePlace.block * sb.blockSize + inodePlace.offset;
+  uint64_t byte =
+      named ? name->second.entryByte : inodePlace.block * sb.blockSize + inodePlace.offset;
   FoundRecord record = MakeExtRecord(where, sb, inode, text);
   record.engineKind = kDeepExt;
   record.isDeleted = 1;
@@ -217,8 +217,8 @@ void ExtDeepTree::WriteFolders(const ExtVolumePlace& where, const ExtSuperblock&
   base.contentOk = 1;
   base.clusterBytes = sb.blockSize;
   base.volumeFirstSector = where.firstSector;
-  auto append = [&](uint32_t number, uint32_t parent, uint32_t parentDepth,
-                    const std::string& text, uint64_t byte) {
+  auto append = [&](uint32_t number, uint32_t parent, uint32_t parentDepth, const std::string& text,
+                    uint64_t byte) {
     FoundRecord* slot = store.AppendRecord();
     if (!slot) return;
     *slot = base;

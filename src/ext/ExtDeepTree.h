@@ -54,7 +54,7 @@ class ExtDeepTree {
     uint32_t dotDot = 0;  // the parent its first block names
     uint64_t byte = 0;    // where the folder was met
     bool written = false;
-    uint32_t depth = 0;   // 0 while not worked out
+    uint32_t depth = 0;  // 0 while not worked out
   };
 
   void ReadOldFolders(ExtVolume& volume);
@@ -69,7 +69,7 @@ class ExtDeepTree {
 
   std::vector<Met> met_;
   ExtOldInodes inodes_;
-  std::unordered_map<uint32_t, size_t> placeOf_;       // inode -> index in inodes_
+  std::unordered_map<uint32_t, size_t> placeOf_;        // inode -> index in inodes_
   std::unordered_map<uint32_t, uint32_t> ownerBySeed_;  // folder inode seed -> folder
   std::unordered_map<uint32_t, Name> names_;
   std::unordered_map<uint32_t, Folder> folders_;

@@ -24,7 +24,10 @@ int WriteZeros(DataSink& sink, uint64_t bytes) {
 class RunCopier {
  public:
   RunCopier(ExtVolume& volume, DataSink& sink, bool ownedNow)
-      : volume_(volume), sink_(sink), ownedNow_(ownedNow), blockSize_(volume.Superblock().blockSize),
+      : volume_(volume),
+        sink_(sink),
+        ownedNow_(ownedNow),
+        blockSize_(volume.Superblock().blockSize),
         buffer_(kCopyChunkBytes / blockSize_ * blockSize_ + blockSize_) {}
 
   int Copy(const ExtRun& run) {

@@ -52,8 +52,8 @@ void ExtOldInodes::Sweep(ExtVolume& volume, bool ownInodes) {
 void ExtOldInodes::SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableBlock,
                               bool ownInodes) {
   const ExtSuperblock& sb = volume.Superblock();
-  uint64_t tableBytes = std::min<uint64_t>(uint64_t{sb.inodesPerGroup} * sb.inodeSize,
-                                           kMaxTableBytes);
+  uint64_t tableBytes =
+      std::min<uint64_t>(uint64_t{sb.inodesPerGroup} * sb.inodeSize, kMaxTableBytes);
   uint64_t start = tableBlock * sb.blockSize;
   if (start >= volume.Bytes().Size()) return;
   tableBytes = std::min(tableBytes, volume.Bytes().Size() - start);

@@ -21,9 +21,9 @@ int CProfessionalExtRecovery::OpenResults(const char* savedNameOrNull) {
   notedBytes_.clear();
   bool saved = savedNameOrNull && *savedNameOrNull;
   if (saved && OpenStoreNamed(savedNameOrNull) == kOk) NoteSavedEntries();
-  return OpenNewStoreNamed(saved ? std::string(savedNameOrNull)
-                                 : FormatStoreName(kDeepExtStorePrefix,
-                                                   static_cast<int64_t>(firstSector_)));
+  return OpenNewStoreNamed(
+      saved ? std::string(savedNameOrNull)
+            : FormatStoreName(kDeepExtStorePrefix, static_cast<int64_t>(firstSector_)));
 }
 
 void CProfessionalExtRecovery::NoteSavedEntries() {
@@ -97,12 +97,12 @@ int CProfessionalExtRecovery::FinishFolders() {
   return kOk;
 }
 
-bool CProfessionalExtRecovery::FirstDataSector(const FoundRecord& record,
-                                               uint64_t& sector) const {
+bool CProfessionalExtRecovery::FirstDataSector(const FoundRecord& record, uint64_t& sector) const {
   uint64_t block = 0;
   if (record.isFolder || !volume_.IsOpen() || !tree_.FirstDataBlock(record.firstCluster, block))
     return false;
-  sector = firstSector_ + block * volume_.Superblock().blockSize / static_cast<uint32_t>(sectorSize_);
+  sector =
+      firstSector_ + block * volume_.Superblock().blockSize / static_cast<uint32_t>(sectorSize_);
   return true;
 }
 

@@ -115,7 +115,7 @@ TEST_F(ExtDeepBlocks, DirectoryBlocksAreToldFromDamage) {
     ExtFoundDirectory ignored;
     return !RecogniseExtDirectoryBlock(damaged.data(), sb.blockSize, sb.inodesCount, ignored);
   };
-  const size_t third = 24;            // the first named entry, after "." and ".."
+  const size_t third = 24;                // the first named entry, after "." and ".."
   EXPECT_TRUE(rejects(third + 8, '/'));   // a slash in a name
   EXPECT_TRUE(rejects(third + 7, 0));     // no file type
   EXPECT_TRUE(rejects(third + 4, 13));    // a length off the chain
@@ -166,7 +166,7 @@ TEST_F(ExtDeepBlocks, BackupSuperblockBelongsToItsPlace) {
     matches += copy;
     if (copy) EXPECT_FALSE(IsExtBackupSuperblock(At(offset), offset + 1024));
   }
-  EXPECT_EQ(matches, 2);  // groups 1 and 3 of the 1 KiB layout
+  EXPECT_EQ(matches, 2);                                // groups 1 and 3 of the 1 KiB layout
   EXPECT_FALSE(IsExtBackupSuperblock(At(1024), 1024));  // the primary names group 0
 }
 

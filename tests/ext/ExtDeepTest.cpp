@@ -43,10 +43,11 @@ class ExtDeep : public ::testing::Test {
   // from each recovered file's path to its SHA-256.
   std::map<std::string, std::string> RecoverDeep(int expectedExit, std::string& output) {
     std::string out = dir_ / "out";
-    EXPECT_EQ(test::RunSalvora(data_, "recover --deep --keep-paths --to " + Quote(out) + " " +
-                                          Quote(scenario_.image),
-                               &output),
-              expectedExit)
+    EXPECT_EQ(
+        test::RunSalvora(
+            data_, "recover --deep --keep-paths --to " + Quote(out) + " " + Quote(scenario_.image),
+            &output),
+        expectedExit)
         << output;
     std::map<std::string, std::string> found;
     if (!std::filesystem::exists(out)) return found;
@@ -99,9 +100,9 @@ TEST_F(ExtDeep, ReformattedVolumeGivesFilesBackByName) {
   }
   EXPECT_EQ(byName, sums_.size() - 1);
   std::string listing;
-  ASSERT_EQ(test::RunSalvora(data_, "scan --deep --fresh --json " + Quote(scenario_.image),
-                             &listing),
-            kExitOk);
+  ASSERT_EQ(
+      test::RunSalvora(data_, "scan --deep --fresh --json " + Quote(scenario_.image), &listing),
+      kExitOk);
   EXPECT_NE(listing.find("\"engine\":\"deep-ext\""), std::string::npos) << listing;
   EXPECT_EQ(listing.find("\"engine\":\"carved\""), std::string::npos) << listing;
 }
@@ -135,8 +136,8 @@ TEST_F(ExtDeep, BlocksTakenSinceTheReformatMakeFilesDamaged) {
                 "first=$(field 'First block'); set -- $(debugfs -R 'blocks /music/song.flac' " +
                 image + " 2>/dev/null); mkfs.ext4 -q -F -E nodiscard " + image +
                 "; for b in $2 $3 $4; do g=$(( (b - first) / bpg )); printf 'set_bg %s flags 1\\n"
-                "setb %s\\nset_bg %s checksum calc\\n' $g $b $g > " + Quote(dir_ / "cmds") +
-                "; debugfs -w -f " + Quote(dir_ / "cmds") + " " + image +
+                "setb %s\\nset_bg %s checksum calc\\n' $g $b $g > " +
+                Quote(dir_ / "cmds") + "; debugfs -w -f " + Quote(dir_ / "cmds") + " " + image +
                 " >/dev/null 2>&1; dd if=/dev/urandom of=" + image +
                 " bs=$bs seek=$b count=1 conv=notrunc status=none; done");
   std::string output;
