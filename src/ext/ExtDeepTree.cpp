@@ -66,13 +66,18 @@ void ExtDeepTree::ReadOldFolders(ExtVolume& volume) {
     uint64_t blocksRead = 0;
     for (const ExtRun& run : runs) {
       for (uint64_t i = 0; i < run.length && blocksRead < kMaxFolderBlocks; ++i, ++blocksRead) {
-        volume.DiskBlock(run.physical + i, data);
-        ExtFoundDirectory found;
-        if (run.unwritten || data.empty() ||
-            !RecogniseExtDirectoryBlock(data[0].data(), sb.blockSize, sb.inodesCount, found))
-          continue;
-        if (found.ownerSeed ? *found.ownerSeed != seed : sb.MetadataChecksums()) continue;
-        TakeBlock(found, place.number, (run.physical + i) * sb.blockSize);
+        if (run.unwritten) break;
+        // The newest copy that is still this folder's: the disk's, or the
+        // journal's when the disk's was lost.
+        volume.BlockVersions(run.physical + i, data);
+        for (const std::vector<uint8_t>& version : data) {
+          ExtFoundDirectory found;
+          if (!RecogniseExtDirectoryBlock(version.data(), sb.blockSize, sb.inodesCount, found) ||
+              (found.ownerSeed ? *found.ownerSeed != seed : sb.MetadataChecksums()))
+            continue;
+          TakeBlock(found, place.number, (run.physical + i) * sb.blockSize);
+          break;
+        }
       }
     }
   }
@@ -153,7 +158,7 @@ bool ExtDeepTree::MapOf(ExtVolume& volume, const ExtOldInodePlace& place, ExtRes
       !BuildExtBlockMap(sb, out.inode, disk, out.runs))
     return false;
   out.state = ExtResolution::kRecovered;
-  out.ownedNow = place.seed == volume.Superblock().checksumSeed;
+  out.ownedNow = place.own;
   return true;
 }
 

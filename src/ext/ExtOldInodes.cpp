@@ -38,20 +38,36 @@ void ExtOldInodes::Clear() {
 void ExtOldInodes::Sweep(ExtVolume& volume, bool ownInodes) {
   Clear();
   const ExtSuperblock& sb = volume.Superblock();
-  if (!sb.MetadataChecksums() || sb.inodeSize < 128 || sb.blockSize % sb.inodeSize != 0) return;
+  if (sb.inodeSize < 128 || sb.blockSize % sb.inodeSize != 0) return;
   const std::vector<ExtGroup>& groups = volume.Groups();
   for (uint32_t group = 0; group < groups.size(); ++group)
-    if (groups[group].usable) SweepGroup(volume, group, groups[group].inodeTable, ownInodes);
+    if (groups[group].usable) SweepGroup(volume, group, groups[group], ownInodes);
   for (const ExtOldInodePlace& place : candidates_)
-    if (place.seed == sb.checksumSeed || votes_[place.seed] >= kVotesForSeed)
+    if (place.own || !sb.MetadataChecksums() || votes_[place.seed] >= kVotesForSeed)
       accepted_.push_back(place);
   candidates_.clear();
   votes_.clear();
 }
 
-void ExtOldInodes::SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableBlock,
+// Without checksums only the present inode bitmap tells the volume's own
+// inodes from those an earlier volume left: what it calls free but still
+// describes a file in use is old.
+void ExtOldInodes::ReadInodeBitmap(ExtVolume& volume, const ExtGroup& group) {
+  const ExtSuperblock& sb = volume.Superblock();
+  bitmap_.clear();
+  if (sb.MetadataChecksums() || group.InodesUnused()) return;
+  if (!volume.ReadCurrentBlock(group.inodeBitmap, bitmap_)) bitmap_.assign(sb.blockSize, 0xFF);
+}
+
+bool ExtOldInodes::Allocated(uint32_t index) const {
+  return index / 8 < bitmap_.size() && (bitmap_[index / 8] >> (index % 8) & 1);
+}
+
+void ExtOldInodes::SweepGroup(ExtVolume& volume, uint32_t group, const ExtGroup& descriptor,
                               bool ownInodes) {
   const ExtSuperblock& sb = volume.Superblock();
+  const uint64_t tableBlock = descriptor.inodeTable;
+  ReadInodeBitmap(volume, descriptor);
   uint64_t tableBytes =
       std::min<uint64_t>(uint64_t{sb.inodesPerGroup} * sb.inodeSize, kMaxTableBytes);
   uint64_t start = tableBlock * sb.blockSize;
@@ -68,7 +84,14 @@ void ExtOldInodes::SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableB
     place.number = group * sb.inodesPerGroup + static_cast<uint32_t>(at / sb.inodeSize) + 1;
     place.block = tableBlock + at / sb.blockSize;
     place.offset = static_cast<uint32_t>(at % sb.blockSize);
-    Consider(sb, place, raw, ownInodes);
+    if (sb.MetadataChecksums()) {
+      Consider(sb, place, raw, ownInodes);
+      continue;
+    }
+    place.own = Allocated(static_cast<uint32_t>(at / sb.inodeSize));
+    place.seed = sb.checksumSeed;
+    bool reserved = place.number < sb.firstInode && place.number != kExtRootInode;
+    if (!reserved && (ownInodes || !place.own)) candidates_.push_back(place);
   }
 }
 
@@ -102,6 +125,7 @@ void ExtOldInodes::Consider(const ExtSuperblock& sb, const ExtOldInodePlace& pla
     if (!ownInodes) return;
     ExtOldInodePlace own = place;
     own.seed = sb.checksumSeed;
+    own.own = true;
     candidates_.push_back(own);
     return;
   }
@@ -124,8 +148,12 @@ bool ExtOldInodes::Read(ExtVolume& volume, const ExtOldInodePlace& place, ExtIno
   const ExtSuperblock sb = SuperblockOf(volume.Superblock(), place);
   std::vector<std::vector<uint8_t>> versions;
   volume.BlockVersions(place.block, versions);
-  for (const std::vector<uint8_t>& version : versions)
-    if (ParseExtInode(sb, place.number, version.data() + place.offset, out)) return true;
+  // Without checksums any bytes parse: only a copy still in use is the one
+  // the sweep found.
+  for (const std::vector<uint8_t>& version : versions) {
+    const uint8_t* raw = version.data() + place.offset;
+    if (ExtInodeLooksInUse(raw) && ParseExtInode(sb, place.number, raw, out)) return true;
+  }
   return false;
 }
 

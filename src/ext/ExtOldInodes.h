@@ -6,6 +6,8 @@
 // present layout places them, their checksums give that seed back: a seed
 // that two or more inodes agree on is the old volume's, and every inode
 // whose checksum holds under it is a genuine old inode of that number.
+// Without checksums an inode the present bitmap calls free, yet in use, is
+// taken as old.
 // A volume whose primary superblock is lost (read from a backup) gives its
 // own inodes too, since the quick scan cannot list its live files, and a
 // table block lost on the disk is taken from the journal's copies.
@@ -23,6 +25,7 @@ struct ExtOldInodePlace {
   uint64_t block = 0;   // inode table block
   uint32_t offset = 0;  // in the block
   uint32_t seed = 0;    // the volume seed its checksum holds under
+  bool own = false;     // the present volume's: its blocks are allocated to it
 };
 
 class ExtOldInodes {
@@ -39,7 +42,9 @@ class ExtOldInodes {
   void Clear();
 
  private:
-  void SweepGroup(ExtVolume& volume, uint32_t group, uint64_t tableBlock, bool ownInodes);
+  void SweepGroup(ExtVolume& volume, uint32_t group, const ExtGroup& descriptor, bool ownInodes);
+  void ReadInodeBitmap(ExtVolume& volume, const ExtGroup& group);
+  bool Allocated(uint32_t index) const;
   void TakeJournalCopies(ExtVolume& volume, uint64_t tableBlock, std::vector<uint8_t>& table);
   void Consider(const ExtSuperblock& sb, const ExtOldInodePlace& place, const uint8_t* raw,
                 bool ownInodes);
@@ -47,6 +52,7 @@ class ExtOldInodes {
   std::vector<ExtOldInodePlace> candidates_;
   std::map<uint32_t, uint32_t> votes_;  // seed -> inodes that gave it
   std::vector<ExtOldInodePlace> accepted_;
+  std::vector<uint8_t> bitmap_;  // the swept group's inode bitmap, when one is used
 };
 
 // An inode worth rebuilding: a file, folder or symlink in use when written.

@@ -58,7 +58,8 @@ void ExtVolume::LoadJournal() {
   raw.resize(sb_.blockSize);
   bool inodeRead = InodePlace(sb_.journalInode, block, offset) && block < sb_.blocksCount &&
                    bytes_->Read(block * sb_.blockSize, raw.size(), raw.data()) == kOk &&
-                   ParseExtInode(sb_, sb_.journalInode, raw.data() + offset, inode);
+                   ParseExtInode(sb_, sb_.journalInode, raw.data() + offset, inode) &&
+                   inode.HasDataMap();
   if (!inodeRead && !JournalInodeFromBackup(inode)) return;
   auto diskOnly = [this](uint64_t b, std::vector<std::vector<uint8_t>>& out) { DiskBlock(b, out); };
   if (!BuildExtBlockMap(sb_, inode, diskOnly, runs)) return;
