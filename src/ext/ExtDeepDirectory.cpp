@@ -64,7 +64,9 @@ bool RecogniseExtDirectoryBlock(const uint8_t* block, uint32_t blockSize, uint32
     }
   }
   if (out.entries.empty() && out.self == 0) return false;
-  out.ownerSeed = ExtDirectoryBlockOwnerSeed(block, blockSize);
+  // An index root's tail is shaped like a leaf's, over other bytes.
+  if (out.self != 0) out.ownerSeed = ExtIndexRootOwnerSeed(block, blockSize);
+  if (!out.ownerSeed) out.ownerSeed = ExtDirectoryBlockOwnerSeed(block, blockSize);
   return true;
 }
 

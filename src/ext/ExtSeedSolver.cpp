@@ -14,6 +14,12 @@ constexpr uint32_t kOldInodeBytes = 128;
 constexpr uint32_t kChecksumLo = 0x7C;
 constexpr uint32_t kChecksumHi = 0x82;
 constexpr uint32_t kDirectoryTailBytes = 12;
+// The index root: "." and ".." entries, an 8-byte info header, then the
+// count and limit of the index entries (8 bytes each).
+constexpr uint32_t kIndexCountOffset = 32;
+constexpr uint32_t kIndexEntryBytes = 8;
+constexpr uint32_t kIndexInfoBytes = 8;
+constexpr uint32_t kMaxIndexLevels = 3;
 
 // The inverse of running the register over `length` zero bytes, as a
 // reduced basis: each entry pairs an image with the start that gives it,
@@ -90,6 +96,22 @@ std::optional<uint32_t> ExtDirectoryBlockOwnerSeed(const uint8_t* block, uint32_
   if (Le32(tail) != 0 || Le16(tail + 4) != kDirectoryTailBytes || tail[6] != 0 || tail[7] != 0xDE)
     return std::nullopt;
   return Crc32cStartFor(block, blockSize - kDirectoryTailBytes, Le32(tail + 8));
+}
+
+std::optional<uint32_t> ExtIndexRootOwnerSeed(const uint8_t* block, uint32_t blockSize) {
+  if (blockSize < 1024 || Le16(block + 4) != 12 || Le16(block + 16) != blockSize - 12 ||
+      Le32(block + 24) != 0 || block[29] != kIndexInfoBytes || block[30] >= kMaxIndexLevels)
+    return std::nullopt;
+  uint32_t limit = Le16(block + kIndexCountOffset), count = Le16(block + kIndexCountOffset + 2);
+  uint64_t tail = kIndexCountOffset + uint64_t{limit} * kIndexEntryBytes;
+  if (count == 0 || count > limit || tail + 8 > blockSize) return std::nullopt;
+  // The checksum runs over the entries in use, then the tail with its
+  // checksum field taken as zero.
+  uint32_t covered = kIndexCountOffset + count * kIndexEntryBytes;
+  std::vector<uint8_t> message(block, block + covered);
+  message.insert(message.end(), block + tail, block + tail + 4);
+  message.insert(message.end(), 4, 0);
+  return Crc32cStartFor(message.data(), message.size(), Le32(block + tail + 4));
 }
 
 }  // namespace salvora

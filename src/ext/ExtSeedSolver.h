@@ -29,4 +29,9 @@ std::optional<uint32_t> ExtVolumeSeedOfInode(const ExtSuperblock& sb, uint32_t n
 // without a checksum tail.
 std::optional<uint32_t> ExtDirectoryBlockOwnerSeed(const uint8_t* block, uint32_t blockSize);
 
+// The same for the first block of a hashed folder, whose checksum covers
+// its index entries and sits in a tail after them. Nothing when the block
+// is not such an index root.
+std::optional<uint32_t> ExtIndexRootOwnerSeed(const uint8_t* block, uint32_t blockSize);
+
 }  // namespace salvora

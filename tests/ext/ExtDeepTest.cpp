@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "cli/ExitCodes.h"
@@ -13,8 +14,8 @@ namespace {
 
 using test::Quote;
 
-// A volume in use, with folders three deep, two pictures carving knows and
-// files across many blocks, every file's SHA-256 noted before anything
+// A volume in use, with folders three deep, two pictures carving knows,
+// files across many blocks and, made first, a hashed folder of 300 files, every file's SHA-256 noted before anything
 // happens to the volume.
 class ExtDeep : public ::testing::Test {
  protected:
@@ -25,12 +26,13 @@ class ExtDeep : public ::testing::Test {
     test::ExtScenarioPlan plan;
     plan.mkfs = mkfs;
     plan.populate =
-        "mkdir -p docs/letters/old photos/2026 music; cp " + Quote(dir_ / "a.png") +
+        "mkdir bulk; mkdir -p docs/letters/old photos/2026 music; cp " + Quote(dir_ / "a.png") +
         " photos/2026/beach.png; cp " + Quote(dir_ / "b.png") +
         " photos/dog.png\n"
         "for i in $(seq 1 14); do head -c $((i * 6011)) /dev/urandom > docs/letters/l$i.odt; done\n"
         "for i in 1 2 3; do head -c $((i * 90001)) /dev/urandom > docs/letters/old/o$i.txt; done\n"
         "head -c 700000 /dev/urandom > music/song.flac; echo hello > readme.txt\n"
+        "for i in $(seq 1 300); do echo $i > bulk/a-rather-long-entry-name-$i.txt; done\n"
         "find . -path ./lost+found -prune -o -type f -exec sha256sum {} + > " +
         Quote(dir_ / "all-sums");
     scenario_ = test::MakeExtScenario(dir_, plan);
@@ -85,7 +87,7 @@ class ExtDeep : public ::testing::Test {
 // not list the pictures a second time.
 TEST_F(ExtDeep, ReformattedVolumeGivesFilesBackByName) {
   if (!scenario_.skipReason.empty()) GTEST_SKIP() << scenario_.skipReason;
-  ASSERT_EQ(sums_.size(), 21u);
+  ASSERT_EQ(sums_.size(), 321u);
   test::MustRun("mkfs.ext4 -q -F -E nodiscard " + Quote(scenario_.image));
   std::string output;
   std::map<std::string, std::string> found = RecoverDeep(kExitOk, output);
@@ -101,6 +103,16 @@ TEST_F(ExtDeep, ReformattedVolumeGivesFilesBackByName) {
     byName += !back.empty();
   }
   EXPECT_EQ(byName, sums_.size() - 1);
+  // The hashed folder's first inode was written over; its blocks, tied to
+  // it by their checksums, still hold its files together.
+  std::set<std::string> bulkFolders;
+  for (const auto& [path, hash] : sums_)
+    if (path.starts_with("bulk/")) {
+      std::string back = FindBack(found, hash, WithoutTopFolder(path));
+      bulkFolders.insert(back.substr(0, back.rfind('/')));
+    }
+  EXPECT_EQ(bulkFolders.size(), 1u);
+  EXPECT_FALSE(bulkFolders.count("LostFiles"));
   std::string listing;
   ASSERT_EQ(
       test::RunSalvora(data_, "scan --deep --fresh --json " + Quote(scenario_.image), &listing),
