@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "results/FoundRecord.h"
 #include "results/ScanHistory.h"
 
 namespace salvora::fuzz {
