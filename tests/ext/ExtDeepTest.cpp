@@ -15,8 +15,8 @@ namespace {
 using test::Quote;
 
 // A volume in use, with folders three deep, two pictures carving knows,
-// files across many blocks and, made first, a hashed folder of 300 files, every file's SHA-256 noted before anything
-// happens to the volume.
+// files across many blocks and, made first, a hashed folder of 300 files, every file's SHA-256
+// noted before anything happens to the volume.
 class ExtDeep : public ::testing::Test {
  protected:
   void SetUp() override { Make("mkfs.ext4 -q -F"); }
