@@ -1,9 +1,6 @@
 #include "ext/ExtDeepTree.h"
 
-#include <algorithm>
 #include <unordered_set>
-
-#include "platform/ErrorCodes.h"
 
 namespace salvora {
 namespace {
@@ -130,19 +127,18 @@ uint32_t ExtDeepTree::DepthOf(uint32_t folder) {
   std::vector<uint32_t> chain;
   std::unordered_set<uint32_t> seen;
   uint32_t at = folder;
-  uint32_t base = 0;
   while (!IsTop(at) && folders_[at].depth == 0) {
     if (!seen.insert(at).second || chain.size() >= kMaxDepth) {
-      base = 0;
-      at = 0;
+      // The last folder on the way up loses its parent: the loop is cut there.
       folders_[chain.back()].dotDot = 0;
       names_[chain.back()].parent = 0;
+      at = 0;
       break;
     }
     chain.push_back(at);
     at = ParentOf(at);
   }
-  if (!IsTop(at)) base = folders_[at].depth;
+  uint32_t base = IsTop(at) ? 0 : folders_[at].depth;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) folders_[*it].depth = ++base;
   return folders_[folder].depth;
 }

@@ -100,7 +100,7 @@ std::optional<uint32_t> ExtDirectoryBlockOwnerSeed(const uint8_t* block, uint32_
 
 std::optional<uint32_t> ExtIndexRootOwnerSeed(const uint8_t* block, uint32_t blockSize) {
   if (blockSize < 1024 || Le16(block + 4) != 12 || Le16(block + 16) != blockSize - 12 ||
-      Le32(block + 24) != 0 || block[29] != kIndexInfoBytes || block[30] >= kMaxIndexLevels)
+      Le32(block + 24) != 0 || block[29] != kIndexInfoBytes || block[30] > kMaxIndexLevels)
     return std::nullopt;
   uint32_t limit = Le16(block + kIndexCountOffset), count = Le16(block + kIndexCountOffset + 2);
   uint64_t tail = kIndexCountOffset + uint64_t{limit} * kIndexEntryBytes;
