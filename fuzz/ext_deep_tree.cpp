@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       size_t length = std::min(kChunk, bytes.size() - at);
       engine.ProcessChunk(chunk + at, static_cast<uint32_t>(length / kSector), at / kSector);
     }
-    engine.FinishFolders();
+    engine.FinishFolders(true);
     salvora::fuzz::CopySomeRecords(engine);
     for (uint32_t n = 1; n <= engine.GetRecordCount() && n <= 8; ++n) {
       salvora::FoundRecord record;

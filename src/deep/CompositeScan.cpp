@@ -10,6 +10,7 @@
 #include "deep/CompositeClassifier.h"
 #include "deep/ProfessionalRecovery.h"
 #include "deep/ReadAheadRing.h"
+#include "ext/FastExtRecovery.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -107,7 +108,9 @@ int CProfessionalRecovery::Scan(const char*) {
   fat_.FinishFolders();
   ntfs_.EmitPendingFolders();
   exfat_.FinishFolders();
-  ext_.FinishFolders();
+  // Where another file system now lives, an old ext volume's blocks may be
+  // its data: the bitmaps left behind cannot say, so nothing is rebuilt.
+  ext_.FinishFolders(!quick_ || dynamic_cast<CFastExtRecovery*>(quick_.get()) != nullptr);
   fat_.Store().Flush();
   ntfs_.Store().Flush();
   carving_.Store().Flush();

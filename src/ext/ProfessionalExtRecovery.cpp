@@ -86,8 +86,8 @@ void CProfessionalExtRecovery::ProcessChunk(const uint8_t* data, uint32_t sector
   }
 }
 
-int CProfessionalExtRecovery::FinishFolders() {
-  if (store_.IsOpen() && volume_.IsOpen()) {
+int CProfessionalExtRecovery::FinishFolders(bool rebuild) {
+  if (rebuild && store_.IsOpen() && volume_.IsOpen()) {
     // A volume read from a backup superblock has lost its root's place:
     // its own inodes are rebuilt too, since no quick scan lists them.
     bool ownInodes = volume_.Superblock().groupNumber != 0;

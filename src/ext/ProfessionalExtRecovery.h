@@ -31,8 +31,9 @@ class CProfessionalExtRecovery final : public StoreEngine {
   int RegisterVolume();
   // `sectors` sectors at absolute sector `firstSector`, as the walk read them.
   void ProcessChunk(const uint8_t* data, uint32_t sectors, uint64_t firstSector);
-  // Once after the walk (also a cancelled one): rebuilds and writes.
-  int FinishFolders();
+  // Once after the walk (also a cancelled one): rebuilds and writes, when
+  // `rebuild` (the volume is ext now, or nothing else).
+  int FinishFolders(bool rebuild);
   // The absolute sector where a found file's data begins.
   bool FirstDataSector(const FoundRecord& record, uint64_t& sector) const;
 

@@ -136,6 +136,18 @@ TEST_F(ExtDeep, ZeroedStartIsReadThroughBackupsAndJournal) {
   for (const auto& [path, hash] : sums_) EXPECT_EQ(found[path], hash) << path << "\n" << output;
 }
 
+// Formatted over with another file system: the old bitmaps cannot say what
+// it has taken since, so no file is rebuilt from the ext volume's remains.
+TEST_F(ExtDeep, NothingIsRebuiltUnderAnotherFileSystem) {
+  if (!scenario_.skipReason.empty()) GTEST_SKIP() << scenario_.skipReason;
+  if (!test::HaveCommand("mkfs.fat")) GTEST_SKIP() << "mkfs.fat (dosfstools) is not installed";
+  test::MustRun("mkfs.fat -F 32 " + Quote(scenario_.image) + " >/dev/null");
+  std::string listing;
+  ASSERT_EQ(test::RunSalvora(data_, "scan --deep --json " + Quote(scenario_.image), &listing),
+            kExitOk);
+  EXPECT_EQ(listing.find("\"engine\":\"deep-ext\""), std::string::npos) << listing;
+}
+
 // The same without metadata checksums (nor group checksums): zeroed group
 // descriptors and a zeroed journal inode parse as well as real ones, and
 // must not be taken for them.
