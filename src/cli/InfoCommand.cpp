@@ -11,6 +11,7 @@
 #include "ext/ExtSuperblock.h"
 #include "platform/ErrorCodes.h"
 #include "platform/RandomAccessFile.h"
+#include "storage/EngineSelection.h"
 #include "storage/FormatSize.h"
 #include "storage/ImageDisks.h"
 #include "storage/ImageEntries.h"
@@ -20,9 +21,10 @@
 namespace salvora {
 namespace {
 
-// ext volumes are named by the generation their features make them.
-const char* ClassName(const std::vector<uint8_t>& probe) {
-  VolumeClass volumeClass = ClassifyVolume(probe.data(), probe.size());
+// ext volumes are named by the generation their features make them (when
+// their first superblock is lost, just ext).
+const char* ClassName(RandomAccessFile& file, uint64_t offset, const std::vector<uint8_t>& probe) {
+  VolumeClass volumeClass = ClassifyVolumeAt(file, offset, probe);
   ExtSuperblock sb;
   if (volumeClass == VolumeClass::kExt && probe.size() >= kExtSuperblockOffset + kExtSuperblockBytes &&
       ParseExtSuperblock(probe.data() + kExtSuperblockOffset, UINT64_MAX, sb))
@@ -49,7 +51,7 @@ int RunInfo(const std::string& text) {
   bool region = source.kind == ScanSource::Kind::kRegion;
   uint64_t probeOffset = region ? source.firstSector * source.sectorSize : 0;
   ReadChunked(*file, probe.data(), probeOffset, kProbeBytes, got);
-  const char* volumeClass = got < kProbeBytes ? "unreadable" : ClassName(probe);
+  const char* volumeClass = got < kProbeBytes ? "unreadable" : ClassName(*file, probeOffset, probe);
   // An image of a whole disk is shown as the disk list shows a disk.
   std::vector<PartitionRecord> entries;
   bool partitioned =

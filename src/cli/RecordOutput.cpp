@@ -55,6 +55,8 @@ const char* EngineKindName(uint32_t engineKind) {
       return "deep-exfat";
     case kQuickExt:
       return "quick-ext";
+    case kDeepExt:
+      return "deep-ext";
     default:
       return "unknown";
   }

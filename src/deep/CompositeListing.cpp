@@ -69,6 +69,7 @@ int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<Fou
   fat_.ListByType(filter, rebuilt);
   ntfs_.ListByType(filter, rebuilt);
   exfat_.ListByType(filter, rebuilt);
+  ext_.ListByType(filter, rebuilt);
   for (const FoundRecord& record : rebuilt)
     if (quickPlaces.count(PlaceOf(record)) == 0) out.push_back(record);
   std::map<uint64_t, std::string> foundAt;
@@ -84,6 +85,8 @@ int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<Fou
     } else if (record.engineKind == kQuickExt) {
       auto* ext = dynamic_cast<CFastExtRecovery*>(quick_.get());
       if (!ext || !ext->FirstDataSector(record, sector)) continue;
+    } else if (record.engineKind == kDeepExt) {
+      if (!ext_.FirstDataSector(record, sector)) continue;
     } else if (!FatFirstSector(record, sectorSize, sector)) {
       continue;
     }

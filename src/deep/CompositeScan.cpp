@@ -10,6 +10,7 @@
 #include "deep/CompositeClassifier.h"
 #include "deep/ProfessionalRecovery.h"
 #include "deep/ReadAheadRing.h"
+#include "ext/FastExtRecovery.h"
 #include "platform/Clock.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -107,6 +108,9 @@ int CProfessionalRecovery::Scan(const char*) {
   fat_.FinishFolders();
   ntfs_.EmitPendingFolders();
   exfat_.FinishFolders();
+  // Where another file system now lives, an old ext volume's blocks may be
+  // its data: the bitmaps left behind cannot say, so nothing is rebuilt.
+  ext_.FinishFolders(!quick_ || dynamic_cast<CFastExtRecovery*>(quick_.get()) != nullptr);
   fat_.Store().Flush();
   ntfs_.Store().Flush();
   carving_.Store().Flush();
@@ -123,15 +127,15 @@ int CProfessionalRecovery::Scan(const char*) {
 int CProfessionalRecovery::FirstReadFailure(int quickFailure) {
   for (int failure : {quickFailure, source_.FirstFailure(), carving_.Source().FirstFailure(),
                       fat_.Source().FirstFailure(), ntfs_.Source().FirstFailure(),
-                      exfat_.Source().FirstFailure()})
+                      exfat_.Source().FirstFailure(), ext_.Source().FirstFailure()})
     if (failure != kOk) return failure;
   return kOk;
 }
 
 void CProfessionalRecovery::AddUnreadAreas(std::vector<ByteRange>& out, uint64_t& leftOut) const {
   source_.Unread().AddTo(out, leftOut);
-  for (const StoreEngine* engine : std::initializer_list<const StoreEngine*>{
-           &carving_, &fat_, &ntfs_, &exfat_})
+  for (const StoreEngine* engine :
+       std::initializer_list<const StoreEngine*>{&carving_, &fat_, &ntfs_, &exfat_, &ext_})
     engine->AddUnreadAreas(out, leftOut);
   if (const auto* quick = dynamic_cast<const UnreadAreaReport*>(quick_.get()))
     quick->AddUnreadAreas(out, leftOut);
@@ -168,12 +172,15 @@ int CProfessionalRecovery::PrepareEngines(const std::string& savedFolder) {
   if (result != kOk) return result;
   std::string fatName = savedName(kDeepFatStorePrefix), ntfsName = savedName(kDeepNtfsStorePrefix);
   std::string exfatName = savedName(kDeepExfatStorePrefix);
+  std::string extName = savedName(kDeepExtStorePrefix);
   result = fat_.OpenResults(fatName.empty() ? nullptr : fatName.c_str());
   if (result == kOk) result = ntfs_.OpenResults(ntfsName.empty() ? nullptr : ntfsName.c_str());
   if (result == kOk) result = exfat_.OpenResults(exfatName.empty() ? nullptr : exfatName.c_str());
+  if (result == kOk) result = ext_.OpenResults(extName.empty() ? nullptr : extName.c_str());
   if (result != kOk) return result;
   fat_.RegisterBootVolume();
   exfat_.RegisterBootVolume();
+  ext_.RegisterVolume();
   carving_.ClearTransportStreamRanges();
   if (onList_) SetListCallback(onList_, listUserData_);
   SetCallbacks(onScan_, onTransfer_, userData_, percentScale_);
@@ -225,6 +232,9 @@ int CProfessionalRecovery::WalkOneChunk(const WalkChunk& chunk, Owners& owners) 
   uint32_t walked = chunk.sectors;
   if (chunk.read > 0) {
     try {
+      // Directory blocks are seen whole here, before the chunk is cut into
+      // sectors; carving may still take their sectors, which it never keeps.
+      ext_.ProcessChunk(chunk.data, chunk.read, chunk.first);
       walked = ClassifyChunk(chunk.data, chunk.read, static_cast<uint32_t>(sectorSize_),
                              chunk.first, owners, carveFrom_, cancelled, chunk.facts);
     } catch (...) {

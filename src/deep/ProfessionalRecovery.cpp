@@ -29,6 +29,7 @@ int CProfessionalRecovery::OpenDisk(uint32_t diskNumber, uint64_t firstSector, u
   FindSavedEntry();
   fat_.OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
   exfat_.OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
+  ext_.OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
   result = ntfs_.OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
   quick_ = CreateDiskEngine(diskNumber, firstSector, sectorCount, sourceTag, false).engine;
   return result;
@@ -43,6 +44,7 @@ int CProfessionalRecovery::OpenImage(const std::string& imagePath, uint16_t sour
   FindSavedEntry();
   fat_.OpenImage(imagePath, sourceTag);
   exfat_.OpenImage(imagePath, sourceTag);
+  ext_.OpenImage(imagePath, sourceTag);
   result = ntfs_.OpenImage(imagePath, sourceTag);
   quick_ = CreateImageEngine(imagePath, sourceTag, false).engine;
   return result;
@@ -72,6 +74,7 @@ int CProfessionalRecovery::SetCallbacks(ScanProgressFn onScan, TransferProgressF
   fat_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
   ntfs_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
   exfat_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
+  ext_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
   carving_.SetCallbacks(onScan, onTransfer, userData, percentScale_);
   return kOk;
 }
@@ -83,6 +86,7 @@ int CProfessionalRecovery::SetListCallback(ListProgressFn fn, void* userData) {
   fat_.SetListCallback(fn, userData);
   ntfs_.SetListCallback(fn, userData);
   exfat_.SetListCallback(fn, userData);
+  ext_.SetListCallback(fn, userData);
   carving_.SetListCallback(fn, userData);
   return kOk;
 }
@@ -100,6 +104,8 @@ IFileRecoveryParse* CProfessionalRecovery::EngineOf(uint32_t engineKind) {
       return &fat_;
     case kDeepExfat:
       return &exfat_;
+    case kDeepExt:
+      return &ext_;
     case kCarved:
       return &carving_;
     default:
@@ -120,6 +126,7 @@ int CProfessionalRecovery::ListFolder(const FoundRecord* folder, int32_t depth,
   fat_.ListFolder(nullptr, 0, out);
   ntfs_.ListFolder(nullptr, 0, out);
   exfat_.ListFolder(nullptr, 0, out);
+  ext_.ListFolder(nullptr, 0, out);
   carving_.ListFolder(nullptr, 0, out);
   if (out.size() > 1) SortRecords(out);
   return kOk;
@@ -137,7 +144,7 @@ int CProfessionalRecovery::CountFolderFiles(const FoundRecord* folder, int32_t d
   for (IFileRecoveryParse* engine :
        {quick_.get(), static_cast<IFileRecoveryParse*>(&fat_),
         static_cast<IFileRecoveryParse*>(&ntfs_), static_cast<IFileRecoveryParse*>(&exfat_),
-        static_cast<IFileRecoveryParse*>(&carving_)}) {
+        static_cast<IFileRecoveryParse*>(&ext_), static_cast<IFileRecoveryParse*>(&carving_)}) {
     uint32_t part = 0;
     if (engine && engine->CountFolderFiles(nullptr, 0, part) == kOk) count += part;
   }
@@ -146,7 +153,7 @@ int CProfessionalRecovery::CountFolderFiles(const FoundRecord* folder, int32_t d
 
 uint64_t CProfessionalRecovery::GetRecordCount() {
   uint64_t count = fat_.GetRecordCount() + ntfs_.GetRecordCount() + exfat_.GetRecordCount() +
-                   carving_.GetRecordCount();
+                   ext_.GetRecordCount() + carving_.GetRecordCount();
   return quick_ ? count + quick_->GetRecordCount() : count;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The deep scan engine, built for every volume in deep mode. It owns the
-// quick engine of the volume (when there is one), the deep FAT and deep
-// NTFS engines and the carving engine. A scan runs the quick engine first,
+// quick engine of the volume (when there is one), the deep FAT, NTFS, exFAT
+// and ext engines and the carving engine. A scan runs the quick engine first,
 // then walks the volume's free space (or the whole volume) once, handing
 // every sector to exactly one of the other three, and records how far it
 // got so that an interrupted scan of the same unchanged source resumes.
@@ -16,6 +16,7 @@
 #include "deep/CompositeHistory.h"
 #include "deep/CompositeRanges.h"
 #include "exfat/ProfessionalExfatRecovery.h"
+#include "ext/ProfessionalExtRecovery.h"
 #include "fat/ProfessionalFatRecovery.h"
 #include "ntfs/ProfessionalNtfsRecovery.h"
 #include "results/ScanHistory.h"
@@ -89,6 +90,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse, public UnreadArea
   CProfessionalFatRecovery fat_;
   CProfessionalNtfsRecovery ntfs_;
   CProfessionalExfatRecovery exfat_;
+  CProfessionalExtRecovery ext_;
   CFileTypeRecovery carving_;
   std::unique_ptr<IFileRecoveryParse> quick_;
   SectorSource source_;

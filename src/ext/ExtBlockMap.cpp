@@ -9,7 +9,6 @@
 namespace salvora {
 namespace {
 
-constexpr uint16_t kExtentMagic = 0xF30A;
 constexpr int kMaxExtentDepth = 5;
 constexpr uint32_t kUnwrittenLength = 32768;
 constexpr size_t kMaxRuns = 1u << 22;
@@ -154,7 +153,7 @@ class MapBuilder {
 
 bool ExtExtentNodeValid(const ExtSuperblock& sb, const ExtInode& inode, const uint8_t* node,
                         uint32_t bytes, int depth, bool checkTail) {
-  if (Le16(node) != kExtentMagic || Le16(node + 6) != depth || depth > kMaxExtentDepth)
+  if (Le16(node) != kExtExtentMagic || Le16(node + 6) != depth || depth > kMaxExtentDepth)
     return false;
   uint32_t entries = Le16(node + 2), max = Le16(node + 4);
   if (entries > max || 12 + 12ull * max > bytes) return false;

@@ -27,6 +27,9 @@ struct ExtResolved {
   // them a name found for it was, so the newest is copied but not passed
   // as whole.
   bool ambiguous = false;
+  // The volume's own file, found without its directory: the bitmaps show
+  // its blocks allocated because they are its own.
+  bool ownedNow = false;
 };
 
 class ExtDeletedInodes {

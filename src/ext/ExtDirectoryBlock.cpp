@@ -11,12 +11,6 @@ constexpr uint32_t kEntryHead = 8;
 constexpr uint8_t kChecksumTailType = 0xDE;
 constexpr uint8_t kMaxFileType = 7;
 
-uint32_t RecordLength(uint16_t stored, uint32_t blockBytes) {
-  if (blockBytes < 65536) return stored;
-  if (stored == 65535 || stored == 0) return blockBytes;
-  return (stored & 65532u) | ((stored & 3u) << 16);
-}
-
 uint32_t EntryBytes(uint32_t nameLength) { return (kEntryHead + nameLength + 3) & ~3u; }
 
 bool NameValid(const uint8_t* name, uint32_t length) {
@@ -36,7 +30,7 @@ class BlockParser {
     bool indexRoot = IsIndexRoot();
     for (uint32_t at = 0; at + kEntryHead <= bytes_;) {
       const uint8_t* entry = data_ + at;
-      uint32_t length = RecordLength(Le16(entry + 4), bytes_);
+      uint32_t length = ExtDirRecordLength(Le16(entry + 4), bytes_);
       uint32_t nameLength = NameLength(entry);
       if (length < kEntryHead || length % 4 || length > bytes_ - at) {
         ScanSlack(at, bytes_);  // a damaged chain: what follows may still be entries
@@ -62,19 +56,19 @@ class BlockParser {
            entry + 12 == data_ + bytes_;
   }
   bool IsIndexNode() const {
-    return bytes_ >= 16 && Le32(data_) == 0 && RecordLength(Le16(data_ + 4), bytes_) == bytes_ &&
-           data_[6] == 0;
+    return bytes_ >= 16 && Le32(data_) == 0 &&
+           ExtDirRecordLength(Le16(data_ + 4), bytes_) == bytes_ && data_[6] == 0;
   }
   bool IsIndexRoot() const {
     return bytes_ >= 32 && data_[6] == 1 && data_[8] == '.' && Le16(data_ + 4) == 12 &&
-           data_[18] == 2 && RecordLength(Le16(data_ + 16), bytes_) == bytes_ - 12 &&
+           data_[18] == 2 && ExtDirRecordLength(Le16(data_ + 16), bytes_) == bytes_ - 12 &&
            Le32(data_ + 24) == 0 && data_[29] == 8;
   }
 
   void ScanSlack(uint32_t from, uint32_t end) {
     for (uint32_t at = (from + 3) & ~3u; at + kEntryHead + 1 <= end;) {
       const uint8_t* entry = data_ + at;
-      uint32_t inode = Le32(entry), length = RecordLength(Le16(entry + 4), bytes_);
+      uint32_t inode = Le32(entry), length = ExtDirRecordLength(Le16(entry + 4), bytes_);
       uint32_t nameLength = NameLength(entry);
       bool plausible = InodeValid(inode) && length >= EntryBytes(nameLength) && length % 4 == 0 &&
                        length <= end - at && nameLength > 0 &&
@@ -110,6 +104,12 @@ class BlockParser {
 };
 
 }  // namespace
+
+uint32_t ExtDirRecordLength(uint16_t stored, uint32_t blockBytes) {
+  if (blockBytes < 65536) return stored;
+  if (stored == 65535 || stored == 0) return blockBytes;
+  return (stored & 65532u) | ((stored & 3u) << 16);
+}
 
 void ParseExtDirectoryBlock(const ExtSuperblock& sb, const uint8_t* data, uint32_t bytes,
                             std::vector<ExtDirEntry>& out) {

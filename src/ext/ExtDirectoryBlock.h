@@ -22,6 +22,10 @@ constexpr uint8_t kExtDirTypeFile = 1;
 constexpr uint8_t kExtDirTypeDirectory = 2;
 constexpr uint8_t kExtDirTypeSymlink = 7;
 
+// An entry's length as stored in its 16 bits: 64 KiB blocks keep the
+// length's top bits in the two low bits nothing else uses.
+uint32_t ExtDirRecordLength(uint16_t stored, uint32_t blockBytes);
+
 // Appends the block's entries to `out`. Index blocks of hashed directories
 // hold no names and give none; the root of the index gives "." and "..".
 void ParseExtDirectoryBlock(const ExtSuperblock& sb, const uint8_t* data, uint32_t bytes,

@@ -23,15 +23,18 @@ int WriteZeros(DataSink& sink, uint64_t bytes) {
 
 class RunCopier {
  public:
-  RunCopier(ExtVolume& volume, DataSink& sink)
-      : volume_(volume), sink_(sink), blockSize_(volume.Superblock().blockSize),
+  RunCopier(ExtVolume& volume, DataSink& sink, bool ownedNow)
+      : volume_(volume),
+        sink_(sink),
+        ownedNow_(ownedNow),
+        blockSize_(volume.Superblock().blockSize),
         buffer_(kCopyChunkBytes / blockSize_ * blockSize_ + blockSize_) {}
 
   int Copy(const ExtRun& run) {
     if (run.unwritten) return WriteZeros(sink_, run.length * blockSize_);
     for (uint64_t done = 0; done < run.length && !sink_.Full();) {
       uint64_t block = run.physical + done;
-      if (volume_.BlockInUse(block)) {
+      if (Taken(block)) {
         damaged_ = true;
         int result = WriteZeros(sink_, blockSize_);
         if (result != kOk) return result;
@@ -40,7 +43,7 @@ class RunCopier {
       }
       uint64_t count = 1;
       while (done + count < run.length && count * blockSize_ < buffer_.size() - blockSize_ &&
-             !volume_.BlockInUse(block + count))
+             !Taken(block + count))
         ++count;
       size_t bytes = static_cast<size_t>(count * blockSize_);
       int read = volume_.Bytes().Read(block * blockSize_, bytes, buffer_.data());
@@ -52,11 +55,13 @@ class RunCopier {
     return kOk;
   }
   bool Damaged() const { return damaged_; }
+  bool Taken(uint64_t block) { return !ownedNow_ && volume_.BlockInUse(block); }
   int ReadFailure() const { return readFailure_; }
 
  private:
   ExtVolume& volume_;
   DataSink& sink_;
+  bool ownedNow_;
   uint32_t blockSize_;
   std::vector<uint8_t> buffer_;
   bool damaged_ = false;
@@ -72,7 +77,7 @@ int CopyInline(const ExtInode& inode, DataSink& sink) {
 
 int CopyRuns(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) {
   uint64_t blockSize = volume.Superblock().blockSize;
-  RunCopier copier(volume, sink);
+  RunCopier copier(volume, sink, resolved.ownedNow);
   uint64_t position = 0;  // in blocks
   for (const ExtRun& run : resolved.runs) {
     if (sink.Full()) break;

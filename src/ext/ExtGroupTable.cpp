@@ -77,7 +77,10 @@ bool ParseExtGroup(const ExtSuperblock& sb, uint32_t group, const uint8_t* raw, 
   uint64_t tableBlocks =
       (static_cast<uint64_t>(sb.inodesPerGroup) * sb.inodeSize + sb.blockSize - 1) / sb.blockSize;
   if (g.blockBitmap >= sb.blocksCount || g.inodeBitmap >= sb.blocksCount) return false;
-  if (g.inodeTable < sb.firstDataBlock || g.inodeTable >= sb.blocksCount ||
+  // The superblock's own block holds none of them: a zeroed descriptor
+  // (no checksum to fail without group checksums) is no descriptor.
+  if (g.blockBitmap <= sb.firstDataBlock || g.inodeBitmap <= sb.firstDataBlock) return false;
+  if (g.inodeTable <= sb.firstDataBlock || g.inodeTable >= sb.blocksCount ||
       sb.blocksCount - g.inodeTable < tableBlocks)
     return false;
   if (!ChecksumHolds(sb, group, raw)) return false;

@@ -88,7 +88,7 @@ ExtFileType ExtInode::Type() const {
 
 bool ExtInode::HasDataMap() const {
   if (HasInlineData()) return true;
-  if (UsesExtents()) return Le16(map) == 0xF30A && Le16(map + 2) > 0;
+  if (UsesExtents()) return Le16(map) == kExtExtentMagic && Le16(map + 2) > 0;
   for (uint32_t i = 0; i < kExtInodeMapBytes; ++i)
     if (map[i] != 0) return true;
   return false;

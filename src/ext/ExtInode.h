@@ -9,6 +9,8 @@
 namespace salvora {
 
 constexpr uint32_t kExtInodeMapBytes = 60;
+constexpr uint16_t kExtExtentMagic = 0xF30A;
+constexpr uint32_t kExtExtentsFlag = 0x80000;
 
 enum class ExtFileType : uint8_t { kUnknown, kFile, kDirectory, kSymlink, kOther };
 
@@ -26,7 +28,7 @@ struct ExtInode {
   uint32_t inlineTailBytes = 0;
 
   ExtFileType Type() const;
-  bool UsesExtents() const { return (flags & 0x80000) != 0; }
+  bool UsesExtents() const { return (flags & kExtExtentsFlag) != 0; }
   bool HasInlineData() const { return (flags & 0x10000000) != 0; }
   bool IsIndexedDirectory() const { return (flags & 0x1000) != 0; }
   // Whether the map, extent root or inline area names any data.

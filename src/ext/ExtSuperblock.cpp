@@ -11,6 +11,7 @@ namespace {
 constexpr uint16_t kExtMagic = 0xEF53;
 constexpr uint32_t kChecksumOffset = 0x3FC;
 constexpr uint32_t kIncompatChecksumSeed = 0x2000;
+constexpr uint8_t kJournalBackupBlocks = 1;
 // Features whose ext4 layout a reader must know (extents, 64-bit, flex_bg,
 // inline data ...), as against the journal that makes ext3.
 constexpr uint32_t kExt4Incompat = 0x40 | 0x80 | 0x200 | 0x8000;
@@ -73,6 +74,9 @@ bool ParseExtSuperblock(const uint8_t* raw, uint64_t sourceBytes, ExtSuperblock&
   }
   std::memcpy(sb.uuid, raw + 0x68, sizeof sb.uuid);
   sb.journalInode = Le32(raw + 0xE0);
+  sb.journalBackup = raw[0xFD] == kJournalBackupBlocks;
+  std::memcpy(sb.journalMap, raw + 0x10C, sizeof sb.journalMap);
+  sb.journalBytes = Le32(raw + 0x10C + 64) | static_cast<uint64_t>(Le32(raw + 0x10C + 60)) << 32;
   sb.firstMetaGroup = Le32(raw + 0x104);
   sb.backupGroups[0] = Le32(raw + 0x24C);
   sb.backupGroups[1] = Le32(raw + 0x250);

@@ -29,6 +29,11 @@ struct ExtSuperblock {
   uint32_t checksumSeed = 0;  // seed of every metadata crc32c
   uint16_t groupNumber = 0;   // the group this copy lies in
   uint8_t uuid[16] = {};
+  // The journal inode's map and size as the superblock keeps them, for
+  // when the inode itself is lost.
+  bool journalBackup = false;
+  uint8_t journalMap[60] = {};
+  uint64_t journalBytes = 0;
 
   bool HasJournal() const { return (featureCompat & 0x4) != 0 && journalInode != 0; }
   bool SparseSuper2() const { return (featureCompat & 0x200) != 0; }

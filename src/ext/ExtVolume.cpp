@@ -1,8 +1,10 @@
 #include "ext/ExtVolume.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/ErrorCodes.h"
+#include "storage/LittleEndian.h"
 
 namespace salvora {
 namespace {
@@ -53,17 +55,36 @@ void ExtVolume::LoadJournal() {
   std::vector<uint8_t> raw;
   uint64_t block = 0;
   uint32_t offset = 0;
-  if (!InodePlace(sb_.journalInode, block, offset) || block >= sb_.blocksCount) return;
   raw.resize(sb_.blockSize);
-  if (bytes_->Read(block * sb_.blockSize, raw.size(), raw.data()) != kOk ||
-      !ParseExtInode(sb_, sb_.journalInode, raw.data() + offset, inode))
-    return;
-  auto diskOnly = [this](uint64_t b, std::vector<std::vector<uint8_t>>& out) {
-    out.assign(1, std::vector<uint8_t>(sb_.blockSize));
-    if (bytes_->Read(b * sb_.blockSize, sb_.blockSize, out[0].data()) != kOk) out.clear();
-  };
+  bool inodeRead = InodePlace(sb_.journalInode, block, offset) && block < sb_.blocksCount &&
+                   bytes_->Read(block * sb_.blockSize, raw.size(), raw.data()) == kOk &&
+                   ParseExtInode(sb_, sb_.journalInode, raw.data() + offset, inode) &&
+                   inode.HasDataMap();
+  if (!inodeRead && !JournalInodeFromBackup(inode)) return;
+  auto diskOnly = [this](uint64_t b, std::vector<std::vector<uint8_t>>& out) { DiskBlock(b, out); };
   if (!BuildExtBlockMap(sb_, inode, diskOnly, runs)) return;
   hasJournal_ = journal_.Load(*bytes_, sb_, runs);
+}
+
+// A volume whose first inode table is lost still has its journal: the
+// superblock keeps a copy of the journal inode's map.
+bool ExtVolume::JournalInodeFromBackup(ExtInode& inode) const {
+  if (!sb_.journalBackup || sb_.journalBytes == 0) return false;
+  inode = {};
+  inode.number = sb_.journalInode;
+  inode.mode = 0x8000;
+  inode.links = 1;
+  inode.size = sb_.journalBytes;
+  std::memcpy(inode.map, sb_.journalMap, kExtInodeMapBytes);
+  if (Le16(inode.map) == kExtExtentMagic) inode.flags = kExtExtentsFlag;
+  return true;
+}
+
+void ExtVolume::DiskBlock(uint64_t block, std::vector<std::vector<uint8_t>>& out) {
+  out.assign(1, std::vector<uint8_t>(sb_.blockSize));
+  if (block >= sb_.blocksCount ||
+      bytes_->Read(block * sb_.blockSize, sb_.blockSize, out[0].data()) != kOk)
+    out.clear();
 }
 
 bool ExtVolume::InodePlace(uint32_t number, uint64_t& block, uint32_t& offset) const {

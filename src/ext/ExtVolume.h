@@ -25,6 +25,8 @@ class ExtVolume {
 
   const ExtSuperblock& Superblock() const { return sb_; }
   ExtByteSource& Bytes() { return *bytes_; }
+  // The group descriptors the volume was opened with.
+  const std::vector<ExtGroup>& Groups() const { return groups_; }
   const ExtJournal* Journal() const { return hasJournal_ ? &journal_ : nullptr; }
 
   // The block as the volume holds it now (the journal's copy when the
@@ -37,6 +39,9 @@ class ExtVolume {
   bool CurrentInode(uint32_t number, ExtInode& out);
   // Every valid version of an inode, newest first.
   void InodeVersions(uint32_t number, std::vector<ExtInode>& out);
+  // The block as the disk holds it, without the journal's copies: one
+  // version, or none when it cannot be read.
+  void DiskBlock(uint64_t block, std::vector<std::vector<uint8_t>>& out);
   // The data runs of an inode version.
   bool MapOf(const ExtInode& inode, std::vector<ExtRun>& runs);
 
@@ -51,6 +56,7 @@ class ExtVolume {
   bool FindSuperblock();
   bool InodePlace(uint32_t number, uint64_t& block, uint32_t& offset) const;
   void LoadJournal();
+  bool JournalInodeFromBackup(ExtInode& inode) const;
   void LoadBitmaps();
 
   std::unique_ptr<ExtByteSource> bytes_;

@@ -18,6 +18,7 @@ enum EngineKind : uint32_t {
   kQuickExfat = 5,
   kDeepExfat = 6,
   kQuickExt = 7,
+  kDeepExt = 8,
 };
 
 #pragma pack(push, 1)

@@ -13,6 +13,7 @@ constexpr char kDeepFatStorePrefix[] = "Pro_Fat_";
 constexpr char kDeepNtfsStorePrefix[] = "Pro_Ntfs_";
 constexpr char kCarvingStorePrefix[] = "File_Type_";
 constexpr char kDeepExfatStorePrefix[] = "Pro_Exfat_";
+constexpr char kDeepExtStorePrefix[] = "Pro_Ext_";
 
 std::string FormatStoreName(const char* prefix, int64_t firstSector, const LocalTimeParts& when);
 std::string FormatStoreName(const char* prefix, int64_t firstSector);

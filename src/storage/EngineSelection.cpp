@@ -59,6 +59,24 @@ void ExplainMissingEngine(SelectionResult& result, bool deepMode) {
 
 }  // namespace
 
+// A volume whose first blocks are lost may still be ext: its backup
+// superblocks lie in later groups, a bounded number of small reads away.
+VolumeClass ClassifyVolumeAt(RandomAccessFile& file, uint64_t volumeOffset,
+                             const std::vector<uint8_t>& probe) {
+  VolumeClass found = ClassifyVolume(probe.data(), probe.size());
+  if (found != VolumeClass::kOther) return found;
+  uint64_t offsets[kExtBackupProbes];
+  ExtBackupSuperblockOffsets(offsets);
+  std::vector<uint8_t> copy(1024);
+  for (uint64_t offset : offsets) {
+    uint64_t got = 0;
+    if (ReadChunked(file, copy.data(), volumeOffset + offset, copy.size(), got) == kOk &&
+        got == copy.size() && IsExtBackupSuperblock(copy.data(), offset))
+      return VolumeClass::kExt;
+  }
+  return found;
+}
+
 SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
                                  uint16_t sourceTag, bool deepMode) {
   SelectionResult result;
@@ -72,9 +90,9 @@ SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint
   result.error = OpenRandomAccessFile(path, file, &result.message);
   if (result.error != kOk) return result;
   std::vector<uint8_t> probe;
-  if (!ReadProbe(*file, firstSector * file->LogicalSectorSize(), deepMode, probe, result))
-    return result;
-  result.volumeClass = ClassifyVolume(probe.data(), probe.size());
+  uint64_t volumeOffset = firstSector * file->LogicalSectorSize();
+  if (!ReadProbe(*file, volumeOffset, deepMode, probe, result)) return result;
+  result.volumeClass = ClassifyVolumeAt(*file, volumeOffset, probe);
   result.engine = BuildEngine(result.volumeClass, deepMode);
   if (result.engine) result.engine->OpenDisk(diskNumber, firstSector, sectorCount, sourceTag);
   ExplainMissingEngine(result, deepMode);
@@ -88,7 +106,7 @@ SelectionResult CreateImageEngine(const std::string& imagePath, uint16_t sourceT
   if (result.error != kOk) return result;
   std::vector<uint8_t> probe;
   if (!ReadProbe(*file, 0, deepMode, probe, result)) return result;
-  result.volumeClass = ClassifyVolume(probe.data(), probe.size());
+  result.volumeClass = ClassifyVolumeAt(*file, 0, probe);
   result.engine = BuildEngine(result.volumeClass, deepMode);
   if (result.engine) result.engine->OpenImage(imagePath, sourceTag);
   ExplainMissingEngine(result, deepMode);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "storage/IFileRecoveryParse.h"
 #include "storage/VolumeClass.h"
@@ -17,6 +18,13 @@ struct SelectionResult {
   int error = 0;          // why the probe failed, when it did
   std::string message;    // a sentence for the user when there is no engine
 };
+
+class RandomAccessFile;
+
+// The class of the volume `volumeOffset` bytes into `file`, whose first
+// 16 KiB are `probe`; an ext volume is also found by a backup superblock.
+VolumeClass ClassifyVolumeAt(RandomAccessFile& file, uint64_t volumeOffset,
+                             const std::vector<uint8_t>& probe);
 
 SelectionResult CreateDiskEngine(uint32_t diskNumber, uint64_t firstSector, uint64_t sectorCount,
                                  uint16_t sourceTag, bool deepMode);

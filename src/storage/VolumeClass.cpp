@@ -130,6 +130,22 @@ VolumeClass ClassifyVolume(const uint8_t* probe, size_t length) {
   return VolumeClass::kOther;
 }
 
+void ExtBackupSuperblockOffsets(uint64_t (&offsets)[kExtBackupProbes]) {
+  int index = 0;
+  for (uint32_t logBlock = 0; logBlock <= 6; ++logBlock) {
+    uint64_t blockSize = 1024ull << logBlock, perGroup = 8 * blockSize;
+    uint64_t firstData = logBlock == 0 ? 1 : 0;
+    for (uint64_t group : {1u, 3u}) offsets[index++] = (group * perGroup + firstData) * blockSize;
+  }
+}
+
+bool IsExtBackupSuperblock(const uint8_t* sb, uint64_t offset) {
+  uint32_t logBlock = Le32(sb + 24), perGroup = Le32(sb + 32), group = Le16(sb + 90);
+  if (!IsExtSuperblock(sb) || logBlock > 6 || group == 0) return false;
+  uint64_t blockSize = 1024ull << logBlock;
+  return offset == (uint64_t{group} * perGroup + Le32(sb + 20)) * blockSize;
+}
+
 const char* VolumeClassName(VolumeClass volumeClass) {
   switch (volumeClass) {
     case VolumeClass::kNtfs: return "NTFS";

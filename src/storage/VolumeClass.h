@@ -28,4 +28,15 @@ bool IsExfatBootRegion(const uint8_t* region, size_t length);
 bool FindExfatBootRegion(const uint8_t* volumeStart, size_t length, size_t& regionOffset);
 const char* VolumeClassName(VolumeClass volumeClass);
 
+// Where mke2fs keeps the backup superblocks of groups 1 and 3 for each
+// block size (1 to 64 KiB, eight blocks' worth of bits per group), as byte
+// offsets from the volume's start: an ext volume whose first blocks are
+// lost is still found by one of them.
+constexpr int kExtBackupProbes = 14;
+void ExtBackupSuperblockOffsets(uint64_t (&offsets)[kExtBackupProbes]);
+// Whether 1024 bytes read `offset` bytes into a volume are an ext
+// superblock copy that belongs exactly there: the group it names starts
+// at that place on the layout it describes.
+bool IsExtBackupSuperblock(const uint8_t* sb, uint64_t offset);
+
 }  // namespace salvora
