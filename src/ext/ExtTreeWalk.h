@@ -12,16 +12,16 @@
 #include <deque>
 #include <functional>
 #include <set>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "clusters/QuickTreeEngine.h"
 #include "ext/ExtDeletedInode.h"
 #include "ext/ExtDirectoryBlock.h"
 #include "ext/ExtVolume.h"
-#include "fat/QuickTreeEngine.h"
 #include "results/ScanResultStore.h"
 
 namespace salvora {
