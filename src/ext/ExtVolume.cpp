@@ -147,8 +147,11 @@ void ExtVolume::FillHistory(uint64_t block, const uint8_t* disk, bool diskRead,
   out.current = -1;
   // Room for every version up front: the versions point into it.
   size_t room = ((copies ? copies->size() : 0) + 1) * blockSize;
-  if (out.bytes.size() < room) out.bytes.resize(room);
-  uint8_t* free = out.bytes.data();
+  if (out.room < room) {
+    out.bytes.reset(new uint8_t[room]);
+    out.room = room;
+  }
+  uint8_t* free = out.bytes.get();
   bool diskPlaced = false;
   auto placeDisk = [&] {
     diskPlaced = true;
@@ -175,7 +178,8 @@ const ExtBlockHistory& ExtVolume::History(uint64_t block) {
   auto kept = slotOf_.find(block);
   if (kept != slotOf_.end()) return slots_[kept->second];
   if (block >= sb_.blocksCount) {
-    scratch_ = ExtBlockHistory{};
+    scratch_.versions.clear();
+    scratch_.current = -1;
     return scratch_;
   }
   uint64_t tableEnd = InodeTableEnd(block);

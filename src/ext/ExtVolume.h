@@ -23,8 +23,10 @@ namespace salvora {
 struct ExtBlockHistory {
   std::vector<const uint8_t*> versions;  // blockSize bytes each, inside `bytes`
   int current = -1;  // none: the volume's copy is unreadable and no newer one exists
-  // Kept between fills, so that a history used again allocates nothing.
-  std::vector<uint8_t> bytes;
+  // Kept between fills, so that a history used again allocates nothing;
+  // never zeroed, since every byte a version holds is written first.
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t room = 0;
 };
 
 class ExtVolume {
