@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "fat/FatTable.h"
-#include "fat/FatVolumeReader.h"
+#include "clusters/FatTable.h"
+#include "clusters/FatVolumeReader.h"
 
 namespace salvora {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The exFAT boot sector: where the FAT, the cluster heap and the root
-// directory lie. The volume is described with the FAT engines' layout type
+// directory lie. The volume is described with the FAT family's layout type
 // (exFAT entries are 32-bit, cluster 2 starts the heap), so that the FAT
 // table reader and the cluster probe serve exFAT unchanged. Every field
 // comes from a disk that may be damaged or hostile: a layout is produced
@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fat/FatBootSector.h"
+#include "clusters/FatLayout.h"
 
 namespace salvora {
 

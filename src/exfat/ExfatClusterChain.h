@@ -8,9 +8,9 @@
 // other data now: the chain says so instead of handing out foreign bytes.
 #include <cstdint>
 
+#include "clusters/ClusterUsageMap.h"
+#include "clusters/FatTable.h"
 #include "exfat/ExfatEntrySet.h"
-#include "fat/FatTable.h"
-#include "ntfs/ClusterUsageMap.h"
 
 namespace salvora {
 

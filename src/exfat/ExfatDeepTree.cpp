@@ -99,7 +99,7 @@ void ExfatDeepTree::Write(const FatVolumeReader& volume, ScanResultStore& store,
   const FatLayout& layout = volume.layout;
   PlaceSets(layout, volume.firstSector);
   CutLoops();
-  FatClusterProbe probe(volume);
+  ClusterProbe probe(volume);
   FoundRecord base{};
   base.sourceTag = sourceTag;
   base.engineKind = kDeepExfat;

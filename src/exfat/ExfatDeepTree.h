@@ -9,9 +9,9 @@
 #include <map>
 #include <vector>
 
+#include "clusters/ClusterProbe.h"
+#include "clusters/FatVolumeReader.h"
 #include "exfat/ExfatEntrySet.h"
-#include "fat/FatClusterProbe.h"
-#include "fat/FatVolumeReader.h"
 #include "results/ScanResultStore.h"
 
 namespace salvora {

@@ -17,13 +17,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "clusters/ClusterProbe.h"
+#include "clusters/ClusterUsageMap.h"
+#include "clusters/FatTable.h"
+#include "clusters/FatVolumeReader.h"
+#include "clusters/QuickTreeEngine.h"
 #include "exfat/ExfatEntrySet.h"
 #include "exfat/ExfatSlotWindow.h"
-#include "fat/FatClusterProbe.h"
-#include "fat/FatTable.h"
-#include "fat/FatVolumeReader.h"
-#include "fat/QuickTreeEngine.h"
-#include "ntfs/ClusterUsageMap.h"
 #include "results/ScanResultStore.h"
 
 namespace salvora {
@@ -71,7 +71,7 @@ class ExfatDirectoryWalk final : public TreeWalk {
   const ClusterUsageMap* bitmap_;
   ScanResultStore& store_;
   uint16_t sourceTag_;
-  FatClusterProbe probe_;
+  ClusterProbe probe_;
   ExfatSlotWindow window_{true};
   std::vector<uint8_t> unit_;
   std::unordered_map<uint32_t, Folder> folders_;  // every folder met, by first cluster

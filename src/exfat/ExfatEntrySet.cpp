@@ -1,6 +1,6 @@
 #include "exfat/ExfatEntrySet.h"
 
-#include "fat/FatDirEntry.h"
+#include "clusters/FatTime.h"
 #include "platform/Utf16.h"
 #include "storage/LittleEndian.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fat/FatFileCopy.h"
+#include "clusters/FatLayout.h"
 #include "platform/ErrorCodes.h"
 
 namespace salvora {

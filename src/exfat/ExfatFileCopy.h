@@ -3,8 +3,8 @@
 // starts and how long it is; whether it is one run and how much of it was
 // ever written (the valid data length) live in its stream extension, which
 // the copy reads again at the record's entry sector.
+#include "clusters/FatVolumeReader.h"
 #include "exfat/ExfatClusterChain.h"
-#include "fat/FatVolumeReader.h"
 #include "results/FoundRecord.h"
 #include "storage/DataSink.h"
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "fat/FatTable.h"
-#include "fat/FatVolumeReader.h"
-#include "ntfs/ClusterUsageMap.h"
+#include "clusters/ClusterUsageMap.h"
+#include "clusters/FatTable.h"
+#include "clusters/FatVolumeReader.h"
 #include "results/FoundRecord.h"
 #include "storage/DataSink.h"
 #include "storage/SectorSource.h"

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "clusters/QuickTreeEngine.h"
 #include "exfat/ExfatVolume.h"
-#include "fat/QuickTreeEngine.h"
 
 namespace salvora {
 

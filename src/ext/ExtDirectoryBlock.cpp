@@ -68,11 +68,18 @@ class BlockParser {
   void ScanSlack(uint32_t from, uint32_t end) {
     for (uint32_t at = (from + 3) & ~3u; at + kEntryHead + 1 <= end;) {
       const uint8_t* entry = data_ + at;
-      uint32_t inode = Le32(entry), length = ExtDirRecordLength(Le16(entry + 4), bytes_);
+      // Most of a slack is zeros or the bytes of old names: the inode
+      // number alone turns nearly every word away, before anything else
+      // is decoded.
+      uint32_t inode = Le32(entry);
+      if (!InodeValid(inode)) {
+        at += 4;
+        continue;
+      }
+      uint32_t length = ExtDirRecordLength(Le16(entry + 4), bytes_);
       uint32_t nameLength = NameLength(entry);
-      bool plausible = InodeValid(inode) && length >= EntryBytes(nameLength) && length % 4 == 0 &&
-                       length <= end - at && nameLength > 0 &&
-                       kEntryHead + nameLength <= end - at &&
+      bool plausible = length >= EntryBytes(nameLength) && length % 4 == 0 && length <= end - at &&
+                       nameLength > 0 && kEntryHead + nameLength <= end - at &&
                        (!sb_.HasFileType() || entry[7] <= kMaxFileType) &&
                        NameValid(entry + kEntryHead, nameLength);
       if (!plausible) {

@@ -31,8 +31,7 @@ FoundRecord MakeExtRecord(const ExtVolumePlace& place, const ExtSuperblock& sb,
   record.writeTime = inode.writeTime;
   record.fileSize = inode.size;
   record.volumeFirstSector = place.firstSector;
-  std::string text =
-      ExtNameToUtf8(reinterpret_cast<const uint8_t*>(name.data()), name.size());
+  std::string text = ExtNameToUtf8(reinterpret_cast<const uint8_t*>(name.data()), name.size());
   SetRecordName(record.name, text.data(), text.size());
   return record;
 }
@@ -44,14 +43,15 @@ int ExtTreeWalk::Run(const std::function<int()>& betweenFolders) {
     return kOk;
   folders_[kExtRootInode] = root;
   pending_.push_back(kExtRootInode);
-  while (!pending_.empty()) {
+  int answer = kOk;
+  while (!pending_.empty() && answer == kOk) {
     uint32_t number = pending_.front();
     pending_.pop_front();
     WalkFolder(number);
-    int answer = betweenFolders ? betweenFolders() : 0;
-    if (answer != 0) return answer;
+    answer = betweenFolders ? betweenFolders() : 0;
   }
-  return kOk;
+  volume_.ForgetBlocks();
+  return answer;
 }
 
 void ExtTreeWalk::WalkFolder(uint32_t number) {
@@ -66,8 +66,7 @@ void ExtTreeWalk::WalkFolder(uint32_t number) {
     const ExtDirEntry& entry = item.entry;
     if (IsDotName(entry.name) || live.count({entry.name, entry.inode})) continue;
     const Found*& best = lastName[entry.inode];
-    if (!best || item.age < best->age ||
-        (item.age == best->age && entry.live && !best->entry.live))
+    if (!best || item.age < best->age || (item.age == best->age && entry.live && !best->entry.live))
       best = &item;
   }
   std::set<std::pair<std::string, uint32_t>> seen;
@@ -111,24 +110,23 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
   if (inode.HasInlineData()) return;
   std::vector<ExtRun> runs;
   volume_.MapOf(inode, runs);
-  std::vector<std::vector<uint8_t>> blockVersions;
-  std::vector<uint8_t> current;
   for (const ExtRun& run : runs) {
     if (run.unwritten) continue;
     for (uint64_t i = 0; i < run.length; ++i) {
       uint64_t block = run.physical + i;
-      if (!folder.deleted && volume_.ReadCurrentBlock(block, current)) {
+      const ExtBlockHistory& history = volume_.History(block);
+      if (!folder.deleted && history.current >= 0) {
         entries.clear();
-        ParseExtDirectoryBlock(sb, current.data(), sb.blockSize, entries);
+        ParseExtDirectoryBlock(sb, history.versions[static_cast<size_t>(history.current)],
+                               sb.blockSize, entries);
         for (const ExtDirEntry& entry : entries)
           if (entry.live) live.insert({entry.name, entry.inode});
       }
-      volume_.BlockVersions(block, blockVersions);
-      for (size_t age = 0; age < blockVersions.size(); ++age) {
-        const std::vector<uint8_t>& version = blockVersions[age];
+      for (size_t age = 0; age < history.versions.size(); ++age) {
+        const uint8_t* version = history.versions[age];
         if (!VersionBelongs(folder, version)) continue;
         entries.clear();
-        ParseExtDirectoryBlock(sb, version.data(), sb.blockSize, entries);
+        ParseExtDirectoryBlock(sb, version, sb.blockSize, entries);
         for (ExtDirEntry& entry : entries) {
           uint64_t byte = block * sb.blockSize + entry.offset;
           found.push_back({std::move(entry), byte, age});
@@ -148,15 +146,15 @@ void ExtTreeWalk::ParseInline(const ExtInode& inode, std::vector<ExtDirEntry>& o
 // With metadata checksums a directory block names its owner: its tail is
 // seeded with the folder's inode, so a copy from when the block belonged
 // to another folder (or held file data) is told apart.
-bool ExtTreeWalk::VersionBelongs(const Folder& folder, const std::vector<uint8_t>& block) const {
+bool ExtTreeWalk::VersionBelongs(const Folder& folder, const uint8_t* block) const {
   const ExtSuperblock& sb = volume_.Superblock();
   if (!sb.MetadataChecksums()) return true;
-  const uint8_t* tail = block.data() + sb.blockSize - kDirectoryTailBytes;
+  const uint8_t* tail = block + sb.blockSize - kDirectoryTailBytes;
   bool hasTail = Le32(tail) == 0 && Le16(tail + 4) == kDirectoryTailBytes && tail[6] == 0 &&
                  tail[7] == kDirectoryTailType;
   if (!hasTail) return true;
   uint32_t seed = ExtInodeSeed(sb, folder.inode.number, folder.inode.generation);
-  return Crc32c(seed, block.data(), sb.blockSize - kDirectoryTailBytes) == Le32(tail + 8);
+  return Crc32c(seed, block, sb.blockSize - kDirectoryTailBytes) == Le32(tail + 8);
 }
 
 void ExtTreeWalk::HandleDeleted(const Folder& folder, uint32_t number, const Found& found) {

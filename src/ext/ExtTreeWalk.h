@@ -12,16 +12,16 @@
 #include <deque>
 #include <functional>
 #include <set>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "clusters/QuickTreeEngine.h"
 #include "ext/ExtDeletedInode.h"
 #include "ext/ExtDirectoryBlock.h"
 #include "ext/ExtVolume.h"
-#include "fat/QuickTreeEngine.h"
 #include "results/ScanResultStore.h"
 
 namespace salvora {
@@ -66,7 +66,7 @@ class ExtTreeWalk final : public TreeWalk {
                      std::set<std::pair<std::string, uint32_t>>& live);
   // The entries a folder keeps inside its inode.
   void ParseInline(const ExtInode& inode, std::vector<ExtDirEntry>& out) const;
-  bool VersionBelongs(const Folder& folder, const std::vector<uint8_t>& block) const;
+  bool VersionBelongs(const Folder& folder, const uint8_t* block) const;
   void HandleDeleted(const Folder& folder, uint32_t number, const Found& found);
   void AddFolder(const Folder& parent, uint32_t parentNumber, const ExtInode& inode,
                  const std::string& name, bool deleted, uint64_t entryByte);

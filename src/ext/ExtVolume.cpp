@@ -12,6 +12,12 @@ namespace {
 // Backups are looked for where mke2fs puts them with its default group
 // size, in the first groups that hold one on every layout.
 constexpr uint32_t kBackupGroups[] = {1, 3, 5, 7, 9};
+// How much of an inode table one read takes along.
+constexpr uint64_t kTableRunBytes = 256 * 1024;
+// How much of the inode tables is kept (in their newest versions alone; the
+// journal's copies come on top): far more than a folder's files take, so a
+// walk that goes folder by folder reads each table block once.
+constexpr uint64_t kKeptTableBytes = 8u << 20;
 
 }  // namespace
 
@@ -22,8 +28,21 @@ int ExtVolume::Open(std::unique_ptr<ExtByteSource> bytes) {
     return kInvalidParameter;
   }
   blocksHeld_ = std::min<uint64_t>(sb_.blocksCount, bytes_->Size() / sb_.blockSize);
+  NoteInodeTables();
   LoadJournal();
   return kOk;
+}
+
+void ExtVolume::NoteInodeTables() {
+  uint64_t tableBlocks =
+      (static_cast<uint64_t>(sb_.inodesPerGroup) * sb_.inodeSize + sb_.blockSize - 1) /
+      sb_.blockSize;
+  for (const ExtGroup& group : groups_) {
+    if (!group.usable || group.inodeTable >= blocksHeld_) continue;
+    inodeTables_.emplace_back(group.inodeTable,
+                              std::min(group.inodeTable + tableBlocks, blocksHeld_));
+  }
+  std::sort(inodeTables_.begin(), inodeTables_.end());
 }
 
 bool ExtVolume::FindSuperblock() {
@@ -98,42 +117,133 @@ bool ExtVolume::InodePlace(uint32_t number, uint64_t& block, uint32_t& offset) c
   return true;
 }
 
-void ExtVolume::BlockVersions(uint64_t block, std::vector<std::vector<uint8_t>>& out) {
-  out.clear();
-  if (block >= sb_.blocksCount) return;
+uint64_t ExtVolume::InodeTableEnd(uint64_t block) const {
+  auto table =
+      std::upper_bound(inodeTables_.begin(), inodeTables_.end(), std::make_pair(block, UINT64_MAX));
+  if (table == inodeTables_.begin() || block >= (--table)->second) return 0;
+  return table->second;
+}
+
+ExtBlockHistory& ExtVolume::TakeSlot(uint64_t block) {
+  if (slots_.empty()) {
+    size_t count = static_cast<size_t>(std::max<uint64_t>(kKeptTableBytes / sb_.blockSize,
+                                                          2 * kTableRunBytes / sb_.blockSize + 2));
+    slots_.resize(count);
+    slotBlocks_.assign(count, UINT64_MAX);
+  }
+  size_t slot = nextSlot_;
+  nextSlot_ = (nextSlot_ + 1) % slots_.size();
+  if (slotBlocks_[slot] != UINT64_MAX) slotOf_.erase(slotBlocks_[slot]);
+  slotBlocks_[slot] = block;
+  slotOf_[block] = slot;
+  return slots_[slot];
+}
+
+void ExtVolume::KeepTableBlocks(uint64_t block, uint64_t tableEnd) {
+  uint64_t end = std::min(tableEnd, block + std::max<uint64_t>(1, kTableRunBytes / sb_.blockSize));
+  uint64_t last = block + 1;
+  while (last < end && !slotOf_.count(last)) ++last;
+  size_t blockSize = sb_.blockSize;
+  readBuffer_.resize(static_cast<size_t>(last - block) * blockSize);
+  if (last > block + 1 &&
+      bytes_->Read(block * blockSize, readBuffer_.size(), readBuffer_.data()) == kOk) {
+    for (uint64_t b = block; b < last; ++b)
+      FillHistory(b, readBuffer_.data() + (b - block) * blockSize, true, TakeSlot(b));
+    return;
+  }
+  // Alone, so that a bad sector elsewhere in the run costs this block nothing.
+  bool read = bytes_->Read(block * blockSize, blockSize, readBuffer_.data()) == kOk;
+  FillHistory(block, readBuffer_.data(), read, TakeSlot(block));
+}
+
+// The journal's copies come newest first, with the volume's own block
+// placed before the first copy the volume has caught up with. The volume
+// holds now the newest copy it has not caught up with, else its own block.
+void ExtVolume::FillHistory(uint64_t block, const uint8_t* disk, bool diskRead,
+                            ExtBlockHistory& out) {
+  const size_t blockSize = sb_.blockSize;
   const std::vector<ExtJournalCopy>* copies = hasJournal_ ? journal_.CopiesOf(block) : nullptr;
-  std::vector<uint8_t> data(sb_.blockSize);
-  bool diskAdded = false;
-  auto addDisk = [&] {
-    diskAdded = true;
-    if (bytes_->Read(block * sb_.blockSize, data.size(), data.data()) == kOk) out.push_back(data);
+  out.versions.clear();
+  out.current = -1;
+  // Room for every version up front: the versions point into it.
+  size_t room = ((copies ? copies->size() : 0) + 1) * blockSize;
+  if (out.room < room) {
+    out.bytes.reset(new uint8_t[room]);
+    out.room = room;
+  }
+  uint8_t* free = out.bytes.get();
+  bool diskPlaced = false;
+  auto placeDisk = [&] {
+    diskPlaced = true;
+    if (!diskRead) return;
+    if (out.current < 0) out.current = static_cast<int>(out.versions.size());
+    std::memcpy(free, disk, blockSize);
+    out.versions.push_back(free);
+    free += blockSize;
   };
   if (copies) {
     for (const ExtJournalCopy& copy : *copies) {
-      if (!diskAdded && !journal_.NewerThanVolume(copy)) addDisk();
-      if (journal_.ReadCopy(*bytes_, copy, data.data())) out.push_back(data);
+      bool newer = journal_.NewerThanVolume(copy);
+      if (!diskPlaced && !newer) placeDisk();
+      if (!journal_.ReadCopy(*bytes_, copy, free)) continue;
+      if (newer && out.current < 0) out.current = static_cast<int>(out.versions.size());
+      out.versions.push_back(free);
+      free += blockSize;
     }
   }
-  if (!diskAdded) addDisk();
+  if (!diskPlaced) placeDisk();
+}
+
+const ExtBlockHistory& ExtVolume::History(uint64_t block) {
+  auto kept = slotOf_.find(block);
+  if (kept != slotOf_.end()) return slots_[kept->second];
+  if (block >= sb_.blocksCount) {
+    scratch_.versions.clear();
+    scratch_.current = -1;
+    return scratch_;
+  }
+  uint64_t tableEnd = InodeTableEnd(block);
+  if (tableEnd != 0) {
+    KeepTableBlocks(block, tableEnd);
+    return slots_[slotOf_[block]];
+  }
+  readBuffer_.resize(sb_.blockSize);
+  bool read = bytes_->Read(block * sb_.blockSize, sb_.blockSize, readBuffer_.data()) == kOk;
+  FillHistory(block, readBuffer_.data(), read, scratch_);
+  return scratch_;
+}
+
+void ExtVolume::ForgetBlocks() {
+  slots_.clear();
+  slotBlocks_.clear();
+  slotOf_.clear();
+  nextSlot_ = 0;
+}
+
+void ExtVolume::BlockVersions(uint64_t block, std::vector<std::vector<uint8_t>>& out) {
+  const ExtBlockHistory& history = History(block);
+  out.resize(history.versions.size());
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i].assign(history.versions[i], history.versions[i] + sb_.blockSize);
 }
 
 bool ExtVolume::ReadCurrentBlock(uint64_t block, std::vector<uint8_t>& out) {
   out.assign(sb_.blockSize, 0);
-  if (block >= sb_.blocksCount) return false;
-  const std::vector<ExtJournalCopy>* copies = hasJournal_ ? journal_.CopiesOf(block) : nullptr;
-  if (copies)
-    for (const ExtJournalCopy& copy : *copies)
-      if (journal_.NewerThanVolume(copy) && journal_.ReadCopy(*bytes_, copy, out.data()))
-        return true;
-  return bytes_->Read(block * sb_.blockSize, out.size(), out.data()) == kOk;
+  const ExtBlockHistory& history = History(block);
+  if (history.current < 0) return false;
+  const uint8_t* version = history.versions[static_cast<size_t>(history.current)];
+  out.assign(version, version + sb_.blockSize);
+  return true;
 }
 
 bool ExtVolume::CurrentInode(uint32_t number, ExtInode& out) {
   uint64_t block = 0;
   uint32_t offset = 0;
-  std::vector<uint8_t> data;
-  return InodePlace(number, block, offset) && ReadCurrentBlock(block, data) &&
-         ParseExtInode(sb_, number, data.data() + offset, out);
+  if (!InodePlace(number, block, offset)) return false;
+  const ExtBlockHistory& history = History(block);
+  if (history.current < 0) return false;
+  const uint8_t* table = history.versions[static_cast<size_t>(history.current)];
+  return ParseExtInode(sb_, number, table + offset, out);
 }
 
 void ExtVolume::InodeVersions(uint32_t number, std::vector<ExtInode>& out) {
@@ -141,14 +251,10 @@ void ExtVolume::InodeVersions(uint32_t number, std::vector<ExtInode>& out) {
   uint64_t block = 0;
   uint32_t offset = 0;
   if (!InodePlace(number, block, offset)) return;
-  if (block != cachedTableBlock_) {
-    BlockVersions(block, cachedTableVersions_);
-    cachedTableBlock_ = block;
-  }
-  for (const auto& version : cachedTableVersions_) {
-    ExtInode inode;
-    if (ParseExtInode(sb_, number, version.data() + offset, inode)) out.push_back(inode);
-  }
+  const ExtBlockHistory& history = History(block);
+  ExtInode inode;
+  for (const uint8_t* version : history.versions)
+    if (ParseExtInode(sb_, number, version + offset, inode)) out.push_back(inode);
 }
 
 bool ExtVolume::MapOf(const ExtInode& inode, std::vector<ExtRun>& runs) {

@@ -5,6 +5,8 @@
 // hold, newest first.
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "ext/ExtBlockMap.h"
@@ -15,6 +17,17 @@
 #include "ext/ExtSuperblock.h"
 
 namespace salvora {
+
+// What the volume and its journal hold of one block: every readable
+// version, newest first, and which of them the volume holds now.
+struct ExtBlockHistory {
+  std::vector<const uint8_t*> versions;  // blockSize bytes each, inside `bytes`
+  int current = -1;  // none: the volume's copy is unreadable and no newer one exists
+  // Kept between fills, so that a history used again allocates nothing;
+  // never zeroed, since every byte a version holds is written first.
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t room = 0;
+};
 
 class ExtVolume {
  public:
@@ -34,6 +47,11 @@ class ExtVolume {
   bool ReadCurrentBlock(uint64_t block, std::vector<uint8_t>& out);
   // Every readable version of a block, newest first.
   void BlockVersions(uint64_t block, std::vector<std::vector<uint8_t>>& out);
+  // The same without a copy, and with the version the volume holds now.
+  // The answer holds until the next block is asked for.
+  const ExtBlockHistory& History(uint64_t block);
+  // Lets go of the inode table blocks kept, once a walk is done with them.
+  void ForgetBlocks();
   // The inode as it is now; false when its table cannot be read or the
   // copy fails its checksum.
   bool CurrentInode(uint32_t number, ExtInode& out);
@@ -58,16 +76,31 @@ class ExtVolume {
   void LoadJournal();
   bool JournalInodeFromBackup(ExtInode& inode) const;
   void LoadBitmaps();
+  void NoteInodeTables();
+  // The end of the inode table that holds `block`, or 0 when none does.
+  uint64_t InodeTableEnd(uint64_t block) const;
+  // Reads a run of inode table blocks from `block` on, up to `tableEnd`
+  // or the first block already kept, and keeps their histories.
+  void KeepTableBlocks(uint64_t block, uint64_t tableEnd);
+  ExtBlockHistory& TakeSlot(uint64_t block);
+  void FillHistory(uint64_t block, const uint8_t* disk, bool diskRead, ExtBlockHistory& out);
 
   std::unique_ptr<ExtByteSource> bytes_;
   ExtSuperblock sb_;
   std::vector<ExtGroup> groups_;
   ExtJournal journal_;
   bool hasJournal_ = false;
-  // The versions of the inode table block read last: inodes are asked for
-  // in runs, and a table block holds several.
-  uint64_t cachedTableBlock_ = UINT64_MAX;
-  std::vector<std::vector<uint8_t>> cachedTableVersions_;
+  std::vector<std::pair<uint64_t, uint64_t>> inodeTables_;  // [first, end) blocks, sorted
+  // Inode table blocks are asked for again and again (every inode of a
+  // folder's files, before and after deletion), so their histories are
+  // kept in a ring of slots whose buffers are reused; any other block is
+  // read each time into the scratch history.
+  std::vector<ExtBlockHistory> slots_;
+  std::vector<uint64_t> slotBlocks_;
+  std::unordered_map<uint64_t, size_t> slotOf_;
+  size_t nextSlot_ = 0;
+  ExtBlockHistory scratch_;
+  std::vector<uint8_t> readBuffer_;
   std::vector<uint8_t> used_;  // one bit per block the source holds, set when allocated
   uint64_t blocksHeld_ = 0;    // blocks of the volume inside the source
   bool bitmapsLoaded_ = false;

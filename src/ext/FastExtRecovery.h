@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "clusters/QuickTreeEngine.h"
 #include "ext/ExtDeletedInode.h"
 #include "ext/ExtVolume.h"
-#include "fat/QuickTreeEngine.h"
 
 namespace salvora {
 

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "clusters/FatTable.h"
+#include "clusters/FatVolumeReader.h"
+#include "clusters/QuickTreeEngine.h"
 #include "fat/FatBootSector.h"
-#include "fat/FatTable.h"
 #include "fat/FatUsageMap.h"
-#include "fat/FatVolumeReader.h"
-#include "fat/QuickTreeEngine.h"
 
 namespace salvora {
 

@@ -1,6 +1,5 @@
 #include "fat/FatClusterProbe.h"
 
-#include "carving/ContentCheck.h"
 #include "fat/FatDirEntry.h"
 #include "results/TypeGroups.h"
 
@@ -13,36 +12,17 @@ constexpr uint32_t kLastHighWord = 256;
 
 }  // namespace
 
-bool FatClusterProbe::ReadClusterStart(uint32_t cluster) {
-  if (!volume_.layout.IsDataCluster(cluster)) return false;
-  uint32_t got = 0;
-  int result = volume_.Read(volume_.layout.ClusterSector(cluster), 1, sector_.data(), got);
-  return result == 0 && got == 1;
-}
-
-bool FatClusterProbe::MatchesType(const std::string& extension, uint32_t cluster) {
-  uint64_t absolute = volume_.Absolute(volume_.layout.ClusterSector(cluster));
-  int bytesPerSector = static_cast<int>(volume_.layout.bytesPerSector);
-  return MatchesExtension(sector_.data(), static_cast<uint32_t>(sector_.size()), extension.c_str(),
-                          *volume_.source, bytesPerSector, absolute) != 0;
-}
-
-int FatClusterProbe::ContentCheck(const std::string& name, uint32_t firstCluster) {
-  std::string extension = LowerExtension(name);
-  if (extension.empty() || !ReadClusterStart(firstCluster)) return 1;
-  return MatchesType(extension, firstCluster) ? 1 : 0;
-}
-
 // A directory's "." entry names the directory's own cluster, so a candidate
 // is taken only when its start says it is that very directory; any other
 // directory's start would otherwise pass as well.
 uint32_t FatClusterProbe::FindDirectoryCluster(uint16_t lowWord) {
   for (uint32_t high = 0; high <= kLastHighWord; ++high) {
     uint32_t candidate = (high << 16) | lowWord;
-    if (candidate > volume_.layout.MaxCluster()) break;
+    if (candidate > Layout().MaxCluster()) break;
     if (!ReadClusterStart(candidate)) continue;
-    if (!StartsWithDotPair(sector_.data(), sector_.size())) continue;
-    if (EntryCluster(LoadDirEntry(sector_.data()), true) == candidate) return candidate;
+    const std::vector<uint8_t>& start = ClusterStart();
+    if (!StartsWithDotPair(start.data(), start.size())) continue;
+    if (EntryCluster(LoadDirEntry(start.data()), true) == candidate) return candidate;
   }
   return lowWord;
 }
@@ -52,8 +32,8 @@ uint32_t FatClusterProbe::FindFileCluster(uint16_t lowWord, const std::string& n
   if (extension.empty()) return lowWord;
   for (uint32_t high = 0; high <= kLastHighWord; ++high) {
     uint32_t candidate = (high << 16) | lowWord;
-    if (candidate > volume_.layout.MaxCluster()) break;
-    if (ReadClusterStart(candidate) && MatchesType(extension, candidate)) return candidate;
+    if (candidate > Layout().MaxCluster()) break;
+    if (StartMatches(extension, candidate)) return candidate;
   }
   return lowWord;
 }

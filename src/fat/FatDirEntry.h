@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "clusters/FatTime.h"
+
 namespace salvora {
 
 constexpr size_t kDirEntryBytes = 32;
@@ -74,10 +76,6 @@ std::string ShortEntryName(const FatDirEntry& e);
 
 // The checksum a long name carries of the short entry it belongs to.
 uint8_t ShortNameChecksum(const uint8_t (&name)[11]);
-
-// FILETIME of a FAT date and time taken as they stand (FAT keeps local
-// time); 0 for a date that cannot exist.
-uint64_t FatTimeToFileTime(uint16_t date, uint16_t time, uint8_t tenMs = 0);
 
 struct EntryTimes {
   uint64_t create = 0, access = 0, write = 0;

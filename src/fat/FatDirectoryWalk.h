@@ -14,13 +14,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "clusters/FatTable.h"
+#include "clusters/FatVolumeReader.h"
+#include "clusters/QuickTreeEngine.h"
 #include "fat/FatClusterProbe.h"
 #include "fat/FatDirEntry.h"
 #include "fat/FatOrphanDirectories.h"
-#include "fat/FatTable.h"
 #include "fat/FatUsageMap.h"
-#include "fat/FatVolumeReader.h"
-#include "fat/QuickTreeEngine.h"
 #include "results/ScanResultStore.h"
 
 namespace salvora {

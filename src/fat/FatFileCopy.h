@@ -2,14 +2,11 @@
 // Streams a found FAT file's clusters into a sink: along its FAT chain while
 // the chain lasts, and on through the volume's free clusters when a deleted
 // file's chain ends before its size.
-#include "fat/FatTable.h"
+#include "clusters/FatTable.h"
 #include "results/FoundRecord.h"
 #include "storage/DataSink.h"
 
 namespace salvora {
-
-// Largest cluster a record may claim; anything above is a damaged record.
-constexpr uint32_t kMaxCopyClusterBytes = 0x6400000;
 
 // Copies until the sink is full. `fat` may be null (no usable FAT): the
 // file is then read from consecutive clusters. Returns 0, a read error

@@ -9,9 +9,9 @@
 #include <functional>
 #include <vector>
 
+#include "clusters/FatVolumeReader.h"
 #include "fat/FatDirEntry.h"
 #include "fat/FatUsageMap.h"
-#include "fat/FatVolumeReader.h"
 
 namespace salvora {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fat/FatTable.h"
+#include "clusters/FatTable.h"
 
 namespace salvora {
 

@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "ntfs/ClusterUsageMap.h"
+#include "clusters/ClusterUsageMap.h"
 #include "ntfs/NtfsGeometry.h"
 #include "ntfs/NtfsReader.h"
 #include "ntfs/NtfsRunList.h"

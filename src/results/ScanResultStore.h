@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "results/FoundRecord.h"
+#include "results/ListProgress.h"
 #include "results/RelationFile.h"
-#include "storage/Callbacks.h"
 
 namespace salvora {
 

@@ -4,20 +4,20 @@
 // which returns that same value (kCancelled when the user cancelled).
 #include <cstdint>
 
+#include "results/ListProgress.h"
+
 namespace salvora {
 
 // percent of this engine's work, percent scale (shown = percent * scale /
 // 100), seconds left (-1 unknown), sectors done, sectors total (0 hides the
 // counters), files found, reserved (0).
-using ScanProgressFn = int (*)(void* userData, int32_t percent, int32_t scale,
-                               int32_t secondsLeft, uint64_t sectorsDone, uint64_t sectorsTotal,
-                               uint64_t filesFound, int32_t reserved);
+using ScanProgressFn = int (*)(void* userData, int32_t percent, int32_t scale, int32_t secondsLeft,
+                               uint64_t sectorsDone, uint64_t sectorsTotal, uint64_t filesFound,
+                               int32_t reserved);
 // percent, scale (100), result code of the file just handled, path written.
 using TransferProgressFn = int (*)(void* userData, int32_t percent, int32_t scale,
                                    int32_t errorCode, const char* path);
 // percent, result code.
 using ExtractProgressFn = int (*)(void* userData, int32_t percent, int32_t errorCode);
-// percent of the store's data file read, reserved (0).
-using ListProgressFn = int (*)(void* userData, int32_t percent, int32_t reserved);
 
 }  // namespace salvora

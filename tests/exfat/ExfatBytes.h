@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "clusters/FatLayout.h"
 #include "exfat/ExfatEntrySet.h"
-#include "fat/FatBootSector.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {

@@ -42,10 +42,10 @@ TEST_F(ExtDirectoryBlockTest, DeletedEntriesInTheSlackOfTheEntryBefore) {
   Entry(0, 2, 12, ".", 2);
   Entry(12, 2, 12, "..", 2);
   Entry(24, 12, 1000, "kept.txt");
-  Entry(40, 13, 984, "gone.jpg");    // merged into kept.txt
-  Entry(60, 14, 964, "older.doc");   // merged into gone.jpg before
-  Entry(80, 0, 20, "");              // noise: no inode, no name
-  Entry(100, 5000, 924, "bad");      // inode past the volume's count
+  Entry(40, 13, 984, "gone.jpg");   // merged into kept.txt
+  Entry(60, 14, 964, "older.doc");  // merged into gone.jpg before
+  Entry(80, 0, 20, "");             // noise: no inode, no name
+  Entry(100, 5000, 924, "bad");     // inode past the volume's count
   auto entries = Parse();
   ASSERT_EQ(entries.size(), 5u);
   EXPECT_TRUE(entries[2].live);
@@ -80,7 +80,9 @@ TEST_F(ExtDirectoryBlockTest, ChainsThatLeaveTheBlockEndTheWalk) {
 
 TEST(ExtNameText, InvalidBytesBecomeReplacementCharacters) {
   const uint8_t mixed[] = {'a', 0xC3, 0xBC, 0xFF, 'b', 0xE2, 0x82};
-  EXPECT_EQ(ExtNameToUtf8(mixed, sizeof mixed), "a\xC3\xBC\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(ExtNameToUtf8(mixed, sizeof mixed),
+            "a\xC3\xBC\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD\xEF\xBF\xBD");
   const uint8_t surrogate[] = {0xED, 0xA0, 0x80};
   EXPECT_EQ(ExtNameToUtf8(surrogate, 3), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
@@ -95,6 +97,30 @@ TEST(ExtChecksum, Crc32cMatchesItsCheckValue) {
   for (size_t split = 0; split <= bytes.size(); ++split)
     EXPECT_EQ(Crc32c(Crc32c(5, bytes.data(), split), bytes.data() + split, bytes.size() - split),
               Crc32c(5, bytes.data(), bytes.size()));
+}
+
+// Long runs are taken in lanes whose registers are joined after: every
+// length around the lane sizes, and a whole 64 KiB block, against the
+// checksum taken one bit at a time.
+TEST(ExtChecksum, Crc32cOfLongRunsMatchesTheBitwiseDefinition) {
+  auto bitwise = [](uint32_t crc, const uint8_t* data, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+      crc ^= data[i];
+      for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0x82F63B78u : crc >> 1;
+    }
+    return crc;
+  };
+  std::vector<uint8_t> bytes(65536 + 13);
+  uint32_t state = 12345;
+  for (uint8_t& b : bytes) {
+    state = state * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(state >> 16);
+  }
+  for (size_t length = 700; length <= 1100; ++length)
+    ASSERT_EQ(Crc32c(~0u, bytes.data() + 3, length), bitwise(~0u, bytes.data() + 3, length))
+        << length;
+  for (size_t length : {size_t{4096}, size_t{4096 - 12}, size_t{65536}, bytes.size()})
+    EXPECT_EQ(Crc32c(7, bytes.data(), length), bitwise(7, bytes.data(), length)) << length;
 }
 
 TEST(ExtTimes, NanosecondsAndEpochBitsReachFiletime) {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "clusters/FatTable.h"
+#include "clusters/WalkProgress.h"
 #include "fat/FatFileCopy.h"
-#include "fat/FatScanProgress.h"
-#include "fat/FatTable.h"
 #include "fat/FatTestImage.h"
 #include "platform/ErrorCodes.h"
 #include "support/ReadFaults.h"
@@ -203,13 +203,13 @@ TEST(FatEngine, ScanReportsProgressAndStopsWhenCancelled) {
   EXPECT_EQ(engine->GetRecordCount(), 0u) << "a second scan starts a new store";
 }
 
-TEST(FatScanProgress, ValuesCreepForwardAndStayBelowTheFinalReports) {
+TEST(WalkProgress, ValuesCreepForwardAndStayBelowTheFinalReports) {
   std::vector<std::pair<int32_t, int32_t>> reports;
   auto keep = [&](int32_t percent, int32_t seconds) {
     reports.emplace_back(percent, seconds);
     return 0;
   };
-  FatScanProgress whole(100, keep, 0);
+  WalkProgress whole(100, keep, 0);
   whole.Start();
   for (int i = 0; i < 100; ++i) whole.Tick();
   ASSERT_EQ(reports.size(), 101u);
@@ -219,18 +219,18 @@ TEST(FatScanProgress, ValuesCreepForwardAndStayBelowTheFinalReports) {
   EXPECT_GE(reports.back().second, 1);
 
   reports.clear();
-  FatScanProgress deep(9, keep, 0);
+  WalkProgress deep(9, keep, 0);
   deep.Start();
   deep.Tick();
   EXPECT_EQ(reports[1], std::make_pair(21, -1));
 
   reports.clear();
-  FatScanProgress other(50, keep, 0);
+  WalkProgress other(50, keep, 0);
   other.Start();
   other.Tick();
   EXPECT_EQ(reports.size(), 1u) << "other scales get no timed reports";
 
-  FatScanProgress stopping(
+  WalkProgress stopping(
       100, [](int32_t, int32_t) { return 7; }, 0);
   EXPECT_EQ(stopping.Tick(), 7);
 }

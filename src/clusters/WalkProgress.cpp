@@ -1,4 +1,4 @@
-#include "fat/FatScanProgress.h"
+#include "clusters/WalkProgress.h"
 
 #include <algorithm>
 
@@ -14,15 +14,15 @@ constexpr int32_t kWholeScale = 100;
 
 }  // namespace
 
-FatScanProgress::FatScanProgress(int32_t scale, ReportFn report, uint64_t intervalMs)
+WalkProgress::WalkProgress(int32_t scale, ReportFn report, uint64_t intervalMs)
     : scale_(scale), report_(std::move(report)), intervalMs_(intervalMs) {}
 
-int FatScanProgress::Start() {
+int WalkProgress::Start() {
   lastReport_ = SteadyMilliseconds();
   return report_(percent_, -1);
 }
 
-int FatScanProgress::Tick() {
+int WalkProgress::Tick() {
   uint64_t now = SteadyMilliseconds();
   if (now - lastReport_ < intervalMs_) return 0;
   lastReport_ = now;

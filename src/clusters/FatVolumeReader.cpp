@@ -1,4 +1,4 @@
-#include "fat/FatVolumeReader.h"
+#include "clusters/FatVolumeReader.h"
 
 #include "platform/ErrorCodes.h"
 
@@ -14,8 +14,8 @@ int FatVolumeReader::TryRead(uint64_t volumeSector, uint32_t count, void* buffer
   return ReadVia(&SectorSource::TryReadSectors, volumeSector, count, buffer, sectorsRead);
 }
 
-int FatVolumeReader::ReadVia(SourceRead read, uint64_t volumeSector, uint32_t count,
-                             void* buffer, uint32_t& sectorsRead) const {
+int FatVolumeReader::ReadVia(SourceRead read, uint64_t volumeSector, uint32_t count, void* buffer,
+                             uint32_t& sectorsRead) const {
   sectorsRead = 0;
   if (!source || count > static_cast<uint32_t>(INT32_MAX)) return kInvalidParameter;
   return (source->*read)(static_cast<int32_t>(count), buffer, Absolute(volumeSector),

@@ -1,4 +1,4 @@
-#include "fat/FatTable.h"
+#include "clusters/FatTable.h"
 
 #include <algorithm>
 

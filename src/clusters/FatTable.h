@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fat/FatVolumeReader.h"
+#include "clusters/FatVolumeReader.h"
 
 namespace salvora {
 

@@ -1,8 +1,9 @@
 #pragma once
-// What the quick engines of FAT and exFAT share: the volume is read once the
-// source opens, and a scan walks the volume's directory tree into a new
-// "Fast_" store with time-based progress, since the number of directories
-// is unknown in advance. Each engine supplies its volume and its walk.
+// What the quick engines of FAT, exFAT and ext share: the volume is read
+// once the source opens, and a scan walks the volume's directory tree into
+// a new "Fast_" store with time-based progress, since the number of
+// directories is unknown in advance. Each engine supplies its volume and
+// its walk.
 #include <cstdint>
 #include <functional>
 #include <memory>

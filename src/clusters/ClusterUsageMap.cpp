@@ -1,4 +1,4 @@
-#include "ntfs/ClusterUsageMap.h"
+#include "clusters/ClusterUsageMap.h"
 
 #include <algorithm>
 

@@ -7,13 +7,13 @@
 
 namespace salvora {
 
-class FatScanProgress {
+class WalkProgress {
  public:
   // report(percent, secondsLeft) calls the scan callback; its answer is
   // passed back. `scale` decides the shape of the values (100: the scan is
   // the whole job; 9: the first part of a deep scan).
   using ReportFn = std::function<int(int32_t percent, int32_t secondsLeft)>;
-  FatScanProgress(int32_t scale, ReportFn report, uint64_t intervalMs = 5000);
+  WalkProgress(int32_t scale, ReportFn report, uint64_t intervalMs = 5000);
 
   int Start();
   // Reports when the interval has passed since the last report.

@@ -4,7 +4,7 @@
 // the volume's own sector size.
 #include <cstdint>
 
-#include "fat/FatBootSector.h"
+#include "clusters/FatLayout.h"
 #include "storage/SectorSource.h"
 
 namespace salvora {

@@ -1,6 +1,6 @@
-#include "fat/QuickTreeEngine.h"
+#include "clusters/QuickTreeEngine.h"
 
-#include "fat/FatScanProgress.h"
+#include "clusters/WalkProgress.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
 
@@ -40,7 +40,7 @@ int QuickTreeEngine::Scan(const char* savedStoreName) {
 // with the read's error.
 int QuickTreeEngine::WalkTree(TreeWalk& walk) {
   auto found = [this] { return static_cast<uint64_t>(store_.GetRecordCount()); };
-  FatScanProgress progress(percentScale_, [this, &found](int32_t percent, int32_t secondsLeft) {
+  WalkProgress progress(percentScale_, [this, &found](int32_t percent, int32_t secondsLeft) {
     return ReportScan(percent, secondsLeft, 0, 0, found());
   });
   int result = progress.Start();
