@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
   host.show();
 
   auto start = Clock::now();
-  std::vector<FoundRecord> records;
+  RecordArena records;
   std::vector<std::string> paths;
   CSearchProcessWnd collect({&item}, choice.Filter(), records, nullptr, &paths);
   // As the window has it: the collection's worker groups the files.

@@ -23,23 +23,31 @@ std::string GroupingExtension(std::string_view name) {
   return extension;
 }
 
-void ResultSet::Reset(std::vector<FoundRecord> records, std::vector<std::string> paths) {
-  records_ = std::make_unique<RecordArena>();
-  records_->Reserve(records.size());
-  paths_ = std::move(paths);
-  if (paths_.size() != records.size()) paths_.clear();
-  checked_.assign(records.size(), 0);
+void ResultSet::Reset(RecordArena records, std::vector<std::string> paths) {
+  records_ = std::make_unique<RecordArena>(std::move(records));
+  const size_t count = records_->Size();
+  distinctPaths_.clear();
+  pathOf_.clear();
+  if (paths.size() == count) {
+    pathOf_.reserve(count);
+    std::unordered_map<std::string, uint32_t> known;
+    for (std::string& path : paths) {
+      auto [at, added] = known.emplace(path, static_cast<uint32_t>(distinctPaths_.size()));
+      if (added) distinctPaths_.push_back(std::move(path));
+      pathOf_.push_back(at->second);
+    }
+  }
+  checked_.assign(count, 0);
   checkedElsewhere_.clear();
   checkedCount_ = checkedBytes_ = 0;
-  indexByKey_.clear();
-  indexByKey_.reserve(records.size());
+  auto index = std::make_shared<KeyIndex>();
+  index->reserve(count);
   byExtension_.clear();
-  extensionOf_.assign(records.size(), nullptr);
+  extensionOf_.assign(count, nullptr);
   // Names share few extensions: each distinct suffix is normalised once.
   std::unordered_map<std::string, ExtensionFiles*> bySuffix;
-  for (const FoundRecord& record : records) {
-    uint32_t i = records_->Add(record);
-    indexByKey_.emplace(KeyOf(record), i);
+  for (uint32_t i = 0; i < count; ++i) {
+    index->emplace(records_->Key(i), i);
     std::string_view name = records_->Name(i);
     std::string suffix(NameSuffix(name));
     auto known = bySuffix.find(suffix);
@@ -48,11 +56,12 @@ void ResultSet::Reset(std::vector<FoundRecord> records, std::vector<std::string>
     known->second->files.push_back(i);
     extensionOf_[i] = known->second;
   }
+  indexByKey_ = std::move(index);
 }
 
 const std::string& ResultSet::Path(uint32_t index) const {
   static const std::string kNone;
-  return index < paths_.size() ? paths_[index] : kNone;
+  return index < pathOf_.size() ? distinctPaths_[pathOf_[index]] : kNone;
 }
 
 void ResultSet::SetChecked(uint32_t index, bool checked) {
@@ -66,9 +75,9 @@ void ResultSet::SetChecked(uint32_t index, bool checked) {
 
 void ResultSet::SetRecordChecked(const FoundRecord& record, bool checked) {
   uint64_t key = KeyOf(record);
-  auto listed = indexByKey_.find(key);
-  if (listed != indexByKey_.end()) {
-    SetChecked(listed->second, checked);
+  int64_t listed = IndexOfKey(key);
+  if (listed >= 0) {
+    SetChecked(static_cast<uint32_t>(listed), checked);
     return;
   }
   bool was = checkedElsewhere_.count(key) != 0;
@@ -85,13 +94,13 @@ void ResultSet::SetRecordChecked(const FoundRecord& record, bool checked) {
 }
 
 int64_t ResultSet::IndexOfKey(uint64_t key) const {
-  auto listed = indexByKey_.find(key);
-  return listed == indexByKey_.end() ? int64_t{-1} : int64_t{listed->second};
+  auto listed = indexByKey_->find(key);
+  return listed == indexByKey_->end() ? int64_t{-1} : int64_t{listed->second};
 }
 
 bool ResultSet::IsKeyChecked(uint64_t key) const {
-  auto listed = indexByKey_.find(key);
-  if (listed != indexByKey_.end()) return IsChecked(listed->second);
+  int64_t listed = IndexOfKey(key);
+  if (listed >= 0) return IsChecked(static_cast<uint32_t>(listed));
   return checkedElsewhere_.count(key) != 0;
 }
 

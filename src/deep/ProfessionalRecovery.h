@@ -40,6 +40,8 @@ class CProfessionalRecovery final : public IFileRecoveryParse, public UnreadArea
                    int32_t percentScale) override;
   int Scan(const char* ignored) override;
   int ListFolder(const FoundRecord* folder, int32_t depth, std::vector<FoundRecord>& out) override;
+  // The root holds what every engine found at its root.
+  int VisitFolder(const FoundRecord* folder, int32_t depth, const RecordVisitor& visit) override;
   int CountFolderFiles(const FoundRecord* folder, int32_t depth, uint32_t& count) override;
   uint64_t GetRecordCount() override;
   int GetRecordPath(const FoundRecord& record, std::string& path) override;

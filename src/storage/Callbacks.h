@@ -3,6 +3,7 @@
 // caller's user data. 0 means go on; any other answer stops the operation,
 // which returns that same value (kCancelled when the user cancelled).
 #include <cstdint>
+#include <functional>
 
 namespace salvora {
 
@@ -19,5 +20,9 @@ using TransferProgressFn = int (*)(void* userData, int32_t percent, int32_t scal
 using ExtractProgressFn = int (*)(void* userData, int32_t percent, int32_t errorCode);
 // percent of the store's data file read, reserved (0).
 using ListProgressFn = int (*)(void* userData, int32_t percent, int32_t reserved);
+
+struct FoundRecord;
+// Takes one listed record; what it keeps it copies.
+using RecordVisitor = std::function<void(const FoundRecord&)>;
 
 }  // namespace salvora
