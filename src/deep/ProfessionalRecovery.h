@@ -52,6 +52,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse, public UnreadArea
   // Every file of every engine the filter takes, without the carved copies
   // of files that a file-system engine found.
   int ListByType(const std::string& filter, std::vector<FoundRecord>& out) override;
+  int VisitByType(const std::string& filter, const RecordVisitor& visit) override;
   int BuildUsageMap() override { return 0; }
   int ExtractForPreview(const FoundRecord* record, std::string& path, uint8_t* memory,
                         uint32_t& size, ExtractProgressFn callback, void* userData) override;

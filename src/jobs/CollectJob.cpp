@@ -25,6 +25,7 @@ constexpr size_t kPathsBetweenChecks = 4096;
 bool ListPaths(IFileRecoveryParse& engine, size_t first, size_t step, JobObserver& observer,
                Collection& out) {
   out.paths.resize(first);
+  out.paths.reserve(out.records.Size());
   JobProgress progress;
   progress.step = step;
   progress.percent = 100;

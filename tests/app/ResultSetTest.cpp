@@ -6,7 +6,7 @@
 #include "app/FolderTreeModel.h"
 #include "app/ResultSet.h"
 #include "results/ScanHistory.h"
-#include "storage/StoreEngine.h"
+#include "support/StoredRecordsEngine.h"
 #include "support/TestSupport.h"
 
 using namespace salvora;
@@ -21,25 +21,6 @@ FoundRecord Record(uint32_t recordNo, const char* name, uint64_t size) {
   SetRecordName(record.name, name);
   return record;
 }
-
-// An engine over records written here, all at the root.
-class StoredFiles : public StoreEngine {
- public:
-  explicit StoredFiles(const std::vector<FoundRecord>& records) {
-    OpenNewStoreNamed("Stored");
-    for (const FoundRecord& record : records) {
-      *store_.AppendRecord() = record;
-      store_.AddRelation(0, 0, record.recordNo, 0, nullptr);
-    }
-    store_.Flush();
-  }
-  int OpenImage(const std::string&, uint16_t) override { return 0; }
-  int OpenDisk(uint32_t, uint64_t, uint64_t, uint16_t) override { return 0; }
-  int Scan(const char*) override { return 0; }
-
- protected:
-  int CopyFileData(const FoundRecord&, DataSink&) override { return 87; }
-};
 
 RecordArena ArenaOf(const std::vector<FoundRecord>& records) {
   RecordArena arena;
@@ -99,7 +80,8 @@ class ResultSetTest : public QObject {
     }
     DiskListItem item;
     item.key = 1;
-    item.engine = std::make_unique<StoredFiles>(all);
+    item.engine = std::make_unique<test::StoredRecordsEngine>(
+        9000, [&](uint32_t i, FoundRecord& record) { record = all[i]; });
     ResultSet results;
     results.Reset(ArenaOf(photos), {});
     FolderTreeModel folders(results);
