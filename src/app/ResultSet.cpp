@@ -38,7 +38,7 @@ void ResultSet::Reset(RecordArena records, std::vector<std::string> paths) {
     }
   }
   checked_.assign(count, 0);
-  checkedElsewhere_.clear();
+  ForgetElsewhere();
   checkedCount_ = checkedBytes_ = 0;
   auto index = std::make_shared<KeyIndex>();
   index->reserve(count);
@@ -80,17 +80,23 @@ void ResultSet::SetRecordChecked(const FoundRecord& record, bool checked) {
     SetChecked(static_cast<uint32_t>(listed), checked);
     return;
   }
-  bool was = checkedElsewhere_.count(key) != 0;
+  auto known = elsewhereByKey_.find(key);
+  bool was = known != elsewhereByKey_.end() && elsewhereChecked_[known->second];
   if (was == checked) return;
-  if (checked) {
-    checkedElsewhere_.emplace(key, record);
-    ++checkedCount_;
-    checkedBytes_ += record.fileSize;
-  } else {
-    checkedElsewhere_.erase(key);
-    --checkedCount_;
-    checkedBytes_ -= record.fileSize;
+  if (known == elsewhereByKey_.end()) {
+    known = elsewhereByKey_.emplace(key, elsewhere_.Add(record)).first;
+    elsewhereChecked_.push_back(0);
   }
+  elsewhereChecked_[known->second] = checked;
+  int64_t sign = checked ? 1 : -1;
+  checkedCount_ += sign;
+  checkedBytes_ += sign * static_cast<int64_t>(elsewhere_.FileSize(known->second));
+}
+
+void ResultSet::ForgetElsewhere() {
+  elsewhere_ = RecordArena();
+  elsewhereByKey_.clear();
+  elsewhereChecked_.clear();
 }
 
 int64_t ResultSet::IndexOfKey(uint64_t key) const {
@@ -101,13 +107,14 @@ int64_t ResultSet::IndexOfKey(uint64_t key) const {
 bool ResultSet::IsKeyChecked(uint64_t key) const {
   int64_t listed = IndexOfKey(key);
   if (listed >= 0) return IsChecked(static_cast<uint32_t>(listed));
-  return checkedElsewhere_.count(key) != 0;
+  auto known = elsewhereByKey_.find(key);
+  return known != elsewhereByKey_.end() && elsewhereChecked_[known->second];
 }
 
 void ResultSet::UncheckAll() {
   std::fill(checked_.begin(), checked_.end(), 0);
   for (auto& [extension, files] : byExtension_) files.checked = 0;
-  checkedElsewhere_.clear();
+  ForgetElsewhere();
   checkedCount_ = checkedBytes_ = 0;
 }
 
@@ -118,17 +125,15 @@ std::vector<FoundRecord> ResultSet::CheckedRecords() const {
   ordered.reserve(checkedCount_);
   for (uint32_t i = 0; i < checked_.size(); ++i)
     if (checked_[i]) ordered.emplace_back(records_->Key(i), i);
-  std::vector<const FoundRecord*> elsewhere;
-  for (const auto& [key, record] : checkedElsewhere_) {
-    ordered.emplace_back(key, checked_.size() + elsewhere.size());
-    elsewhere.push_back(&record);
-  }
+  for (const auto& [key, at] : elsewhereByKey_)
+    if (elsewhereChecked_[at]) ordered.emplace_back(key, checked_.size() + at);
   std::sort(ordered.begin(), ordered.end());
   std::vector<FoundRecord> out;
   out.reserve(ordered.size());
   for (const auto& [key, at] : ordered)
-    out.push_back(at < checked_.size() ? records_->Full(static_cast<uint32_t>(at))
-                                       : *elsewhere[at - checked_.size()]);
+    out.push_back(at < checked_.size()
+                      ? records_->Full(static_cast<uint32_t>(at))
+                      : elsewhere_.Full(static_cast<uint32_t>(at - checked_.size())));
   return out;
 }
 

@@ -60,6 +60,8 @@ class ResultSet {
   static uint64_t KeyOf(const FoundRecord& record) { return RecordKey(record); }
 
  private:
+  void ForgetElsewhere();
+
   std::unique_ptr<RecordArena> records_ = std::make_unique<RecordArena>();
   // The files of one folder share its path: each path is held once.
   std::vector<std::string> distinctPaths_;
@@ -67,7 +69,11 @@ class ResultSet {
   std::vector<uint8_t> checked_;
   std::vector<ExtensionFiles*> extensionOf_;  // by result index
   std::shared_ptr<const KeyIndex> indexByKey_ = std::make_shared<KeyIndex>();
-  std::map<uint64_t, FoundRecord> checkedElsewhere_;
+  // Records checked in the folder view that are not among the results,
+  // held compactly and each once, however often its box is clicked.
+  RecordArena elsewhere_;
+  std::unordered_map<uint64_t, uint32_t> elsewhereByKey_;  // into elsewhere_
+  std::vector<uint8_t> elsewhereChecked_;
   std::map<std::string, ExtensionFiles> byExtension_;
   uint64_t checkedCount_ = 0;
   uint64_t checkedBytes_ = 0;

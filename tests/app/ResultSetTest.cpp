@@ -55,6 +55,12 @@ class ResultSetTest : public QObject {
     QCOMPARE(results.CheckedBytes(), uint64_t{450});
     QCOMPARE(results.ByExtension().at("jpg").checked, uint64_t{1});
     QVERIFY(results.IsKeyChecked(ResultSet::KeyOf(outside)));
+    results.SetRecordChecked(outside, false);  // and back: counted once again
+    QVERIFY(!results.IsKeyChecked(ResultSet::KeyOf(outside)));
+    QCOMPARE(results.CheckedBytes(), uint64_t{50});
+    results.SetRecordChecked(outside, true);
+    QCOMPARE(results.CheckedCount(), uint64_t{3});
+    QCOMPARE(results.CheckedBytes(), uint64_t{450});
     std::vector<FoundRecord> checked = results.CheckedRecords();
     QCOMPARE(checked.size(), size_t{3});
     QCOMPARE(checked[0].recordNo, 2u);
