@@ -29,7 +29,7 @@
 #include "app/TypeTreePanel.h"
 #include "results/ScanHistory.h"
 #include "results/TypeGroups.h"
-#include "storage/StoreEngine.h"
+#include "support/StoredRecordsEngine.h"
 #include "support/TestSupport.h"
 
 using namespace salvora;
@@ -37,35 +37,20 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// An engine over a store written here; it copies nothing.
-class SyntheticEngine : public StoreEngine {
- public:
-  explicit SyntheticEngine(uint32_t count) {
-    OpenNewStoreNamed("Synthetic");
-    const char* const kinds[] = {"jpg", "png", "doc", "mp3", "zip", "xyz", "pdf", "mov"};
-    for (uint32_t i = 0; i < count; ++i) {
-      FoundRecord* r = store_.AppendRecord();
-      r->sourceTag = 1;  // the source's key, as engines tag what they find
-      r->engineKind = kCarved;
-      r->isDeleted = 1;
-      r->contentOk = 1;
-      r->recordNo = i + 1;
-      r->clusterBytes = 0xFFFFFFFF;
-      r->fileSize = (i * 7919ULL) % 50000000;
-      r->writeTime = 133000000000000000ULL + i * 10000000ULL;
-      const char* kind = i % 2 == 0 ? "jpg" : kinds[(i / 2) % 8];
-      std::snprintf(r->name, sizeof r->name, "file_%07u.%s", (i * 2654435761u) % 10000000, kind);
-      store_.AddRelation(0, 0, i + 1, 0, nullptr);
-    }
-    store_.Flush();
-  }
-  int OpenImage(const std::string&, uint16_t) override { return 0; }
-  int OpenDisk(uint32_t, uint64_t, uint64_t, uint16_t) override { return 0; }
-  int Scan(const char*) override { return 0; }
+const char* const kKinds[] = {"jpg", "png", "doc", "mp3", "zip", "xyz", "pdf", "mov"};
 
- protected:
-  int CopyFileData(const FoundRecord&, DataSink&) override { return 87; }
-};
+// Found file i of the synthetic store: carved, half of them JPEGs.
+void SyntheticFile(uint32_t i, FoundRecord& r) {
+  r.sourceTag = 1;  // the source's key, as engines tag what they find
+  r.engineKind = kCarved;
+  r.isDeleted = 1;
+  r.contentOk = 1;
+  r.clusterBytes = 0xFFFFFFFF;
+  r.fileSize = (i * 7919ULL) % 50000000;
+  r.writeTime = 133000000000000000ULL + i * 10000000ULL;
+  const char* kind = i % 2 == 0 ? "jpg" : kKinds[(i / 2) % 8];
+  std::snprintf(r.name, sizeof r.name, "file_%07u.%s", (i * 2654435761u) % 10000000, kind);
+}
 
 double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -101,7 +86,7 @@ int main(int argc, char** argv) {
   ScanHistory::Instance().NewRunFolder();
   DiskListItem item;
   item.key = 1;
-  item.engine = std::make_unique<SyntheticEngine>(count);
+  item.engine = std::make_unique<test::StoredRecordsEngine>(count, SyntheticFile);
 
   QWidget host;
   QWidget* form = LoadSkin("MainWnd", &host);
@@ -115,7 +100,7 @@ int main(int argc, char** argv) {
   host.show();
 
   auto start = Clock::now();
-  std::vector<FoundRecord> records;
+  RecordArena records;
   std::vector<std::string> paths;
   CSearchProcessWnd collect({&item}, choice.Filter(), records, nullptr, &paths);
   // As the window has it: the collection's worker groups the files.

@@ -4,6 +4,7 @@
 
 #include "app/ExtensionIcon.h"
 #include "app/RecordText.h"
+#include "results/ScanResultStore.h"
 
 namespace salvora {
 namespace {
@@ -44,28 +45,35 @@ struct FolderToList {
   FoundRecord folder;
   int32_t depth;
 
-  std::vector<FoundRecord> List() const {
-    std::vector<FoundRecord> children;
-    if (engine) engine->ListFolder(isRoot ? nullptr : &folder, depth, children);
-    return children;
+  void Visit(const RecordVisitor& visit) const {
+    if (engine) engine->VisitFolder(isRoot ? nullptr : &folder, depth, visit);
   }
 };
 
-// Every file in the subtree, each level at the depth that lists it; the
-// depth bound ends a damaged tree that loops back on itself.
-void CollectFiles(const FolderToList& top, RecordArena& files) {
-  std::vector<std::pair<std::vector<FoundRecord>, int32_t>> levels{
-      {top.List(), top.isRoot ? 1 : top.depth + 1}};
-  while (!levels.empty()) {
-    auto [records, depth] = std::move(levels.back());
-    levels.pop_back();
-    for (const FoundRecord& record : records) {
-      if (!record.isFolder) {
-        files.Add(record);
-      } else if (depth < kMaxDepth) {
-        levels.push_back({FolderToList{top.engine, false, record, depth}.List(), depth + 1});
+// Every file in the subtree, each folder listed at the depth that lists
+// its children; the depth bound ends a damaged tree that loops back on
+// itself. Files among the results go to `results` by their index there.
+void CollectFiles(const FolderToList& top, const ResultSet::KeyIndex& indexed,
+                  std::vector<uint32_t>& results, RecordArena& others) {
+  std::vector<std::pair<FoundRecord, int32_t>> folders;
+  auto take = [&](int32_t depth) {
+    return [&, depth](const FoundRecord& record) {
+      if (record.isFolder) {
+        if (depth < kMaxDepth) folders.emplace_back(record, depth);
+        return;
       }
-    }
+      auto listed = indexed.find(RecordKey(record));
+      if (listed != indexed.end())
+        results.push_back(listed->second);
+      else
+        others.Add(record);
+    };
+  };
+  top.Visit(take(top.isRoot ? 1 : top.depth + 1));
+  while (!folders.empty()) {
+    auto [folder, depth] = folders.back();
+    folders.pop_back();
+    FolderToList{top.engine, false, folder, depth}.Visit(take(depth + 1));
   }
 }
 
@@ -111,11 +119,8 @@ void FolderTreeModel::ListChildren(const QModelIndex& index, ListingReady ready)
   std::string path = PathOf(index);
   queue_.Run([this, what, path, listing, generation = generation_, ready = std::move(ready)] {
     auto arena = std::make_shared<RecordArena>();
-    {
-      std::vector<FoundRecord> children = what.List();
-      arena->Reserve(children.size());
-      for (const FoundRecord& child : children) arena->Add(child);
-    }
+    what.Visit([&](const FoundRecord& child) { arena->Add(child); });
+    arena->SortListing();
     queue_.Post([this, arena, path, listing, generation, ready] {
       if (generation == generation_ && listing == lastListing_) ready(arena, path);
     });
@@ -172,8 +177,10 @@ void FolderTreeModel::fetchMore(const QModelIndex& parent) {
   FolderToList what{node->engine, node->IsRoot(), node->folder, node->depth};
   queue_.Run([this, what, node, generation = generation_] {
     std::vector<FoundRecord> folders;
-    for (const FoundRecord& child : what.List())
+    what.Visit([&](const FoundRecord& child) {
       if (child.isFolder) folders.push_back(child);
+    });
+    SortRecords(folders);
     queue_.Post([this, node, generation, folders = std::move(folders)]() mutable {
       if (generation == generation_) AddFolders(node, std::move(folders));
     });
@@ -219,17 +226,19 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
 void FolderTreeModel::ApplySomeChecks() {
   if (applying_.empty()) return;
   PendingChecks& front = applying_.front();
-  uint32_t end = static_cast<uint32_t>(
-      std::min<size_t>(front.files->Size(), size_t{front.next} + kChecksPerTurn));
-  for (uint32_t i = front.next; i < end; ++i) {
-    int64_t result = results_.IndexOfKey(front.files->Key(i));
-    if (result >= 0)
-      results_.SetChecked(static_cast<uint32_t>(result), front.checked);
-    else
-      results_.SetRecordChecked(front.files->Full(i), front.checked);
+  const FolderFiles& files = *front.files;
+  // Indices into results that were collected anew meanwhile point nowhere.
+  bool indicesHold = files.indexedBy == results_.SharedKeyIndex();
+  size_t end = std::min(files.Size(), front.next + kChecksPerTurn);
+  for (size_t i = front.next; i < end; ++i) {
+    if (i >= files.results.size())
+      results_.SetRecordChecked(files.others.Full(static_cast<uint32_t>(i - files.results.size())),
+                                front.checked);
+    else if (indicesHold)
+      results_.SetChecked(files.results[i], front.checked);
   }
   front.next = end;
-  if (end == front.files->Size()) {
+  if (end == files.Size()) {
     applying_.pop_front();
     --pendingChecks_;
     emit ChecksChanged();
@@ -252,9 +261,10 @@ bool FolderTreeModel::setData(const QModelIndex& index, const QVariant& value, i
                      this->index(static_cast<int>(node->children.size()) - 1, 0, index));
   ++pendingChecks_;
   FolderToList what{node->engine, node->IsRoot(), node->folder, node->depth};
-  queue_.Run([this, what, checked, generation = generation_] {
-    auto files = std::make_shared<RecordArena>();
-    CollectFiles(what, *files);
+  queue_.Run([this, what, checked, generation = generation_, keys = results_.SharedKeyIndex()] {
+    auto files = std::make_shared<FolderFiles>();
+    files->indexedBy = keys;
+    CollectFiles(what, *keys, files->results, files->others);
     queue_.Post([this, files, checked, generation] {
       if (generation != generation_) return;
       applying_.push_back({files, 0, checked});

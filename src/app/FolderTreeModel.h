@@ -59,11 +59,20 @@ class FolderTreeModel : public QAbstractItemModel {
   Node* NodeAt(const QModelIndex& index) const;
   QModelIndex IndexOf(Node* node) const;
   void AddFolders(Node* node, std::vector<FoundRecord> folders);
-  // Files whose check marks a folder's check box changed, applied a slice
-  // per turn of the event loop, in the order the boxes were clicked.
+  // The files under a folder whose check box changed: those among the
+  // results by their index there (a million of them in a few megabytes),
+  // the others whole.
+  struct FolderFiles {
+    std::shared_ptr<const ResultSet::KeyIndex> indexedBy;  // the results' index asked
+    std::vector<uint32_t> results;
+    RecordArena others;
+    size_t Size() const { return results.size() + others.Size(); }
+  };
+  // Applied a slice per turn of the event loop, in the order the boxes
+  // were clicked.
   struct PendingChecks {
-    std::shared_ptr<const RecordArena> files;
-    uint32_t next = 0;
+    std::shared_ptr<const FolderFiles> files;
+    size_t next = 0;
     bool checked = false;
   };
   void ApplySomeChecks();

@@ -201,7 +201,7 @@ void CMainWnd::CollectTypes() {
   files_->Clear();
   previewEdit_->clear();
   typeTree_->Clear();
-  std::vector<FoundRecord> records;
+  RecordArena records;
   std::vector<std::string> paths;
   CSearchProcessWnd window(sources, choice_->Filter(), records, this, &paths);
   // Grouping a million files would stop the window; the collection's

@@ -23,23 +23,31 @@ std::string GroupingExtension(std::string_view name) {
   return extension;
 }
 
-void ResultSet::Reset(std::vector<FoundRecord> records, std::vector<std::string> paths) {
-  records_ = std::make_unique<RecordArena>();
-  records_->Reserve(records.size());
-  paths_ = std::move(paths);
-  if (paths_.size() != records.size()) paths_.clear();
-  checked_.assign(records.size(), 0);
-  checkedElsewhere_.clear();
+void ResultSet::Reset(RecordArena records, std::vector<std::string> paths) {
+  records_ = std::make_unique<RecordArena>(std::move(records));
+  const size_t count = records_->Size();
+  distinctPaths_.clear();
+  pathOf_.clear();
+  if (paths.size() == count) {
+    pathOf_.reserve(count);
+    std::unordered_map<std::string, uint32_t> known;
+    for (std::string& path : paths) {
+      auto [at, added] = known.emplace(path, static_cast<uint32_t>(distinctPaths_.size()));
+      if (added) distinctPaths_.push_back(std::move(path));
+      pathOf_.push_back(at->second);
+    }
+  }
+  checked_.assign(count, 0);
+  ForgetElsewhere();
   checkedCount_ = checkedBytes_ = 0;
-  indexByKey_.clear();
-  indexByKey_.reserve(records.size());
+  auto index = std::make_shared<KeyIndex>();
+  index->reserve(count);
   byExtension_.clear();
-  extensionOf_.assign(records.size(), nullptr);
+  extensionOf_.assign(count, nullptr);
   // Names share few extensions: each distinct suffix is normalised once.
   std::unordered_map<std::string, ExtensionFiles*> bySuffix;
-  for (const FoundRecord& record : records) {
-    uint32_t i = records_->Add(record);
-    indexByKey_.emplace(KeyOf(record), i);
+  for (uint32_t i = 0; i < count; ++i) {
+    index->emplace(records_->Key(i), i);
     std::string_view name = records_->Name(i);
     std::string suffix(NameSuffix(name));
     auto known = bySuffix.find(suffix);
@@ -48,11 +56,12 @@ void ResultSet::Reset(std::vector<FoundRecord> records, std::vector<std::string>
     known->second->files.push_back(i);
     extensionOf_[i] = known->second;
   }
+  indexByKey_ = std::move(index);
 }
 
 const std::string& ResultSet::Path(uint32_t index) const {
   static const std::string kNone;
-  return index < paths_.size() ? paths_[index] : kNone;
+  return index < pathOf_.size() ? distinctPaths_[pathOf_[index]] : kNone;
 }
 
 void ResultSet::SetChecked(uint32_t index, bool checked) {
@@ -66,39 +75,46 @@ void ResultSet::SetChecked(uint32_t index, bool checked) {
 
 void ResultSet::SetRecordChecked(const FoundRecord& record, bool checked) {
   uint64_t key = KeyOf(record);
-  auto listed = indexByKey_.find(key);
-  if (listed != indexByKey_.end()) {
-    SetChecked(listed->second, checked);
+  int64_t listed = IndexOfKey(key);
+  if (listed >= 0) {
+    SetChecked(static_cast<uint32_t>(listed), checked);
     return;
   }
-  bool was = checkedElsewhere_.count(key) != 0;
+  auto known = elsewhereByKey_.find(key);
+  bool was = known != elsewhereByKey_.end() && elsewhereChecked_[known->second];
   if (was == checked) return;
-  if (checked) {
-    checkedElsewhere_.emplace(key, record);
-    ++checkedCount_;
-    checkedBytes_ += record.fileSize;
-  } else {
-    checkedElsewhere_.erase(key);
-    --checkedCount_;
-    checkedBytes_ -= record.fileSize;
+  if (known == elsewhereByKey_.end()) {
+    known = elsewhereByKey_.emplace(key, elsewhere_.Add(record)).first;
+    elsewhereChecked_.push_back(0);
   }
+  elsewhereChecked_[known->second] = checked;
+  int64_t sign = checked ? 1 : -1;
+  checkedCount_ += sign;
+  checkedBytes_ += sign * static_cast<int64_t>(elsewhere_.FileSize(known->second));
+}
+
+void ResultSet::ForgetElsewhere() {
+  elsewhere_ = RecordArena();
+  elsewhereByKey_.clear();
+  elsewhereChecked_.clear();
 }
 
 int64_t ResultSet::IndexOfKey(uint64_t key) const {
-  auto listed = indexByKey_.find(key);
-  return listed == indexByKey_.end() ? int64_t{-1} : int64_t{listed->second};
+  auto listed = indexByKey_->find(key);
+  return listed == indexByKey_->end() ? int64_t{-1} : int64_t{listed->second};
 }
 
 bool ResultSet::IsKeyChecked(uint64_t key) const {
-  auto listed = indexByKey_.find(key);
-  if (listed != indexByKey_.end()) return IsChecked(listed->second);
-  return checkedElsewhere_.count(key) != 0;
+  int64_t listed = IndexOfKey(key);
+  if (listed >= 0) return IsChecked(static_cast<uint32_t>(listed));
+  auto known = elsewhereByKey_.find(key);
+  return known != elsewhereByKey_.end() && elsewhereChecked_[known->second];
 }
 
 void ResultSet::UncheckAll() {
   std::fill(checked_.begin(), checked_.end(), 0);
   for (auto& [extension, files] : byExtension_) files.checked = 0;
-  checkedElsewhere_.clear();
+  ForgetElsewhere();
   checkedCount_ = checkedBytes_ = 0;
 }
 
@@ -109,17 +125,15 @@ std::vector<FoundRecord> ResultSet::CheckedRecords() const {
   ordered.reserve(checkedCount_);
   for (uint32_t i = 0; i < checked_.size(); ++i)
     if (checked_[i]) ordered.emplace_back(records_->Key(i), i);
-  std::vector<const FoundRecord*> elsewhere;
-  for (const auto& [key, record] : checkedElsewhere_) {
-    ordered.emplace_back(key, checked_.size() + elsewhere.size());
-    elsewhere.push_back(&record);
-  }
+  for (const auto& [key, at] : elsewhereByKey_)
+    if (elsewhereChecked_[at]) ordered.emplace_back(key, checked_.size() + at);
   std::sort(ordered.begin(), ordered.end());
   std::vector<FoundRecord> out;
   out.reserve(ordered.size());
   for (const auto& [key, at] : ordered)
-    out.push_back(at < checked_.size() ? records_->Full(static_cast<uint32_t>(at))
-                                       : *elsewhere[at - checked_.size()]);
+    out.push_back(at < checked_.size()
+                      ? records_->Full(static_cast<uint32_t>(at))
+                      : elsewhere_.Full(static_cast<uint32_t>(at - checked_.size())));
   return out;
 }
 

@@ -23,8 +23,12 @@ class ResultSet {
     uint64_t checked = 0;
   };
 
+  // Result index by record key; never changed once built, so a worker may
+  // keep and read one while the window goes on.
+  using KeyIndex = std::unordered_map<uint64_t, uint32_t>;
+
   // Takes the records and their folder paths (one per record, or none).
-  void Reset(std::vector<FoundRecord> records, std::vector<std::string> paths);
+  void Reset(RecordArena records, std::vector<std::string> paths);
 
   size_t Size() const { return records_->Size(); }
   const RecordArena& Records() const { return *records_; }
@@ -43,6 +47,7 @@ class ResultSet {
   bool IsKeyChecked(uint64_t key) const;
   // The result index of the record with this key, or -1.
   int64_t IndexOfKey(uint64_t key) const;
+  std::shared_ptr<const KeyIndex> SharedKeyIndex() const { return indexByKey_; }
   void UncheckAll();
 
   uint64_t CheckedCount() const { return checkedCount_; }
@@ -55,12 +60,20 @@ class ResultSet {
   static uint64_t KeyOf(const FoundRecord& record) { return RecordKey(record); }
 
  private:
+  void ForgetElsewhere();
+
   std::unique_ptr<RecordArena> records_ = std::make_unique<RecordArena>();
-  std::vector<std::string> paths_;
+  // The files of one folder share its path: each path is held once.
+  std::vector<std::string> distinctPaths_;
+  std::vector<uint32_t> pathOf_;  // by result index, into distinctPaths_
   std::vector<uint8_t> checked_;
   std::vector<ExtensionFiles*> extensionOf_;  // by result index
-  std::unordered_map<uint64_t, uint32_t> indexByKey_;
-  std::map<uint64_t, FoundRecord> checkedElsewhere_;
+  std::shared_ptr<const KeyIndex> indexByKey_ = std::make_shared<KeyIndex>();
+  // Records checked in the folder view that are not among the results,
+  // held compactly and each once, however often its box is clicked.
+  RecordArena elsewhere_;
+  std::unordered_map<uint64_t, uint32_t> elsewhereByKey_;  // into elsewhere_
+  std::vector<uint8_t> elsewhereChecked_;
   std::map<std::string, ExtensionFiles> byExtension_;
   uint64_t checkedCount_ = 0;
   uint64_t checkedBytes_ = 0;

@@ -12,7 +12,7 @@
 namespace salvora {
 
 CSearchProcessWnd::CSearchProcessWnd(std::vector<DiskListItem*> sources, std::string filter,
-                                     std::vector<FoundRecord>& results, QWidget* owner,
+                                     RecordArena& results, QWidget* owner,
                                      std::vector<std::string>* paths)
     : ProgressWnd("SearchProcessWnd", QSize(370, 220), owner),
       sources_(std::move(sources)),

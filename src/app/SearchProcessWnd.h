@@ -9,7 +9,7 @@
 #include "app/DiskListItem.h"
 #include "app/ProgressWnd.h"
 #include "jobs/CollectJob.h"
-#include "results/FoundRecord.h"
+#include "results/RecordArena.h"
 
 class QLabel;
 class QProgressBar;
@@ -24,9 +24,8 @@ class CSearchProcessWnd : public ProgressWnd, public JobObserver {
   // is given, each one's folder path to it: the results page sorts and
   // shows paths, and asking the engines for them here keeps that work off
   // the window thread.
-  CSearchProcessWnd(std::vector<DiskListItem*> sources, std::string filter,
-                    std::vector<FoundRecord>& results, QWidget* owner,
-                    std::vector<std::string>* paths = nullptr);
+  CSearchProcessWnd(std::vector<DiskListItem*> sources, std::string filter, RecordArena& results,
+                    QWidget* owner, std::vector<std::string>* paths = nullptr);
 
   // Work that the collected files need before they can be shown (grouping
   // a million of them takes a while), run on the worker after collecting,
@@ -42,7 +41,7 @@ class CSearchProcessWnd : public ProgressWnd, public JobObserver {
 
   std::vector<DiskListItem*> sources_;
   std::string filter_;
-  std::vector<FoundRecord>& results_;
+  RecordArena& results_;
   std::vector<std::string>* paths_;
   std::function<void()> finishingStep_;
   size_t current_ = 0;   // under lock_

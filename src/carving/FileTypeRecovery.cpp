@@ -104,11 +104,11 @@ int CFileTypeRecovery::SetCallbacks(ScanProgressFn onScan, TransferProgressFn on
 int CFileTypeRecovery::Scan(const char*) { return kOk; }
 
 // Carved records all lie at the root: a folder or a depth lists nothing.
-int CFileTypeRecovery::ListFolder(const FoundRecord* folder, int32_t depth,
-                                  std::vector<FoundRecord>& out) {
+int CFileTypeRecovery::VisitFolder(const FoundRecord* folder, int32_t depth,
+                                   const RecordVisitor& visit) {
   if (store_.IsOpen()) store_.Flush();
   if (folder || depth != 0) return kOk;
-  return StoreEngine::ListFolder(nullptr, 0, out);
+  return StoreEngine::VisitFolder(nullptr, 0, visit);
 }
 
 int CFileTypeRecovery::CountFolderFiles(const FoundRecord* folder, int32_t depth, uint32_t& count) {

@@ -27,7 +27,7 @@ class CFileTypeRecovery : public StoreEngine {
                    int32_t percentScale) override;
   // Carving runs only inside the deep scan.
   int Scan(const char* savedStoreName) override;
-  int ListFolder(const FoundRecord* folder, int32_t depth, std::vector<FoundRecord>& out) override;
+  int VisitFolder(const FoundRecord* folder, int32_t depth, const RecordVisitor& visit) override;
   int CountFolderFiles(const FoundRecord* folder, int32_t depth, uint32_t& count) override;
   int GetRecordPath(const FoundRecord& record, std::string& path) override;
 

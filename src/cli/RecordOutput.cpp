@@ -96,24 +96,24 @@ std::string RecordLine(const FoundRecord& record, const std::string& folderPath)
   return line;
 }
 
-void PrintGroupSummary(std::FILE* out, const std::vector<FoundRecord>& records) {
+void PrintGroupSummary(std::FILE* out, const RecordArena& records) {
   std::map<std::string, std::pair<uint64_t, uint64_t>> groups;
   // Files share few extensions: each one's group is looked up once.
   std::unordered_map<std::string, std::string> groupOfSuffix;
   uint64_t totalBytes = 0;
-  for (const auto& record : records) {
-    std::string name = NameOf(record);
+  for (uint32_t i = 0; i < records.Size(); ++i) {
+    std::string name(records.Name(i));
     std::string suffix(NameSuffix(name));
     auto known = groupOfSuffix.find(suffix);
     if (known == groupOfSuffix.end())
       known = groupOfSuffix.emplace(std::move(suffix), GroupFolderOfName(name)).first;
     auto& group = groups[known->second];
     ++group.first;
-    group.second += record.fileSize;
-    totalBytes += record.fileSize;
+    group.second += records.FileSize(i);
+    totalBytes += records.FileSize(i);
   }
   auto files = [](uint64_t count) { return count == 1 ? "file" : "files"; };
-  std::fprintf(out, "Found %zu %s (%s)\n", records.size(), files(records.size()),
+  std::fprintf(out, "Found %zu %s (%s)\n", records.Size(), files(records.Size()),
                FormatSize(static_cast<int64_t>(totalBytes)).c_str());
   for (const auto& [name, group] : groups)
     std::fprintf(out, "  %-9s %8" PRIu64 " %-5s  %s\n", name.c_str(), group.first,

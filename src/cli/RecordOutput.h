@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "results/FoundRecord.h"
+#include "results/RecordArena.h"
 
 namespace salvora {
 
@@ -14,7 +14,7 @@ namespace salvora {
 std::string JsonString(std::string_view text);
 std::string RecordJson(const FoundRecord& record, const std::string& folderPath);
 std::string RecordLine(const FoundRecord& record, const std::string& folderPath);
-void PrintGroupSummary(std::FILE* out, const std::vector<FoundRecord>& records);
+void PrintGroupSummary(std::FILE* out, const RecordArena& records);
 const char* EngineKindName(uint32_t engineKind);
 
 }  // namespace salvora

@@ -130,9 +130,10 @@ bool Listed(const ScanItem& item) {
 }
 
 void PrintRecords(const Collection& found, bool json) {
-  for (size_t i = 0; i < found.records.size(); ++i) {
-    std::string line = json ? RecordJson(found.records[i], found.paths[i])
-                            : RecordLine(found.records[i], found.paths[i]);
+  for (uint32_t i = 0; i < found.records.Size(); ++i) {
+    FoundRecord record = found.records.Full(i);
+    std::string line =
+        json ? RecordJson(record, found.paths[i]) : RecordLine(record, found.paths[i]);
     std::fprintf(stdout, "%s\n", line.c_str());
   }
 }
@@ -157,10 +158,10 @@ int RecoverListed(const std::vector<ScanItem>& items, const Collection& found,
   if (report.outcome == JobOutcome::kCancelled) return kExitCancelled;
   // An engine may tell of a file as copied and then fail it: count files,
   // not notes.
-  uint64_t failed = std::min<uint64_t>(report.failedItems.size(), found.records.size());
-  uint64_t recovered = found.records.size() - failed;
+  uint64_t failed = std::min<uint64_t>(report.failedItems.size(), found.records.Size());
+  uint64_t recovered = found.records.Size() - failed;
   std::fprintf(stderr, "recovered %" PRIu64 " of %zu files from %s into %s\n", recovered,
-               found.records.size(), options.source.c_str(), options.destination.c_str());
+               found.records.Size(), options.source.c_str(), options.destination.c_str());
   return report.outcome == JobOutcome::kComplete ? kExitOk : kExitSomeFailed;
 }
 

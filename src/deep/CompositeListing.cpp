@@ -6,9 +6,9 @@
 // entries: those are listed once, as the quick scan found them, on their
 // real paths.
 #include <cctype>
-#include <map>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "deep/ProfessionalRecovery.h"
 #include "ext/FastExtRecovery.h"
@@ -44,10 +44,6 @@ bool FatFirstSector(const FoundRecord& record, uint64_t sectorSize, uint64_t& se
   return true;
 }
 
-bool IsCopyOf(const std::string& found, const std::string& carved) {
-  return found == carved || (found == "thm" && carved == "jpg");
-}
-
 // Where a file-system engine found a file: the sector of its entry or
 // record, its first cluster (NTFS: its record number) and its name.
 using EntryPlace = std::tuple<uint64_t, uint32_t, std::string>;
@@ -62,43 +58,57 @@ EntryPlace PlaceOf(const FoundRecord& record) {
 }  // namespace
 
 int CProfessionalRecovery::ListByType(const std::string& filter, std::vector<FoundRecord>& out) {
-  if (quick_) quick_->ListByType(filter, out);
-  std::set<EntryPlace> quickPlaces;
-  for (const FoundRecord& record : out) quickPlaces.insert(PlaceOf(record));
-  std::vector<FoundRecord> rebuilt;
-  fat_.ListByType(filter, rebuilt);
-  ntfs_.ListByType(filter, rebuilt);
-  exfat_.ListByType(filter, rebuilt);
-  ext_.ListByType(filter, rebuilt);
-  for (const FoundRecord& record : rebuilt)
-    if (quickPlaces.count(PlaceOf(record)) == 0) out.push_back(record);
-  std::map<uint64_t, std::string> foundAt;
+  int result = VisitByType(filter, [&](const FoundRecord& record) { out.push_back(record); });
+  if (out.size() > 1) SortRecords(out);
+  return result;
+}
+
+int CProfessionalRecovery::VisitByType(const std::string& filter, const RecordVisitor& visit) {
   const uint64_t sectorSize = static_cast<uint64_t>(sectorSize_);
-  for (const FoundRecord& record : out) {
-    uint64_t sector = 0;
+  auto firstSector = [&](const FoundRecord& record, uint64_t& sector) {
     if (record.engineKind == kQuickNtfs || record.engineKind == kDeepNtfs) {
       RunList runs;
       PlacedRun first;
       if (ntfs_.ReadDataRuns(record, runs) != 0 || !RunCursor(runs).Next(first) || first.sparse)
-        continue;
+        return false;
       sector = first.lcn * record.clusterBytes / sectorSize + record.volumeFirstSector;
-    } else if (record.engineKind == kQuickExt) {
-      auto* ext = dynamic_cast<CFastExtRecovery*>(quick_.get());
-      if (!ext || !ext->FirstDataSector(record, sector)) continue;
-    } else if (record.engineKind == kDeepExt) {
-      if (!ext_.FirstDataSector(record, sector)) continue;
-    } else if (!FatFirstSector(record, sectorSize, sector)) {
-      continue;
+      return true;
     }
-    foundAt[sector] = LowerExtension(record);
-  }
-  std::vector<FoundRecord> carved;
-  carving_.ListByType(filter, carved);
-  for (const FoundRecord& record : carved) {
-    auto it = foundAt.find(uint64_t{record.entrySector});
-    if (it == foundAt.end() || !IsCopyOf(it->second, LowerExtension(record))) out.push_back(record);
-  }
-  if (out.size() > 1) SortRecords(out);
+    if (record.engineKind == kQuickExt) {
+      auto* ext = dynamic_cast<CFastExtRecovery*>(quick_.get());
+      return ext && ext->FirstDataSector(record, sector);
+    }
+    if (record.engineKind == kDeepExt) return ext_.FirstDataSector(record, sector);
+    return FatFirstSector(record, sectorSize, sector);
+  };
+  // Where the listed file-system files start, with their types: a carved
+  // file is a copy when any of them starting there is of its type.
+  std::set<std::pair<uint64_t, std::string>> foundAt;
+  auto listFound = [&](const FoundRecord& record) {
+    uint64_t sector = 0;
+    if (firstSector(record, sector)) foundAt.emplace(sector, LowerExtension(record));
+    visit(record);
+  };
+  std::set<EntryPlace> quickPlaces;
+  if (quick_)
+    quick_->VisitByType(filter, [&](const FoundRecord& record) {
+      quickPlaces.insert(PlaceOf(record));
+      listFound(record);
+    });
+  auto listRebuilt = [&](const FoundRecord& record) {
+    if (quickPlaces.count(PlaceOf(record)) == 0) listFound(record);
+  };
+  fat_.VisitByType(filter, listRebuilt);
+  ntfs_.VisitByType(filter, listRebuilt);
+  exfat_.VisitByType(filter, listRebuilt);
+  ext_.VisitByType(filter, listRebuilt);
+  carving_.VisitByType(filter, [&](const FoundRecord& record) {
+    uint64_t sector = record.entrySector;
+    std::string extension = LowerExtension(record);
+    bool copy = foundAt.count({sector, extension}) != 0 ||
+                (extension == "jpg" && foundAt.count({sector, "thm"}) != 0);
+    if (!copy) visit(record);
+  });
   return 1;
 }
 

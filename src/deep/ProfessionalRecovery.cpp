@@ -115,20 +115,26 @@ IFileRecoveryParse* CProfessionalRecovery::EngineOf(uint32_t engineKind) {
 
 int CProfessionalRecovery::ListFolder(const FoundRecord* folder, int32_t depth,
                                       std::vector<FoundRecord>& out) {
+  int result = VisitFolder(folder, depth, [&](const FoundRecord& child) { out.push_back(child); });
+  if (out.size() > 1) SortRecords(out);
+  return result;
+}
+
+int CProfessionalRecovery::VisitFolder(const FoundRecord* folder, int32_t depth,
+                                       const RecordVisitor& visit) {
   if (folder) {
     // Carved files have no folders.
     IFileRecoveryParse* engine =
         folder->engineKind == kCarved ? nullptr : EngineOf(folder->engineKind);
-    return engine ? engine->ListFolder(folder, depth, out) : kOk;
+    return engine ? engine->VisitFolder(folder, depth, visit) : kOk;
   }
   if (depth != 0) return kInvalidParameter;
-  if (quick_) quick_->ListFolder(nullptr, 0, out);
-  fat_.ListFolder(nullptr, 0, out);
-  ntfs_.ListFolder(nullptr, 0, out);
-  exfat_.ListFolder(nullptr, 0, out);
-  ext_.ListFolder(nullptr, 0, out);
-  carving_.ListFolder(nullptr, 0, out);
-  if (out.size() > 1) SortRecords(out);
+  if (quick_) quick_->VisitFolder(nullptr, 0, visit);
+  fat_.VisitFolder(nullptr, 0, visit);
+  ntfs_.VisitFolder(nullptr, 0, visit);
+  exfat_.VisitFolder(nullptr, 0, visit);
+  ext_.VisitFolder(nullptr, 0, visit);
+  carving_.VisitFolder(nullptr, 0, visit);
   return kOk;
 }
 

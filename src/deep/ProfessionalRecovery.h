@@ -41,6 +41,8 @@ class CProfessionalRecovery final : public IFileRecoveryParse, public UnreadArea
                    int32_t percentScale) override;
   int Scan(const char* ignored) override;
   int ListFolder(const FoundRecord* folder, int32_t depth, std::vector<FoundRecord>& out) override;
+  // The root holds what every engine found at its root.
+  int VisitFolder(const FoundRecord* folder, int32_t depth, const RecordVisitor& visit) override;
   int CountFolderFiles(const FoundRecord* folder, int32_t depth, uint32_t& count) override;
   uint64_t GetRecordCount() override;
   int GetRecordPath(const FoundRecord& record, std::string& path) override;
@@ -51,6 +53,7 @@ class CProfessionalRecovery final : public IFileRecoveryParse, public UnreadArea
   // Every file of every engine the filter takes, without the carved copies
   // of files that a file-system engine found.
   int ListByType(const std::string& filter, std::vector<FoundRecord>& out) override;
+  int VisitByType(const std::string& filter, const RecordVisitor& visit) override;
   int BuildUsageMap() override { return 0; }
   int ExtractForPreview(const FoundRecord* record, std::string& path, uint8_t* memory,
                         uint32_t& size, ExtractProgressFn callback, void* userData) override;

@@ -1,7 +1,5 @@
 #include "jobs/CollectJob.h"
 
-#include <algorithm>
-
 #include "platform/ErrorCodes.h"
 
 namespace salvora {
@@ -27,12 +25,13 @@ constexpr size_t kPathsBetweenChecks = 4096;
 bool ListPaths(IFileRecoveryParse& engine, size_t first, size_t step, JobObserver& observer,
                Collection& out) {
   out.paths.resize(first);
+  out.paths.reserve(out.records.Size());
   JobProgress progress;
   progress.step = step;
   progress.percent = 100;
-  for (size_t i = first; i < out.records.size(); ++i) {
+  for (size_t i = first; i < out.records.Size(); ++i) {
     std::string path;
-    engine.GetRecordPath(out.records[i], path);
+    engine.GetRecordPath(out.records.Full(static_cast<uint32_t>(i)), path);
     out.paths.push_back(std::move(path));
     if ((i - first) % kPathsBetweenChecks == kPathsBetweenChecks - 1 &&
         !observer.OnProgress(progress))
@@ -44,19 +43,18 @@ bool ListPaths(IFileRecoveryParse& engine, size_t first, size_t step, JobObserve
 // Lists one source into `out`; false when the user cancelled.
 bool CollectOne(const CollectSource& source, size_t step, const CollectJobOptions& options,
                 JobObserver& observer, Collection& out, JobReport& report) {
-  size_t first = out.records.size();
+  size_t first = out.records.Size();
   ListRelay relay{observer, step};
   if (ListRelay::OnList(&relay, 0, 0) != kOk) return false;
   source.engine->SetListCallback(&ListRelay::OnList, &relay);
-  int result = source.engine->ListByType(options.typeFilter, out.records);
+  int result = source.engine->VisitByType(options.typeFilter, [&](const FoundRecord& listed) {
+    FoundRecord record = listed;
+    record.sourceTag = source.key;
+    if (!options.keep || options.keep(record)) out.records.Add(record);
+  });
   source.engine->SetListCallback(nullptr, nullptr);
-  for (size_t i = first; i < out.records.size(); ++i) out.records[i].sourceTag = source.key;
-  if (options.keep)
-    out.records.erase(std::remove_if(out.records.begin() + static_cast<ptrdiff_t>(first),
-                                     out.records.end(),
-                                     [&](const FoundRecord& r) { return !options.keep(r); }),
-                      out.records.end());
-  report.itemsDone += out.records.size() - first;
+  out.records.SortListing(first);
+  report.itemsDone += out.records.Size() - first;
   if (result == kCancelled) return false;
   // A listing cut short by a store it could not read keeps what it gave.
   if (result != kOk && result != 1) report.Worsen(JobOutcome::kPartial, result);
@@ -75,7 +73,7 @@ JobReport RunCollectJob(const std::vector<CollectSource>& sources,
       break;
     }
   }
-  if (options.withPaths) out.paths.resize(out.records.size());
+  if (options.withPaths) out.paths.resize(out.records.Size());
   return report;
 }
 

@@ -10,6 +10,7 @@
 #include "jobs/JobObserver.h"
 #include "jobs/JobReport.h"
 #include "results/FoundRecord.h"
+#include "results/RecordArena.h"
 #include "storage/IFileRecoveryParse.h"
 
 namespace salvora {
@@ -32,7 +33,7 @@ struct CollectJobOptions {
 };
 
 struct Collection {
-  std::vector<FoundRecord> records;
+  RecordArena records;             // a million found files are held compactly
   std::vector<std::string> paths;  // one per record, when asked for
 };
 

@@ -1,5 +1,6 @@
 #include "jobs/RecoverJob.h"
 
+#include <functional>
 #include <new>
 
 #include "platform/ErrorCodes.h"
@@ -77,14 +78,14 @@ int CopyOut(IFileRecoveryParse& engine, TransferRelay& relay, const FoundRecord&
   return result;
 }
 
-}  // namespace
-
-JobReport RunRecoverJob(const std::vector<FoundRecord>& records,
-                        const std::vector<RecoverySource>& sources,
-                        const RecoverJobOptions& options, JobObserver& observer) {
+// Recovers `count` records, each given by `recordAt` when its turn comes.
+JobReport RecoverEach(size_t count, const std::function<FoundRecord(size_t)>& recordAt,
+                      const std::vector<RecoverySource>& sources, const RecoverJobOptions& options,
+                      JobObserver& observer) {
   JobReport report;
   TransferRelay relay{observer, report};
-  for (const FoundRecord& record : records) {
+  for (size_t i = 0; i < count; ++i) {
+    const FoundRecord record = recordAt(i);
     const RecoverySource* source = SourceOf(sources, record);
     std::string path = TargetPath(source, record, options);
     relay.fileReported = false;
@@ -100,6 +101,22 @@ JobReport RunRecoverJob(const std::vector<FoundRecord>& records,
     if (result != kOk && !relay.fileReported) relay.NoteFile(path, result);
   }
   return report;
+}
+
+}  // namespace
+
+JobReport RunRecoverJob(const std::vector<FoundRecord>& records,
+                        const std::vector<RecoverySource>& sources,
+                        const RecoverJobOptions& options, JobObserver& observer) {
+  return RecoverEach(
+      records.size(), [&](size_t i) { return records[i]; }, sources, options, observer);
+}
+
+JobReport RunRecoverJob(const RecordArena& records, const std::vector<RecoverySource>& sources,
+                        const RecoverJobOptions& options, JobObserver& observer) {
+  return RecoverEach(
+      records.Size(), [&](size_t i) { return records.Full(static_cast<uint32_t>(i)); }, sources,
+      options, observer);
 }
 
 }  // namespace salvora

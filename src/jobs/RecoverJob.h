@@ -10,6 +10,7 @@
 #include "jobs/JobObserver.h"
 #include "jobs/JobReport.h"
 #include "results/FoundRecord.h"
+#include "results/RecordArena.h"
 #include "storage/IFileRecoveryParse.h"
 
 namespace salvora {
@@ -32,6 +33,9 @@ struct RecoverJobOptions {
 // engine fails without a word or throws, is a failed file too.
 JobReport RunRecoverJob(const std::vector<FoundRecord>& records,
                         const std::vector<RecoverySource>& sources,
+                        const RecoverJobOptions& options, JobObserver& observer);
+// The same for records held compactly (a collection's).
+JobReport RunRecoverJob(const RecordArena& records, const std::vector<RecoverySource>& sources,
                         const RecoverJobOptions& options, JobObserver& observer);
 
 }  // namespace salvora

@@ -12,6 +12,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "platform/OutputFile.h"
+#include "results/ListingOrder.h"
 #include "results/TypeGroups.h"
 
 namespace salvora {
@@ -132,9 +133,10 @@ void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, 
   relationsDirty_ = true;
   // Keep built indexes current: a record's parent is the smallest key that
   // lists it.
-  if (!parentIndex_.empty()) {
-    auto known = parentIndex_.find(recordNo);
-    if (known == parentIndex_.end() || key < known->second) parentIndex_[recordNo] = key;
+  if (!parentIndex_.empty() && recordNo <= recordCount_) {
+    if (recordNo >= parentIndex_.size()) parentIndex_.resize(size_t{recordNo} + 1, kNoParent);
+    uint64_t& known = parentIndex_[recordNo];
+    if (known == kNoParent || key < known) known = key;
   }
   if (folderName) {
     FolderInfo info{};
@@ -174,13 +176,10 @@ int ScanResultStore::ReadRecord(uint32_t recordNo, FoundRecord& out) {
   return kOk;
 }
 
-int ScanResultStore::ListChildren(uint64_t key, std::vector<FoundRecord>& out) {
+int ScanResultStore::VisitChildren(uint64_t key, const RecordVisitor& visit) {
   if (relations_.empty()) return kOk;
   auto it = key == 0 ? relations_.begin() : relations_.find(key);
   if (it == relations_.end()) return kOk;
-  // A folder of a million files is one block of records, not one grown by
-  // doubling (which for a moment holds half as much again).
-  out.reserve(out.size() + std::min<size_t>(it->second.size(), recordsOnDisk_));
   for (uint32_t child : it->second) {
     FoundRecord record;
     // Children that point outside the data file come from a damaged store.
@@ -190,10 +189,20 @@ int ScanResultStore::ListChildren(uint64_t key, std::vector<FoundRecord>& out) {
     // A picture whose first cluster does not look like one is still listed
     // (marked by its contentOk); it may be whole further on, and a user
     // cannot try a file that is not shown.
-    out.push_back(record);
+    visit(record);
   }
-  SortRecords(out);
   return kOk;
+}
+
+int ScanResultStore::ListChildren(uint64_t key, std::vector<FoundRecord>& out) {
+  auto it = key == 0 ? relations_.begin() : relations_.find(key);
+  // A folder of a million files is one block of records, not one grown by
+  // doubling (which for a moment holds half as much again).
+  if (it != relations_.end())
+    out.reserve(out.size() + std::min<size_t>(it->second.size(), recordsOnDisk_));
+  int result = VisitChildren(key, [&](const FoundRecord& record) { out.push_back(record); });
+  if (result == kOk) SortRecords(out);
+  return result;
 }
 
 int ScanResultStore::CountFiles(uint64_t key, uint32_t& count) {
@@ -225,8 +234,11 @@ int ScanResultStore::CountFiles(uint64_t key, uint32_t& count) {
 
 void ScanResultStore::BuildIndexes() {
   if (parentIndex_.empty()) {
+    // Keys come in ascending order: the first to list a record is its parent.
+    parentIndex_.assign(size_t{recordCount_} + 1, kNoParent);
     for (const auto& [key, children] : relations_)
-      for (uint32_t child : children) parentIndex_.emplace(child, key);
+      for (uint32_t child : children)
+        if (child <= recordCount_ && parentIndex_[child] == kNoParent) parentIndex_[child] = key;
   }
   if (folderIndex_.empty()) {
     for (size_t i = 0; i < folderList_.size(); ++i)
@@ -236,9 +248,8 @@ void ScanResultStore::BuildIndexes() {
 
 bool ScanResultStore::FindParentKey(uint32_t recordNo, uint64_t& key) {
   BuildIndexes();
-  auto it = parentIndex_.find(recordNo);
-  if (it == parentIndex_.end()) return false;
-  key = it->second;
+  if (recordNo >= parentIndex_.size() || parentIndex_[recordNo] == kNoParent) return false;
+  key = parentIndex_[recordNo];
   return true;
 }
 
@@ -350,7 +361,7 @@ bool ScanResultStore::FolderDepthOf(const FoundRecord& folder, uint32_t& depth) 
   return true;
 }
 
-int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRecord>& out) {
+int ScanResultStore::VisitByTypes(const std::string& filter, const RecordVisitor& visit) {
   if (!IsOpen()) return 0;
   Flush();
   NameFilter takes(filter, filter.find(".other") != std::string::npos);
@@ -359,9 +370,6 @@ int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRec
   struct stat st {};
   ::fstat(fd, &st);
   uint64_t fileSize = static_cast<uint64_t>(st.st_size);
-  // Room for every record at once, so that a long listing is not copied
-  // again each time it grows; pages no record fills are never touched.
-  out.reserve(out.size() + fileSize / kRecordBytes);
   std::vector<unsigned char> chunk(kStoreBufferBytes);
   uint64_t offset = 0;
   while (offset < fileSize) {
@@ -373,16 +381,23 @@ int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRec
       std::memcpy(&record, chunk.data() + at, kRecordBytes);
       record.name[kRecordNameBytes - 1] = '\0';
       if (record.isFolder) continue;
-      if (takes.Takes(std::string_view(record.name, RecordNameLength(record.name))))
-        out.push_back(record);
+      if (takes.Takes(std::string_view(record.name, RecordNameLength(record.name)))) visit(record);
     }
     if (listCallback_ &&
         listCallback_(listUserData_, static_cast<int32_t>(offset * 100 / fileSize), 0) != 0)
       break;
   }
   ::close(fd);
-  SortRecords(out);
   return 1;
+}
+
+int ScanResultStore::ListByTypes(const std::string& filter, std::vector<FoundRecord>& out) {
+  // Room for every record at once, so that a long listing is not copied
+  // again each time it grows; pages no record fills are never touched.
+  if (IsOpen()) out.reserve(out.size() + recordsOnDisk_ + pendingBytes_ / kRecordBytes);
+  int result = VisitByTypes(filter, [&](const FoundRecord& record) { out.push_back(record); });
+  SortRecords(out);
+  return result;
 }
 
 void ScanResultStore::CloseStore() {
@@ -403,79 +418,26 @@ void ScanResultStore::CloseStore() {
   folderMisses_.clear();
 }
 
-bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {
-  if ((a.isFolder != 0) != (b.isFolder != 0)) return a.isFolder == 0;
-  size_t la = RecordNameLength(a.name), lb = RecordNameLength(b.name);
-  for (size_t i = 0; i < la && i < lb; ++i) {
-    unsigned char ca = static_cast<unsigned char>(a.name[i]);
-    unsigned char cb = static_cast<unsigned char>(b.name[i]);
-    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + 32);
-    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + 32);
-    if (ca != cb) return ca < cb;
-  }
-  return la < lb;
-}
-
 namespace {
 
-// A record's place in the sort, small enough that comparing two of them
-// rarely leaves the cache: files before folders, then the first sixteen
-// letters of the name (names often share a start such as "IMG_"),
-// lower-cased and zero-padded, so a shorter name sorts first as
-// RecordOrder has it. Ties are settled by RecordOrder.
-struct SortKey {
-  uint64_t high, low;
-  uint32_t index;
-};
-
-uint64_t NameBytes(const FoundRecord& record, size_t length, size_t from) {
-  uint64_t bytes = 0;
-  for (size_t i = from; i < from + 8; ++i) {
-    unsigned char c = i < length ? static_cast<unsigned char>(record.name[i]) : 0;
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
-    bytes = bytes << 8 | c;
-  }
-  return bytes;
+std::string_view NameOf(const FoundRecord& record) {
+  return std::string_view(record.name, RecordNameLength(record.name));
 }
 
 }  // namespace
 
-// Records are large: small keys are sorted, and each record then moved
-// once. The keys order exactly as RecordOrder does, so the sort makes the
-// same steps, and the order, ties included, is the one sorting the records
-// themselves gives.
+bool RecordOrder(const FoundRecord& a, const FoundRecord& b) {
+  if ((a.isFolder != 0) != (b.isFolder != 0)) return a.isFolder == 0;
+  return NameBefore(NameOf(a), NameOf(b));
+}
+
+// Records are large: small keys are sorted, and each record then moved once.
 void SortRecords(std::vector<FoundRecord>& records) {
   if (records.size() < 2) return;
-  std::vector<SortKey> keys(records.size());
-  std::vector<uint8_t> folder(records.size());
-  for (uint32_t i = 0; i < keys.size(); ++i) {
-    size_t length = RecordNameLength(records[i].name);
-    keys[i] = {NameBytes(records[i], length, 0), NameBytes(records[i], length, 8), i};
-    folder[i] = records[i].isFolder != 0;
-  }
-  std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-    if (folder[a.index] != folder[b.index]) return folder[a.index] < folder[b.index];
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
-    return RecordOrder(records[a.index], records[b.index]);
-  });
-  // Moved in place, cycle by cycle, rather than into a second copy of the
-  // whole listing.
-  std::vector<uint32_t> order(keys.size());
-  for (uint32_t i = 0; i < keys.size(); ++i) order[i] = keys[i].index;
-  for (uint32_t start = 0; start < order.size(); ++start) {
-    if (order[start] == start) continue;
-    FoundRecord held = records[start];
-    uint32_t at = start;
-    while (order[at] != start) {
-      uint32_t from = order[at];
-      records[at] = records[from];
-      order[at] = at;
-      at = from;
-    }
-    records[at] = held;
-    order[at] = at;
-  }
+  std::vector<uint32_t> order = ListingOrder(
+      records.size(), [&](uint32_t i) { return NameOf(records[i]); },
+      [&](uint32_t i) { return records[i].isFolder != 0; });
+  MoveIntoOrder(std::move(order), [&](uint32_t i) -> FoundRecord& { return records[i]; });
 }
 
 }  // namespace salvora

@@ -11,6 +11,7 @@
 
 #include "results/FoundRecord.h"
 #include "results/ListProgress.h"
+#include "results/RecordVisitor.h"
 #include "results/RelationFile.h"
 
 namespace salvora {
@@ -34,9 +35,11 @@ class ScanResultStore {
   void AddRelation(uint32_t parentCluster, uint32_t parentDepth, uint32_t recordNo,
                    uint32_t firstCluster, const char* folderName);
   int Flush();
-  // Children of a folder key (0: the smallest key), sorted; image files that
-  // failed their content check are left out.
+  // Children of a folder key (0: the smallest key), sorted. Image files that
+  // failed their content check are listed too, marked by their contentOk.
   int ListChildren(uint64_t key, std::vector<FoundRecord>& out);
+  // The same children one at a time, in the order they were filed.
+  int VisitChildren(uint64_t key, const RecordVisitor& visit);
   // Files in the whole subtree of a key, breadth-first.
   int CountFiles(uint64_t key, uint32_t& count);
   // Ancestor folders of a record, nearest first. Ends on a cycle.
@@ -47,6 +50,8 @@ class ScanResultStore {
   // Records whose names the type filter takes; 1 when the data file could be
   // read, else 0.
   int ListByTypes(const std::string& filter, std::vector<FoundRecord>& out);
+  // The same records one at a time, in the order they were stored.
+  int VisitByTypes(const std::string& filter, const RecordVisitor& visit);
   void CloseStore();
 
   // Reads record n (1-based); a result code.
@@ -86,9 +91,12 @@ class ScanResultStore {
   // only when relations changed since the last flush.
   bool relationsDirty_ = false;
   std::vector<FolderInfo> folderList_;
-  // Built on demand and dropped when relations change: recordNo -> the first
-  // key listing it, and folder cluster -> first folder-list entry.
-  std::unordered_map<uint32_t, uint64_t> parentIndex_;
+  // Built on demand and kept current as relations are added: by record
+  // number, the first key listing it (record numbers are dense, so a store
+  // of a million records costs 8 MB, not a hash map's 32), and folder
+  // cluster -> first folder-list entry.
+  static constexpr uint64_t kNoParent = ~uint64_t{0};
+  std::vector<uint64_t> parentIndex_;
   std::unordered_map<uint32_t, size_t> folderIndex_;
   std::unordered_set<uint32_t> folderMisses_;  // clusters no folder record has
   uint64_t missesCheckedUpTo_ = 0;             // records on disk when they were sought

@@ -1,10 +1,10 @@
 #pragma once
-// Progress callbacks: plain function pointers whose first argument is the
-// caller's user data. 0 means go on; any other answer stops the operation,
-// which returns that same value (kCancelled when the user cancelled).
+// Progress callbacks (function pointers whose first argument is the caller's
+// user data: 0 goes on, any other answer stops the operation, which returns
+// it, kCancelled when the user cancelled), and the visitor listings call.
 #include <cstdint>
-
 #include "results/ListProgress.h"
+#include "results/RecordVisitor.h"
 
 namespace salvora {
 

@@ -47,6 +47,12 @@ class IFileRecoveryParse {
   // or into `memory` (at most `size` bytes; `size` receives the count).
   virtual int ExtractForPreview(const FoundRecord* record, std::string& path, uint8_t* memory,
                                 uint32_t& size, ExtractProgressFn callback, void* userData) = 0;
+  // What ListFolder and ListByType list, handed to `visit` one record at a
+  // time and in no set order, so that a caller keeping a million records
+  // compactly never holds them all whole. The same results as those two.
+  // Engines that can, read them from their store without a listing.
+  virtual int VisitFolder(const FoundRecord* folder, int32_t depth, const RecordVisitor& visit);
+  virtual int VisitByType(const std::string& filter, const RecordVisitor& visit);
   virtual ~IFileRecoveryParse() = default;
 };
 

@@ -59,12 +59,18 @@ int StoreEngine::SetCallbacks(ScanProgressFn onScan, TransferProgressFn onTransf
 
 int StoreEngine::ListFolder(const FoundRecord* folder, int32_t depth,
                             std::vector<FoundRecord>& out) {
+  int result = VisitFolder(folder, depth, [&](const FoundRecord& child) { out.push_back(child); });
+  if (result == kOk) SortRecords(out);
+  return result;
+}
+
+int StoreEngine::VisitFolder(const FoundRecord* folder, int32_t depth, const RecordVisitor& visit) {
   if (!folder && depth != 0) return kInvalidParameter;
   if (!store_.IsOpen()) return kOk;
   store_.Flush();
   uint64_t key =
       folder ? FolderKey(folder->firstCluster, static_cast<uint32_t>(depth)) : RootFolderKey();
-  return store_.ListChildren(key, out);
+  return store_.VisitChildren(key, visit);
 }
 
 int StoreEngine::CountFolderFiles(const FoundRecord* folder, int32_t depth, uint32_t& count) {
@@ -99,6 +105,11 @@ int StoreEngine::SetListCallback(ListProgressFn fn, void* userData) {
 int StoreEngine::ListByType(const std::string& filter, std::vector<FoundRecord>& out) {
   if (!store_.IsOpen()) return 0;
   return store_.ListByTypes(filter, out);
+}
+
+int StoreEngine::VisitByType(const std::string& filter, const RecordVisitor& visit) {
+  if (!store_.IsOpen()) return 0;
+  return store_.VisitByTypes(filter, visit);
 }
 
 int StoreEngine::BuildUsageMap() { return 0; }

@@ -38,6 +38,10 @@ class StoreEngine : public IFileRecoveryParse, public UnreadAreaReport {
   int BuildUsageMap() override;
   int ExtractForPreview(const FoundRecord* record, std::string& path, uint8_t* memory,
                         uint32_t& size, ExtractProgressFn callback, void* userData) override;
+  // ListFolder lists what this visits, sorted: an engine that lists its
+  // folders in its own way overrides only this.
+  int VisitFolder(const FoundRecord* folder, int32_t depth, const RecordVisitor& visit) override;
+  int VisitByType(const std::string& filter, const RecordVisitor& visit) override;
 
   ScanResultStore& Store() { return store_; }
   SectorSource& Source() { return source_; }

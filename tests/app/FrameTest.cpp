@@ -44,7 +44,7 @@ class FrameTest : public QObject {
 
   void everyWindowBindsItsControls() {
     AppEnvironment environment;
-    std::vector<FoundRecord> results;
+    RecordArena results;
     CMainWnd main;
     CScanProcessWnd scan({}, 0, nullptr);
     CSearchProcessWnd search({}, "", results, nullptr);

@@ -206,7 +206,7 @@ class LanguageFilesTest : public QObject {
 
   void switchingLanguageRetextsEveryWindow() {
     AppEnvironment environment;
-    std::vector<FoundRecord> results;
+    RecordArena results;
     std::vector<std::unique_ptr<QWidget>> windows;
     windows.emplace_back(new CMainWnd);
     windows.emplace_back(new CScanProcessWnd({}, 0, nullptr));

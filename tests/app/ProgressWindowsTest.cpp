@@ -40,10 +40,10 @@ int Scan(std::vector<DiskListItem*> items, int mode) {
 }
 
 std::vector<FoundRecord> Collect(std::vector<DiskListItem*> items) {
-  std::vector<FoundRecord> results;
+  RecordArena results;
   CSearchProcessWnd window(std::move(items), kEveryType, results, nullptr);
   window.Run();
-  return results;
+  return WholeRecords(results);
 }
 
 // A scan job's figures as the window receives them.
@@ -275,15 +275,15 @@ class ProgressWindowsTest : public QObject {
     DiskListItem item = ImageItem(card.image, 1);
     QCOMPARE(Scan({&item}, CScanProcessWnd::kQuickScan), 1);
     BoxAnswerer answerer([](int, const QString&) { return CMessageBox::kOk; });
-    std::vector<FoundRecord> results;
-    CSearchProcessWnd collection({&item}, kEveryType, results, nullptr);
+    RecordArena collected;
+    CSearchProcessWnd collection({&item}, kEveryType, collected, nullptr);
     ClickSoon(collection, "cancelbtn");
     QCOMPARE(collection.Run(), 2);
 
     // The same files asked for many times: long enough that the click comes
     // first however busy the machine is.
     std::vector<FoundRecord> once = Collect({&item});
-    results.clear();
+    std::vector<FoundRecord> results;
     for (int copy = 0; copy < 400; ++copy) results.insert(results.end(), once.begin(), once.end());
     CRecoverProcessWnd recovery({dir / "out", results, {&item}}, nullptr);
     ClickSoon(recovery, "CancelBtn");

@@ -52,16 +52,17 @@ TEST_F(CollectRecoverJob, CollectedFilesCarryTheSourceKeyTheirPathsAndPassTheTes
   JobReport report = RunCollectJob({{nullptr, 1}, {items[0].engine.get(), key}}, options,
                                    observer, found);
   EXPECT_EQ(report.outcome, JobOutcome::kComplete);
-  ASSERT_EQ(found.paths.size(), found.records.size());
+  ASSERT_EQ(found.paths.size(), found.records.Size());
   std::map<std::string, std::string> pathOf;
-  for (size_t i = 0; i < found.records.size(); ++i) {
-    uint16_t tag = found.records[i].sourceTag;
-    uint64_t size = found.records[i].fileSize;
+  for (uint32_t i = 0; i < found.records.Size(); ++i) {
+    FoundRecord record = found.records.Full(i);
+    uint16_t tag = record.sourceTag;
+    uint64_t size = record.fileSize;
     EXPECT_EQ(tag, key);
     EXPECT_GT(size, 2800u);
-    pathOf[Tail(NameOf(found.records[i]))] = found.paths[i];
+    pathOf[Tail(NameOf(record))] = found.paths[i];
   }
-  EXPECT_EQ(report.itemsDone, found.records.size());
+  EXPECT_EQ(report.itemsDone, found.records.Size());
   EXPECT_EQ(pathOf.count("one.bin"), 0u) << "too small for the test";
   ASSERT_EQ(pathOf.count("eport.doc"), 1u);
   EXPECT_EQ(pathOf["eport.doc"], "Docs/");
@@ -74,14 +75,14 @@ TEST_F(CollectRecoverJob, EveryFileIsRecoveredByteForByteIntoItsGroupFolder) {
   test::RecordingObserver quiet;
   RunCollectJob({{items[0].engine.get(), key}}, {KnownExtensions() + "|.other", {}, false}, quiet,
                 found);
-  ASSERT_GE(found.records.size(), floppy.files.size());
+  ASSERT_GE(found.records.Size(), floppy.files.size());
   test::TempDir out;
   test::RecordingObserver observer;
   JobReport report = RunRecoverJob(found.records, {{key, items[0].engine.get(), {}}},
                                    {out.path(), false}, observer);
   EXPECT_EQ(report.outcome, JobOutcome::kComplete);
-  EXPECT_EQ(report.itemsDone, found.records.size());
-  EXPECT_EQ(observer.done.size(), found.records.size());
+  EXPECT_EQ(report.itemsDone, found.records.Size());
+  EXPECT_EQ(observer.done.size(), found.records.Size());
   std::multiset<std::string> written, expected;
   for (const auto& [path, error] : observer.done) {
     EXPECT_EQ(error, kOk) << path;

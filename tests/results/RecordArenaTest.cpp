@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "results/NaturalOrder.h"
+#include "results/ScanResultStore.h"
 
 namespace salvora {
 namespace {
@@ -48,6 +49,37 @@ TEST(RecordArena, GivesBackEveryRecordWhole) {
   }
   EXPECT_EQ(arena.Name(300).size(), kRecordNameBytes);
   EXPECT_EQ(arena.Full(300).name[kRecordNameBytes - 1], 'z');
+}
+
+// A folder listing is sorted inside the arena: the order is the one sorting
+// the whole records gives (ties between names equal but for case included),
+// across the borders of the blocks records and names are kept in, and the
+// records before the sorted part stay where they are.
+TEST(RecordArena, SortsAsWholeRecordsSortAcrossBlockBorders) {
+  std::vector<FoundRecord> records;
+  for (uint32_t i = 0; i < 9000; ++i) {
+    FoundRecord record{};
+    record.recordNo = i + 1;
+    record.isFolder = i % 11 == 0;
+    record.fileSize = i;
+    // Long names that agree far beyond the sort key's first letters.
+    std::string name = std::string(200, "aAbB"[i % 4]) + std::to_string((i * 7919) % 5000);
+    SetRecordName(record.name, name.c_str());
+    records.push_back(record);
+  }
+  RecordArena arena;
+  FoundRecord first{};
+  SetRecordName(first.name, "zz listed before");
+  arena.Add(first);
+  for (const FoundRecord& record : records) arena.Add(record);
+  arena.SortListing(1);
+  SortRecords(records);
+  ASSERT_EQ(arena.Size(), records.size() + 1);
+  EXPECT_EQ(arena.Name(0), "zz listed before");
+  for (uint32_t i = 0; i < records.size(); ++i) {
+    FoundRecord back = arena.Full(i + 1);
+    ASSERT_EQ(std::memcmp(&back, &records[i], sizeof back), 0) << i;
+  }
 }
 
 TEST(NaturalOrder, NumbersByValueLettersInEitherCase) {

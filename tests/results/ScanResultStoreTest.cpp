@@ -228,6 +228,45 @@ TEST_F(StoreTest, DamagedFilesNeverCrash) {
   EXPECT_EQ(store.ListByTypes(".other|*.txt", typed), 1);
 }
 
+// Visits hand over what the listings list, each record once and in the
+// order filed or stored, across the 200-record chunks the data file is read
+// in; the type listing writes what is pending first.
+TEST_F(StoreTest, VisitsGiveWhatListingsGiveEachOnceInStoredOrder) {
+  std::vector<uint32_t> filed, typed;
+  for (int i = 0; i < 650; ++i) {
+    if (i == 500) ASSERT_EQ(store.Flush(), kOk);
+    bool text = i % 3 != 0;
+    std::string name = "f" + std::to_string((i * 37) % 650) + (text ? ".txt" : ".jpg");
+    uint32_t number = Add(store, name.c_str(), false, 100 + i, i % 5 ? 2 : 7, i % 5 ? 0 : 1);
+    if (i % 5) filed.push_back(number);
+    if (text) typed.push_back(number);
+  }
+  auto numbersOf = [](const std::vector<FoundRecord>& records) {
+    std::vector<uint32_t> numbers;
+    for (const FoundRecord& record : records) numbers.push_back(uint32_t{record.recordNo});
+    return numbers;
+  };
+  std::vector<uint32_t> visited;
+  auto note = [&](const FoundRecord& record) { visited.push_back(uint32_t{record.recordNo}); };
+
+  EXPECT_EQ(store.VisitByTypes("*.txt", note), 1);
+  EXPECT_EQ(visited, typed);
+  std::vector<FoundRecord> listed;
+  EXPECT_EQ(store.ListByTypes("*.txt", listed), 1);
+  std::vector<uint32_t> sorted = numbersOf(listed);
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, typed);
+
+  visited.clear();
+  listed.clear();
+  ASSERT_EQ(store.VisitChildren(FolderKey(2, 0), note), kOk);
+  EXPECT_EQ(visited, filed);
+  ASSERT_EQ(store.ListChildren(FolderKey(2, 0), listed), kOk);
+  sorted = numbersOf(listed);
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, filed);
+}
+
 TEST_F(StoreTest, ListCallbackCanStopTheListing) {
   for (int i = 0; i < 1000; ++i) Add(store, "f.txt", false, 3, 2, 0);
   int calls = 0;

@@ -79,11 +79,11 @@ std::vector<FoundRecord> ScanAndCollect(DiskListItem& item, int mode) {
   SaveWhen(&scan, mode == CScanProcessWnd::kDeepScan ? "scan-deep" : "scan-quick",
            [&] { return ProgressOf(&scan) >= 40; });
   scan.Run();
-  std::vector<FoundRecord> results;
+  RecordArena results;
   CSearchProcessWnd collect({&item}, KnownExtensions() + "|.other", results, nullptr);
   SaveWhen(&collect, "collect", [] { return true; });
   collect.Run();
-  return results;
+  return WholeRecords(results);
 }
 
 void Recover(DiskListItem& item, const std::vector<FoundRecord>& results, const TempDir& dir) {

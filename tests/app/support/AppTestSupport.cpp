@@ -196,4 +196,10 @@ std::map<std::string, std::string> FilesUnder(const std::string& folder) {
   return files;
 }
 
+std::vector<FoundRecord> WholeRecords(const RecordArena& records) {
+  std::vector<FoundRecord> whole;
+  for (uint32_t i = 0; i < records.Size(); ++i) whole.push_back(records.Full(i));
+  return whole;
+}
+
 }  // namespace salvora::test

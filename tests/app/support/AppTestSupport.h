@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "results/RecordArena.h"
 #include "support/TestSupport.h"
 
 namespace salvora::test {
@@ -83,6 +84,9 @@ DeletedFilesImage MakeSampleCard(const TempDir& dir, const std::string& name = "
 
 // Every regular file under `folder` by its path relative to it.
 std::map<std::string, std::string> FilesUnder(const std::string& folder);
+
+// The records of a collection, whole, in its order.
+std::vector<FoundRecord> WholeRecords(const RecordArena& records);
 
 }  // namespace salvora::test
 
