@@ -30,12 +30,7 @@ enum class SectorFit { kForeign, kData, kEnd };
 // nor plain text, and in a picture of one scan no marker but restarts and
 // the end marker (a later scan's tables are markers too).
 SectorFit FitOfSector(const uint8_t* bytes, uint32_t length, bool markersAllowed) {
-  bool repeated = true, text = true;
-  for (uint32_t i = 0; i < length; ++i) {
-    repeated = repeated && bytes[i] == bytes[0];
-    text = text && bytes[i] < 0x80;
-  }
-  if (repeated || text) return SectorFit::kForeign;
+  if (IsFillOrText(bytes, length)) return SectorFit::kForeign;
   if (markersAllowed) return SectorFit::kData;
   for (uint32_t i = 0; i + 1 < length; ++i) {
     if (bytes[i] != 0xFF) continue;

@@ -36,6 +36,11 @@ Reassemble ReassemblerOf(int type) {
     case kTypeOoxmlSlides:
     case kTypeOoxmlOther:
       return ReassembleZip;
+    case kTypeMp4:
+    case kTypeQuickTime:
+    case kType3gpp:
+    case kTypeM4v:
+      return ReassembleMovie;
     default:
       return nullptr;
   }

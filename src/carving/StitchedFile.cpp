@@ -32,6 +32,15 @@ bool StitchedFile::Read(uint64_t offset, uint32_t length, uint8_t* out) const {
   return length == 0;
 }
 
+bool IsFillOrText(const uint8_t* bytes, uint32_t length) {
+  bool repeated = true, text = true;
+  for (uint32_t i = 0; i < length; ++i) {
+    repeated = repeated && bytes[i] == bytes[0];
+    text = text && bytes[i] < 0x80;
+  }
+  return repeated || text;
+}
+
 PieceList JoinedAt(const PieceList& pieces, uint64_t lastOffset, uint64_t cut, uint32_t sectorBytes,
                    uint64_t next, uint64_t tailSectors) {
   PieceList joined = pieces;
