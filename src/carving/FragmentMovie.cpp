@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "carving/FragmentCuts.h"
 #include "carving/FragmentRecords.h"
 #include "carving/MovieSamples.h"
 
@@ -27,11 +28,6 @@ constexpr size_t kChecksToFollow = 3;
 // The sectors between two checked reads looked at for foreign data.
 constexpr uint64_t kMaxCutSectors = 4096;
 
-struct CutWindow {
-  uint64_t low = 0, high = 0;  // sector boundaries, both possible cuts
-  bool Empty() const { return high < low || high == 0; }
-};
-
 class MovieSearch {
  public:
   explicit MovieSearch(FragmentSearch& search)
@@ -42,9 +38,14 @@ class MovieSearch {
  private:
   bool Join(PieceList& pieces, const MovieLayout& layout, const CheckResult& broken);
   bool JoinSamples(PieceList& pieces, const MovieLayout& layout, const CheckResult& broken);
-  CutWindow WindowOf(const CheckResult& broken, uint64_t lastOffset, uint64_t size) const;
+  CutWindow WindowOf(const CheckResult& broken, uint64_t lastOffset, uint64_t size) const {
+    return CutWindowOf(broken.goodUntil, broken.faultEnd, lastOffset, size, sectorBytes_,
+                       kMaxCutSectors);
+  }
   PieceList Candidate(const PieceList& pieces, uint64_t lastOffset, uint64_t cut,
-                      uint64_t gap) const;
+                      uint64_t gap) const {
+    return WithContinuation(search_, pieces, lastOffset, cut, gap);
+  }
   uint64_t ChooseCut(CutWindow window, const CheckResult& broken, const PieceList& pieces,
                      uint64_t lastOffset, uint64_t gap);
   bool Foreign(uint64_t absoluteSector, uint64_t offset, const CheckResult& broken);
@@ -137,55 +138,12 @@ bool MovieSearch::JoinSamples(PieceList& pieces, const MovieLayout& layout,
   return false;
 }
 
-// The cuts a break may lie at: after the last read that held, and before
-// the end of the one that failed; never before the last run's first sector.
-CutWindow MovieSearch::WindowOf(const CheckResult& broken, uint64_t lastOffset,
-                                uint64_t size) const {
-  const uint64_t sb = sectorBytes_;
-  CutWindow window;
-  window.low = (std::max(broken.goodUntil, lastOffset + sb) + sb - 1) / sb * sb;
-  if (broken.faultEnd == 0 || size < 2 * sb) return {};
-  window.high = std::min(broken.faultEnd - 1, size - sb) / sb * sb;
-  if (window.high < window.low) return {};
-  if ((window.high - window.low) / sb > kMaxCutSectors) window.low = window.high - kMaxCutSectors * sb;
-  return window;
-}
-
-// The pieces with the last run cut at `cut` and a continuation `gap`
-// sectors past where it would have gone on; the new run is empty past
-// the source.
-PieceList MovieSearch::Candidate(const PieceList& pieces, uint64_t lastOffset, uint64_t cut,
-                                 uint64_t gap) const {
-  const uint64_t next = pieces.back().first + (cut - lastOffset) / sectorBytes_ + gap;
-  return JoinedAt(pieces, lastOffset, cut, sectorBytes_, next, search_.TailSectors(next));
-}
-
 uint64_t MovieSearch::ChooseCut(CutWindow window, const CheckResult& broken,
                                 const PieceList& pieces, uint64_t lastOffset, uint64_t gap) {
-  const uint64_t sb = sectorBytes_;
-  const uint64_t first = pieces.back().first;
-  auto runSector = [&](uint64_t offset) { return first + (offset - lastOffset) / sb; };
-  // A foreign sector the last run holds lies in the gap: the cut is not
-  // after it.
-  for (uint64_t at = window.low; at < window.high; at += sb) {
-    if (Foreign(runSector(at), at, broken)) {
-      window.high = at;
-      break;
-    }
-  }
-  // One read from the continuation lies in the gap too: the cut is after it.
-  for (uint64_t at = window.high; at > window.low; at -= sb) {
-    if (Foreign(runSector(at - sb) + gap, at - sb, broken)) {
-      window.low = at;
-      break;
-    }
-  }
-  if (GaveUp()) return 0;
-  for (int bit = 63; bit >= 0; --bit) {
-    const uint64_t aligned = window.high >> bit << bit;
-    if (aligned >= window.low && aligned != 0) return aligned;
-  }
-  return 0;
+  CutWindow narrowed = NarrowedWindow(
+      window, pieces, lastOffset, gap, sectorBytes_,
+      [&](uint64_t sector, uint64_t offset) { return Foreign(sector, offset, broken); });
+  return GaveUp() ? 0 : MostAlignedCut(narrowed);
 }
 
 // Whether the sector read for file offset `offset` cannot be the file's.

@@ -32,13 +32,13 @@ bool StitchedFile::Read(uint64_t offset, uint32_t length, uint8_t* out) const {
   return length == 0;
 }
 
+bool IsFill(const uint8_t* bytes, uint32_t length) {
+  return std::all_of(bytes, bytes + length, [&](uint8_t c) { return c == bytes[0]; });
+}
+
 bool IsFillOrText(const uint8_t* bytes, uint32_t length) {
-  bool repeated = true, text = true;
-  for (uint32_t i = 0; i < length; ++i) {
-    repeated = repeated && bytes[i] == bytes[0];
-    text = text && bytes[i] < 0x80;
-  }
-  return repeated || text;
+  return IsFill(bytes, length) ||
+         std::all_of(bytes, bytes + length, [](uint8_t c) { return c < 0x80; });
 }
 
 PieceList JoinedAt(const PieceList& pieces, uint64_t lastOffset, uint64_t cut, uint32_t sectorBytes,
