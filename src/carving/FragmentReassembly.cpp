@@ -41,6 +41,8 @@ Reassemble ReassemblerOf(int type) {
     case kType3gpp:
     case kTypeM4v:
       return ReassembleMovie;
+    case kTypePdf:
+      return ReassemblePdf;
     default:
       return nullptr;
   }

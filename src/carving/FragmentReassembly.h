@@ -2,9 +2,9 @@
 // Carved files that do not lie in one run. For formats whose structure
 // tells where the data stops belonging to the file (PNG chunk checksums,
 // a JPEG that no longer decodes, ZIP members and their directory, a
-// movie's sample tables), the break is found, the continuation is
-// sought among the sectors that follow, and a join is kept only when the
-// whole file then validates. A file that cannot be completed is reported
+// movie's sample tables, a PDF's cross-reference table), the break is
+// found, the continuation is sought among the sectors that follow, and a
+// join is kept only when the whole file then validates. A file that cannot be completed is reported
 // damaged, never as whole. The work is bounded per file and per scan.
 #include <cstdint>
 
@@ -58,6 +58,8 @@ Reassembly ReassembleJpeg(FragmentSearch& search);
 Reassembly ReassembleZip(FragmentSearch& search);
 // MP4, MOV, 3GP and M4V movies with H.264 or H.265 video.
 Reassembly ReassembleMovie(FragmentSearch& search);
+// PDF documents with a cross-reference table.
+Reassembly ReassemblePdf(FragmentSearch& search);
 
 // Owned by the carving engine: the block cache and the scan's budget.
 class FragmentReassembler {
