@@ -6,8 +6,8 @@
 
 namespace salvora {
 
-CutWindow CutWindowOf(uint64_t goodUntil, uint64_t faultEnd, uint64_t lastOffset, uint64_t size,
-                      uint32_t sectorBytes, uint64_t maxSectors) {
+CutWindow CutWindowOf(uint64_t goodUntil, uint64_t faultAt, uint64_t faultEnd, uint64_t lastOffset,
+                      uint64_t size, uint32_t sectorBytes, uint64_t maxSectors) {
   const uint64_t sb = sectorBytes;
   if (faultEnd == 0 || size < 2 * sb) return {};
   CutWindow window;
@@ -15,6 +15,7 @@ CutWindow CutWindowOf(uint64_t goodUntil, uint64_t faultEnd, uint64_t lastOffset
   window.high = std::min(faultEnd - 1, size - sb) / sb * sb;
   if (window.high < window.low) return {};
   if ((window.high - window.low) / sb > maxSectors) window.low = window.high - maxSectors * sb;
+  window.probe = std::clamp(faultAt / sb * sb, window.low, window.high);
   return window;
 }
 

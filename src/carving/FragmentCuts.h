@@ -14,14 +14,18 @@ namespace salvora {
 // Sector boundaries (file offsets) that a cut may lie at, both included.
 struct CutWindow {
   uint64_t low = 0, high = 0;
+  // The cut continuations are tried at: the failed read then comes from
+  // the continuation whole, where the window allows.
+  uint64_t probe = 0;
   bool Empty() const { return high < low || high == 0; }
 };
 
 // After the last read that held (ending at `goodUntil`) and before the end
-// of the one that failed; never before the last run's first sector ends,
-// and at most `maxSectors` wide (the sectors nearest the failed read).
-CutWindow CutWindowOf(uint64_t goodUntil, uint64_t faultEnd, uint64_t lastOffset, uint64_t size,
-                      uint32_t sectorBytes, uint64_t maxSectors);
+// of the one that failed (`faultAt` to `faultEnd`); never before the last
+// run's first sector ends, and at most `maxSectors` wide (the sectors
+// nearest the failed read).
+CutWindow CutWindowOf(uint64_t goodUntil, uint64_t faultAt, uint64_t faultEnd, uint64_t lastOffset,
+                      uint64_t size, uint32_t sectorBytes, uint64_t maxSectors);
 
 // The pieces with the last run (from file offset `lastOffset`) cut at
 // `cut` and a continuation `gap` sectors past where it would have gone on;

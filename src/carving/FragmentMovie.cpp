@@ -25,6 +25,9 @@ namespace {
 constexpr uint64_t kProbeCost = 16;
 // A continuation that breaks again must first hold this many checks.
 constexpr size_t kChecksToFollow = 3;
+// Movies larger than this are first checked a sample per stride.
+constexpr uint64_t kSparseFrom = 16 << 20;
+constexpr uint64_t kSparseStride = 1 << 20;
 // The sectors between two checked reads looked at for foreign data.
 constexpr uint64_t kMaxCutSectors = 4096;
 
@@ -39,8 +42,8 @@ class MovieSearch {
   bool Join(PieceList& pieces, const MovieLayout& layout, const CheckResult& broken);
   bool JoinSamples(PieceList& pieces, const MovieLayout& layout, const CheckResult& broken);
   CutWindow WindowOf(const CheckResult& broken, uint64_t lastOffset, uint64_t size) const {
-    return CutWindowOf(broken.goodUntil, broken.faultEnd, lastOffset, size, sectorBytes_,
-                       kMaxCutSectors);
+    return CutWindowOf(broken.goodUntil, broken.faultAt, broken.faultEnd, lastOffset, size,
+                       sectorBytes_, kMaxCutSectors);
   }
   PieceList Candidate(const PieceList& pieces, uint64_t lastOffset, uint64_t cut,
                       uint64_t gap) const {
@@ -63,6 +66,13 @@ Reassembly MovieSearch::Run() {
     StitchedFile file(search_.cache, pieces);
     MovieLayout layout;
     if (!ReadMovieLayout(file, search_.workLeft, layout) || GaveUp()) return {};
+    // A large movie is first looked at sparsely: when its end has not moved
+    // and the checks on the way hold, it lies in one run.
+    if (pieces.size() == 1 && layout.end > kSparseFrom && layout.judgeable) {
+      CheckResult sparse = CheckMovie(file, layout, 0, search_.workLeft, kSparseStride);
+      if (sparse.outOfWork || GaveUp()) return {};
+      if (sparse.failed == SIZE_MAX) return WalkOutcome(pieces, layout.end, sectorBytes_);
+    }
     CheckResult broken = CheckMovie(file, layout, 0, search_.workLeft);
     if (broken.outOfWork || GaveUp()) return {};
     if (broken.failed == SIZE_MAX)
@@ -89,7 +99,7 @@ bool MovieSearch::Join(PieceList& pieces, const MovieLayout& layout, const Check
   const uint64_t gaps = kContinuationWindowBytes / sectorBytes_;
   for (uint64_t gap = 1; gap <= gaps; ++gap) {
     if (!search_.Spend(kProbeCost) || search_.Stopped()) return false;
-    PieceList candidate = Candidate(pieces, lastOffset, window.high, gap);
+    PieceList candidate = Candidate(pieces, lastOffset, window.probe, gap);
     if (candidate.back().count == 0) return false;
     MovieLayout found;
     if (!ReadMovieLayout(StitchedFile(search_.cache, candidate), search_.workLeft, found))
@@ -110,13 +120,13 @@ bool MovieSearch::JoinSamples(PieceList& pieces, const MovieLayout& layout,
   const CutWindow window = WindowOf(broken, lastOffset, current.Size());
   if (window.Empty()) return false;
   size_t firstAfterCut = broken.failed;
-  while (firstAfterCut < layout.checks.size() && layout.checks[firstAfterCut].offset < window.high)
+  while (firstAfterCut < layout.checks.size() && layout.checks[firstAfterCut].offset < window.probe)
     ++firstAfterCut;
   const bool mayBreakAgain = pieces.size() + 1 < kMaxFilePieces;
   const uint64_t gaps = kContinuationWindowBytes / sectorBytes_;
   for (uint64_t gap = 1; gap <= gaps; ++gap) {
     if (!search_.Spend(kProbeCost) || search_.Stopped()) return false;
-    PieceList candidate = Candidate(pieces, lastOffset, window.high, gap);
+    PieceList candidate = Candidate(pieces, lastOffset, window.probe, gap);
     if (candidate.back().count == 0) return false;
     CheckResult after = CheckMovie(StitchedFile(search_.cache, candidate), layout, broken.failed,
                                    search_.workLeft);
@@ -125,7 +135,7 @@ bool MovieSearch::JoinSamples(PieceList& pieces, const MovieLayout& layout,
     if (!whole && !(mayBreakAgain && after.failed >= firstAfterCut + kChecksToFollow)) continue;
     const uint64_t cut = ChooseCut(window, broken, pieces, lastOffset, gap);
     if (cut == 0) continue;
-    if (cut != window.high) {
+    if (cut != window.probe) {
       candidate = Candidate(pieces, lastOffset, cut, gap);
       CheckResult again = CheckMovie(StitchedFile(search_.cache, candidate), layout, broken.failed,
                                      search_.workLeft);

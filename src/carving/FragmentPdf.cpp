@@ -77,7 +77,7 @@ bool HeaderHolds(const StitchedFile& file, const PdfObject& object, uint64_t& us
 
 struct ObjectCheck {
   size_t failed = kNoFailure;
-  uint64_t goodUntil = 0, faultEnd = 0;
+  uint64_t goodUntil = 0, faultAt = 0, faultEnd = 0;
 };
 
 class PdfSearch {
@@ -177,6 +177,7 @@ ObjectCheck PdfSearch::Check(const StitchedFile& file, size_t from) {
     if (!search_.Spend(kHeaderRead)) return result;
     if (!HeaderHolds(file, objects_[i], used)) {
       result.failed = i;
+      result.faultAt = objects_[i].offset;
       result.faultEnd = objects_[i].offset + kHeaderRead;
       return result;
     }
@@ -205,15 +206,15 @@ Reassembly PdfSearch::Run() {
 bool PdfSearch::Join(PieceList& pieces, const ObjectCheck& broken) {
   StitchedFile current(search_.cache, pieces);
   const uint64_t lastOffset = current.LastPieceOffset();
-  const CutWindow window = CutWindowOf(broken.goodUntil, broken.faultEnd, lastOffset,
-                                       current.Size(), sb_, kMaxCutSectors);
+  const CutWindow window = CutWindowOf(broken.goodUntil, broken.faultAt, broken.faultEnd,
+                                       lastOffset, current.Size(), sb_, kMaxCutSectors);
   if (window.Empty()) return false;
   size_t firstAfterCut = broken.failed;
-  while (firstAfterCut < objects_.size() && objects_[firstAfterCut].offset < window.high)
+  while (firstAfterCut < objects_.size() && objects_[firstAfterCut].offset < window.probe)
     ++firstAfterCut;
   for (uint64_t gap = 1; gap <= gapSectorsLeft_; ++gap) {
     if (!search_.Spend(kProbeCost) || search_.Stopped()) return false;
-    PieceList candidate = WithContinuation(search_, pieces, lastOffset, window.high, gap);
+    PieceList candidate = WithContinuation(search_, pieces, lastOffset, window.probe, gap);
     if (candidate.back().count == 0) return false;
     ObjectCheck after = Check(StitchedFile(search_.cache, candidate), broken.failed);
     if (GaveUp()) return false;
@@ -234,8 +235,8 @@ bool PdfSearch::Join(PieceList& pieces, const ObjectCheck& broken) {
   return false;
 }
 
-// Cuts at which the object before the break keeps its stream whole are
-// preferred; among them, foreign fill and alignment decide.
+// Cuts at which the header that failed holds and the object before it
+// keeps its stream whole; among them, foreign fill and alignment decide.
 uint64_t PdfSearch::ChooseCut(CutWindow window, const ObjectCheck& broken,
                               const PieceList& pieces, uint64_t lastOffset, uint64_t gap) {
   std::vector<uint8_t> sector(sb_);
@@ -245,13 +246,17 @@ uint64_t PdfSearch::ChooseCut(CutWindow window, const ObjectCheck& broken,
                                    search_.cache.Read(absolute * sb_, sb_, sector.data()) &&
                                    IsFill(sector.data(), sb_);
                           });
-  if (window.Empty() || broken.failed == 0) return MostAlignedCut(window);
-  const PdfObject& before = objects_[broken.failed - 1];
+  if (window.Empty()) return 0;
   uint64_t best = 0;
   int bestBits = -1;
   for (uint64_t cut = window.low; cut <= window.high && !GaveUp(); cut += sb_) {
     PieceList candidate = WithContinuation(search_, pieces, lastOffset, cut, gap);
-    if (!StreamHolds(StitchedFile(search_.cache, candidate), before)) continue;
+    StitchedFile joined(search_.cache, candidate);
+    // A cut inside the header that failed keeps that header's start.
+    uint64_t used = 0;
+    if (!HeaderHolds(joined, objects_[broken.failed], used) ||
+        (broken.failed > 0 && !StreamHolds(joined, objects_[broken.failed - 1])))
+      continue;
     const int bits = __builtin_ctzll(cut);
     if (bits > bestBits) best = cut, bestBits = bits;
   }

@@ -235,12 +235,16 @@ bool BoxHolds(const StitchedFile& file, const MovieCheck& check, CheckResult& re
 }  // namespace
 
 CheckResult CheckMovie(const StitchedFile& file, const MovieLayout& layout, size_t from,
-                       uint64_t& work) {
+                       uint64_t& work, uint64_t stride) {
+  constexpr size_t kLastChecks = 8;
   CheckResult result;
+  uint64_t nextChecked = 0;
   // Work is charged for the bytes a reader skips from the first check on.
   if (from < layout.checks.size()) result.goodUntil = layout.checks[from].offset;
   for (size_t i = from; i < layout.checks.size(); ++i) {
     const MovieCheck& check = layout.checks[i];
+    if (check.offset < nextChecked && i + kLastChecks < layout.checks.size()) continue;
+    nextChecked = check.offset + stride;
     uint64_t readAt = check.offset;
     const bool holds = check.kind == CheckKind::kBoxHeader
                            ? BoxHolds(file, check, result, work)

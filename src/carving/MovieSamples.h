@@ -49,7 +49,9 @@ struct CheckResult {
   uint64_t payloadEnd = 0;
   bool outOfWork = false;
 };
+// With a `stride`, only checks at least that many bytes apart are made,
+// and the last few: enough to see that nothing shifted the file's end.
 CheckResult CheckMovie(const StitchedFile& file, const MovieLayout& layout, size_t from,
-                       uint64_t& work);
+                       uint64_t& work, uint64_t stride = 0);
 
 }  // namespace salvora

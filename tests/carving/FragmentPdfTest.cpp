@@ -38,7 +38,7 @@ class SplitDocument : public ::testing::Test {
     if (!document_) GTEST_SKIP() << "needs LibreOffice";
   }
 
-  // Places the document cut at the given clusters with each gap between
+  // Places the document cut at the given offsets with each gap between
   // the runs, carves the image and recovers what starts where it does.
   std::pair<std::string, std::string> SplitAndCarve(const std::string& document,
                                                     const std::vector<size_t>& cuts,
@@ -48,7 +48,7 @@ class SplitDocument : public ::testing::Test {
     size_t at = 0;
     uint64_t start = 0;
     for (size_t i = 0; i <= cuts.size(); ++i) {
-      const size_t end = i < cuts.size() ? cuts[i] * kCluster : document.size();
+      const size_t end = i < cuts.size() ? cuts[i] : document.size();
       uint64_t sector = image.Place(document.substr(at, end - at));
       if (i == 0) start = sector;
       if (i < cuts.size()) image.Place(gaps[i]);
@@ -90,17 +90,40 @@ TEST_F(SplitDocument, TwoAndThreeRunsComeBackWhole) {
   ASSERT_GT(clusters, 8u);
   const std::string otherDocument = document_->substr(0, 5 * kSector);
   const std::vector<std::vector<size_t>> cuts = {
-      {clusters / 2}, {2}, {clusters / 3, 2 * clusters / 3}, {1, clusters - 1}};
+      {clusters / 2}, {2}, {clusters / 3, 2 * clusters / 3}, {1, clusters - 1}, {2, 6}};
   const std::vector<std::vector<std::string>> gaps = {
       {Noise(11, 4)},
       {std::string(16 * kSector, '\0')},
       {otherDocument, Noise(3, 5)},
-      {std::string(kSector, '\0'), Noise(60, 6)}};
+      {std::string(kSector, '\0'), Noise(60, 6)},
+      {ReadFile("/usr/share/common-licenses/GPL-3").substr(20000, 45 * kSector), Noise(55, 8)}};
   for (size_t i = 0; i < cuts.size(); ++i) {
-    auto [name, bytes] = SplitAndCarve(*document_, cuts[i], gaps[i]);
+    std::vector<size_t> offsets;
+    for (size_t cluster : cuts[i]) offsets.push_back(cluster * kCluster);
+    auto [name, bytes] = SplitAndCarve(*document_, offsets, gaps[i]);
     EXPECT_EQ(name.find("_damaged"), std::string::npos) << "case " << i;
     EXPECT_TRUE(bytes == *document_) << "case " << i << ": " << name << " " << bytes.size();
   }
+}
+
+// The break falls before an object whose header crosses a sector
+// boundary: the header read meets the gap at the break's sector.
+TEST_F(SplitDocument, ABreakBeforeAHeaderThatCrossesASectorIsFound) {
+  size_t header = std::string::npos, previous = 0;
+  for (size_t at = document_->find(" 0 obj", 4096); at != std::string::npos;
+       at = document_->find(" 0 obj", at + 1)) {
+    const size_t start = document_->rfind('\n', at) + 1;
+    if (start % kSector > kSector - 8 && start / kSector * kSector > previous + 32) {
+      header = start;
+      break;
+    }
+    previous = start;
+  }
+  if (header == std::string::npos) GTEST_SKIP() << "no object header crosses a sector boundary";
+  const std::string gpl = ReadFile("/usr/share/common-licenses/GPL-3");
+  auto [name, bytes] =
+      SplitAndCarve(*document_, {header / kSector * kSector}, {gpl.substr(0, 9 * kSector)});
+  EXPECT_TRUE(bytes == *document_) << name;
 }
 
 TEST_F(SplitDocument, AnOverwrittenMiddleIsNamedDamaged) {
