@@ -153,8 +153,8 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
   if (rebuilt.outcome == FragmentOutcome::kJoined) found.size = rebuilt.size;
   if (rebuilt.outcome == FragmentOutcome::kDamaged) found.name = DamagedName(found.name);
   // A photo that breaks off and could not be completed is listed, marked.
-  bool doubtful = found.doubtful || (verdict == JpegVerdict::kDamaged &&
-                                     rebuilt.outcome != FragmentOutcome::kJoined);
+  bool doubtful = found.doubtful || rebuilt.uncertain ||
+                  (verdict == JpegVerdict::kDamaged && rebuilt.outcome != FragmentOutcome::kJoined);
   uint32_t recordNo = StoreCarvedRecord(found.name, found.size, sector, doubtful);
   if (rebuilt.outcome == FragmentOutcome::kJoined && recordNo != 0)
     pieceFile_.Add(recordNo, rebuilt.pieces);

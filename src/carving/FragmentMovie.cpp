@@ -28,6 +28,8 @@ constexpr size_t kChecksToFollow = 3;
 // Movies larger than this are first checked a sample per stride.
 constexpr uint64_t kSparseFrom = 16 << 20;
 constexpr uint64_t kSparseStride = 1 << 20;
+// The smallest cluster cards are formatted with.
+constexpr uint64_t kSmallCluster = 4096;
 // The sectors between two checked reads looked at for foreign data.
 constexpr uint64_t kMaxCutSectors = 4096;
 
@@ -57,6 +59,8 @@ class MovieSearch {
   FragmentSearch& search_;
   const uint32_t sectorBytes_;
   std::vector<uint8_t> sector_;
+  bool choiceOpen_ = false;  // the last cut chosen was one of several
+  bool uncertain_ = false;   // a join kept such a cut
 };
 
 Reassembly MovieSearch::Run() {
@@ -75,8 +79,12 @@ Reassembly MovieSearch::Run() {
     }
     CheckResult broken = CheckMovie(file, layout, 0, search_.workLeft);
     if (broken.outOfWork || GaveUp()) return {};
-    if (broken.failed == SIZE_MAX)
-      return layout.judgeable ? WalkOutcome(pieces, layout.end, sectorBytes_) : Reassembly{};
+    if (broken.failed == SIZE_MAX) {
+      if (!layout.judgeable) return {};
+      Reassembly done = WalkOutcome(pieces, layout.end, sectorBytes_);
+      done.uncertain = uncertain_;
+      return done;
+    }
     if (firstBreak == 0) firstBreak = std::max<uint64_t>(broken.goodUntil, 1);
     if (pieces.size() >= kMaxFilePieces || !Join(pieces, layout, broken)) {
       if (GaveUp()) return {};
@@ -143,6 +151,7 @@ bool MovieSearch::JoinSamples(PieceList& pieces, const MovieLayout& layout,
       if (again.failed != after.failed) continue;
     }
     pieces = candidate;
+    uncertain_ = uncertain_ || choiceOpen_;
     return true;
   }
   return false;
@@ -153,7 +162,12 @@ uint64_t MovieSearch::ChooseCut(CutWindow window, const CheckResult& broken,
   CutWindow narrowed = NarrowedWindow(
       window, pieces, lastOffset, gap, sectorBytes_,
       [&](uint64_t sector, uint64_t offset) { return Foreign(sector, offset, broken); });
-  return GaveUp() ? 0 : MostAlignedCut(narrowed);
+  // Clusters are 4 KiB or more: two such boundaries left open leave a
+  // choice the checks did not make.
+  const uint64_t cut = MostAlignedCut(narrowed);
+  choiceOpen_ =
+      narrowed.high / kSmallCluster > (narrowed.low + kSmallCluster - 1) / kSmallCluster;
+  return GaveUp() ? 0 : cut;
 }
 
 // Whether the sector read for file offset `offset` cannot be the file's.

@@ -28,6 +28,10 @@ struct Reassembly {
   // kJoined, kDamaged: sectors of the first run that hold the file's data;
   // carving looks at what follows them for other files.
   uint64_t firstRunSectors = 0;
+  // kJoined: the checks left more than one place for a break, and the one
+  // taken is the likeliest: the file is listed as one whose content may
+  // not be whole.
+  bool uncertain = false;
 };
 
 // What one file's search works with: where it starts, the sectors it
