@@ -53,7 +53,7 @@ ListedRuns RebuildListedFile(SectorSource& source, int sectorSize, uint64_t firs
       // Runs that disagree with the size the entry states are no rebuild.
       if (rebuilt.size != fileSize) return ListedRuns::kDamaged;
       pieces = rebuilt.pieces;
-      return ListedRuns::kJoined;
+      return rebuilt.uncertain ? ListedRuns::kGuessed : ListedRuns::kJoined;
     case FragmentOutcome::kDamaged:
       return ListedRuns::kDamaged;
     case FragmentOutcome::kUntouched:

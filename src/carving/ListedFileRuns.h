@@ -17,6 +17,7 @@ enum class ListedRuns {
   kUnjudged,  // a format not judged, or its start cannot be judged
   kWhole,     // the one run validates
   kJoined,    // `pieces` hold the file's runs, exactly its size
+  kGuessed,   // as kJoined, with one break placed where clusters most likely put it
   kDamaged,   // breaks, and no continuation made it whole
 };
 

@@ -55,16 +55,17 @@ int CProfessionalExfatRecovery::FinishFolders() {
   return kOk;
 }
 
-// Deleting clears a fragmented file's chain, and the free clusters after
-// its first run need not be the rest of it: where its format shows that
-// they are not, and where they are, the runs it validates are copied.
+// Deleting clears a fragmented file's chain, and so does formatting the
+// card again; the free clusters after its first run need not be the rest
+// of it. Where the file's format shows that they are not, and where the
+// rest is, without a guess, the runs it validates are copied.
 int CProfessionalExfatRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
   if (!volume_.IsOpen() &&
       volume_.Open(source_, firstSector_, sectorCount_, static_cast<uint32_t>(sectorSize_)) != kOk)
     return kInvalidParameter;
   const uint64_t perCluster = record.clusterBytes / static_cast<uint64_t>(sectorSize_);
   PieceList pieces;
-  if (record.isDeleted && record.firstCluster >= 2 && perCluster > 0 &&
+  if (record.firstCluster >= 2 && perCluster > 0 &&
       volume_.Layout().bytesPerSector == static_cast<uint32_t>(sectorSize_) &&
       RebuildListedFile(source_, sectorSize_,
                         record.volumeFirstSector + record.dataAreaSector +

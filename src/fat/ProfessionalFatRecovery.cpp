@@ -91,7 +91,8 @@ int CProfessionalFatRecovery::CopyFileData(const FoundRecord& record, DataSink& 
   PieceList pieces;
   const ListedRuns runs =
       RebuildListedFile(source_, sectorSize_, sector, record.fileSize, record.name, pieces);
-  if (runs == ListedRuns::kJoined) return CopySectorRuns(source_, sectorSize_, pieces, sink);
+  if (runs == ListedRuns::kJoined || runs == ListedRuns::kGuessed)
+    return CopySectorRuns(source_, sectorSize_, pieces, sink);
   uint64_t chunkSectors = std::max<uint64_t>(1, kTransferChunkBytes / sectorBytes);
   std::vector<uint8_t> buffer(chunkSectors * sectorBytes);
   while (!sink.Full()) {
