@@ -1,6 +1,6 @@
 #include "exfat/ProfessionalExfatRecovery.h"
 
-#include "carving/ListedFileRuns.h"
+#include "exfat/ExfatRebuiltCopy.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
 
@@ -55,23 +55,14 @@ int CProfessionalExfatRecovery::FinishFolders() {
   return kOk;
 }
 
-// Deleting clears a fragmented file's chain, and so does formatting the
-// card again; the free clusters after its first run need not be the rest
-// of it. Where the file's format shows that they are not, and where the
-// rest is, without a guess, the runs it validates are copied.
+// Formatting the card again clears every chain, not only deleted files'.
 int CProfessionalExfatRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
   if (!volume_.IsOpen() &&
       volume_.Open(source_, firstSector_, sectorCount_, static_cast<uint32_t>(sectorSize_)) != kOk)
     return kInvalidParameter;
-  const uint64_t perCluster = record.clusterBytes / static_cast<uint64_t>(sectorSize_);
-  PieceList pieces;
-  if (record.firstCluster >= 2 && perCluster > 0 &&
-      volume_.Layout().bytesPerSector == static_cast<uint32_t>(sectorSize_) &&
-      RebuildListedFile(source_, sectorSize_,
-                        record.volumeFirstSector + record.dataAreaSector +
-                            (record.firstCluster - 2ull) * perCluster,
-                        record.fileSize, record.name, pieces) == ListedRuns::kJoined)
-    return CopySectorRuns(source_, sectorSize_, pieces, sink);
+  int result = kOk;
+  if (CopyRebuiltExfatFile(source_, sectorSize_, volume_.Layout(), record, sink, result))
+    return result;
   return volume_.CopyFile(record, sink);
 }
 
