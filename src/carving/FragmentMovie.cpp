@@ -9,8 +9,9 @@
 // Samples pin the break only to the bytes between two checked reads. A
 // sector there that cannot be compressed data, or that breaks the rule
 // every NAL unit's payload keeps, marks where the foreign data starts or
-// ends; without one, the break is taken where a file
-// system's clusters would put it: at the most aligned offset.
+// ends; without one, the break is taken where a file system's clusters
+// would put it, at the most aligned offset, and the file is marked as
+// one whose content may not be whole.
 #include <algorithm>
 #include <vector>
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "carving/ByteOrder.h"
 #include "carving/FragmentReassembly.h"
