@@ -106,7 +106,7 @@ bool MovieSearch::Join(PieceList& pieces, const MovieLayout& layout, const Check
   const CutWindow window = WindowOf(broken, lastOffset, current.Size());
   if (window.Empty()) return false;
   const uint64_t gaps = kContinuationWindowBytes / sectorBytes_;
-  for (uint64_t gap = 1; gap <= gaps; ++gap) {
+  for (uint64_t gap = search_.clusterSectors; gap <= gaps; gap += search_.clusterSectors) {
     if (!search_.Spend(kProbeCost) || search_.Stopped()) return false;
     PieceList candidate = Candidate(pieces, lastOffset, window.probe, gap);
     if (candidate.back().count == 0) return false;
@@ -133,7 +133,7 @@ bool MovieSearch::JoinSamples(PieceList& pieces, const MovieLayout& layout,
     ++firstAfterCut;
   const bool mayBreakAgain = pieces.size() + 1 < kMaxFilePieces;
   const uint64_t gaps = kContinuationWindowBytes / sectorBytes_;
-  for (uint64_t gap = 1; gap <= gaps; ++gap) {
+  for (uint64_t gap = search_.clusterSectors; gap <= gaps; gap += search_.clusterSectors) {
     if (!search_.Spend(kProbeCost) || search_.Stopped()) return false;
     PieceList candidate = Candidate(pieces, lastOffset, window.probe, gap);
     if (candidate.back().count == 0) return false;
@@ -166,9 +166,9 @@ uint64_t MovieSearch::ChooseCut(CutWindow window, const CheckResult& broken,
   // Clusters are 4 KiB or more: two such boundaries left open leave a
   // choice the checks did not make.
   const uint64_t cut = MostAlignedCut(narrowed);
-  choiceOpen_ =
-      narrowed.high / kSmallCluster > (narrowed.low + kSmallCluster - 1) / kSmallCluster;
-  return GaveUp() ? 0 : cut;
+  const uint64_t cluster = std::max(kSmallCluster, search_.clusterSectors * sectorBytes_);
+  choiceOpen_ = narrowed.high / cluster > (narrowed.low + cluster - 1) / cluster;
+  return GaveUp() || !search_.CutFits(cut) ? 0 : cut;
 }
 
 // Whether the sector read for file offset `offset` cannot be the file's.

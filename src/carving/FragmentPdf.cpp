@@ -212,7 +212,8 @@ bool PdfSearch::Join(PieceList& pieces, const ObjectCheck& broken) {
   size_t firstAfterCut = broken.failed;
   while (firstAfterCut < objects_.size() && objects_[firstAfterCut].offset < window.probe)
     ++firstAfterCut;
-  for (uint64_t gap = 1; gap <= gapSectorsLeft_; ++gap) {
+  for (uint64_t gap = search_.clusterSectors; gap <= gapSectorsLeft_;
+       gap += search_.clusterSectors) {
     if (!search_.Spend(kProbeCost) || search_.Stopped()) return false;
     PieceList candidate = WithContinuation(search_, pieces, lastOffset, window.probe, gap);
     if (candidate.back().count == 0) return false;
@@ -250,6 +251,7 @@ uint64_t PdfSearch::ChooseCut(CutWindow window, const ObjectCheck& broken,
   uint64_t best = 0;
   int bestBits = -1;
   for (uint64_t cut = window.low; cut <= window.high && !GaveUp(); cut += sb_) {
+    if (!search_.CutFits(cut)) continue;
     PieceList candidate = WithContinuation(search_, pieces, lastOffset, cut, gap);
     StitchedFile joined(search_.cache, candidate);
     // A cut inside the header that failed keeps that header's start.

@@ -41,6 +41,10 @@ struct FragmentSearch {
   uint64_t startSector;
   uint64_t measuredSize;  // what the format's size rule gave the file as one run
   uint64_t workLeft;      // bytes the search may still read, check or decode
+  // Sectors per cluster where a file system says how its files are laid
+  // out: every run then starts, and every break lies, on a cluster
+  // boundary. 1 for carving, which knows no clusters.
+  uint64_t clusterSectors = 1;
 
   uint32_t SectorBytes() const { return cache.SectorBytes(); }
   // Spends work; false once the budget is gone.
@@ -49,6 +53,9 @@ struct FragmentSearch {
   // what the source holds.
   uint64_t TailSectors(uint64_t sector) const;
   bool Stopped() const { return cache.Stopped(); }
+  // Whether a run may start at `sector`, a break lie at file offset `offset`.
+  bool StartFits(uint64_t sector) const { return (sector - startSector) % clusterSectors == 0; }
+  bool CutFits(uint64_t offset) const { return offset % (clusterSectors * SectorBytes()) == 0; }
 };
 
 // How far after a break a continuation is sought.
@@ -72,7 +79,9 @@ class FragmentReassembler {
   void NewScan() { scanWorkLeft_ = kScanWork; }
   // Examines the file of carving type `type` that starts at the context's
   // fileStartSector and that its size rule measured as `measuredSize`.
-  Reassembly Examine(CarveContext& context, int type, uint64_t measuredSize);
+  // `clusterSectors` as in FragmentSearch.
+  Reassembly Examine(CarveContext& context, int type, uint64_t measuredSize,
+                     uint64_t clusterSectors = 1);
 
  private:
   // Bytes read, checked or decoded for one file, and by all the searches

@@ -36,7 +36,8 @@ int TypeOfName(const char* name) {
 }  // namespace
 
 ListedRuns RebuildListedFile(SectorSource& source, int sectorSize, uint64_t firstSector,
-                             uint64_t fileSize, const char* name, PieceList& pieces) {
+                             uint64_t clusterSectors, uint64_t fileSize, const char* name,
+                             PieceList& pieces) {
   const int type = TypeOfName(name);
   if (type == kTypeNone || fileSize == 0) return ListedRuns::kUnjudged;
   CarveContext context;
@@ -45,7 +46,7 @@ ListedRuns RebuildListedFile(SectorSource& source, int sectorSize, uint64_t firs
   context.fileStartSector = firstSector;
   FragmentReassembler reassembler;
   reassembler.NewScan();
-  Reassembly rebuilt = reassembler.Examine(context, type, fileSize);
+  Reassembly rebuilt = reassembler.Examine(context, type, fileSize, clusterSectors);
   switch (rebuilt.outcome) {
     case FragmentOutcome::kWhole:
       return ListedRuns::kWhole;

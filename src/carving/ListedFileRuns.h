@@ -22,9 +22,11 @@ enum class ListedRuns {
 };
 
 // The file named `name` (its extension gives the format) that starts at
-// absolute sector `firstSector` and is `fileSize` bytes long.
+// absolute sector `firstSector` of a volume of `clusterSectors` sectors
+// per cluster and is `fileSize` bytes long.
 ListedRuns RebuildListedFile(SectorSource& source, int sectorSize, uint64_t firstSector,
-                             uint64_t fileSize, const char* name, PieceList& pieces);
+                             uint64_t clusterSectors, uint64_t fileSize, const char* name,
+                             PieceList& pieces);
 
 // Copies the runs' sectors into the sink until it is full: 0, a read fault
 // (what arrived before it stays in the sink), or the sink's answer.

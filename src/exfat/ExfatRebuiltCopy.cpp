@@ -16,7 +16,8 @@ bool CopyRebuiltExfatFile(SectorSource& source, int sectorSize, const FatLayout&
       __builtin_add_overflow(first, (record.firstCluster - 2ull) * perCluster, &first))
     return false;
   PieceList pieces;
-  if (RebuildListedFile(source, sectorSize, first, record.fileSize, record.name, pieces) !=
+  if (RebuildListedFile(source, sectorSize, first, perCluster, record.fileSize, record.name,
+                        pieces) !=
       ListedRuns::kJoined)
     return false;
   result = CopySectorRuns(source, sectorSize, pieces, sink);

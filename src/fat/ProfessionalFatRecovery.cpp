@@ -90,7 +90,8 @@ int CProfessionalFatRecovery::CopyFileData(const FoundRecord& record, DataSink& 
     return kInvalidParameter;
   PieceList pieces;
   const ListedRuns runs =
-      RebuildListedFile(source_, sectorSize_, sector, record.fileSize, record.name, pieces);
+      RebuildListedFile(source_, sectorSize_, sector, perCluster, record.fileSize, record.name,
+                        pieces);
   if (runs == ListedRuns::kJoined || runs == ListedRuns::kGuessed)
     return CopySectorRuns(source_, sectorSize_, pieces, sink);
   uint64_t chunkSectors = std::max<uint64_t>(1, kTransferChunkBytes / sectorBytes);
