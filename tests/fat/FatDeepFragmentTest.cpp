@@ -102,5 +102,37 @@ TEST_F(FragmentedOnFat, AMovieOverwrittenInItsMiddleIsReportedDamaged) {
   EXPECT_FALSE(copied == movie_);
 }
 
+// A photo from ImageMagick whose rest lies 800 KB further on, past another
+// file, on a reformatted volume of 8 KiB clusters: it decodes whole only
+// with the right continuation, which the search reaches within its bounds.
+TEST(FragmentedPhotoOnFat, ComesBackWholeAcrossALargeGap) {
+  for (const char* tool : {"mkfs.fat", "mcopy", "convert"})
+    if (!HaveCommand(tool)) GTEST_SKIP() << "needs mtools, dosfstools and ImageMagick";
+  DeepFatHarness h;
+  const std::string image = h.dir / "fat.img", photo = h.dir / "photo.jpg";
+  MustRun("convert -size 1400x1000 -seed 7 plasma: -quality 92 " + Quote(photo));
+  MustRun("mkfs.fat -F 16 -s 16 -C " + Quote(image) + " 40960 >/dev/null");
+  MustRun("mmd -i " + Quote(image) + " ::/DCIM");
+  int n = 0;
+  for (size_t size : {65536, 800000}) {
+    const std::string filler = h.dir / ("f" + std::to_string(++n));
+    WriteFile(filler, PseudoRandomBytes(size, n));
+    MustRun("mcopy -i " + Quote(image) + " " + Quote(filler) + " ::/DCIM/F" + std::to_string(n));
+  }
+  MustRun("mdel -i " + Quote(image) + " ::/DCIM/F1");
+  MustRun("mcopy -i " + Quote(image) + " " + Quote(photo) + " ::/DCIM/PHOTO.JPG");
+  MustRun("mshowfat -i " + Quote(image) + " ::/DCIM/PHOTO.JPG | grep -q '> <'");
+  MustRun("mkfs.fat -F 16 -s 16 " + Quote(image) + " >/dev/null");
+  h.Sweep(ReadFile(image));
+  std::string copied;
+  for (const auto& [path, record] : h.Tree()) {
+    if (path.find("PHOTO.JPG") == std::string::npos && path.find("photo.jpg") == std::string::npos)
+      continue;
+    EXPECT_EQ(h.engine.RecoverItem(&record, h.dir / "out.jpg", 0), 0);
+    copied = ReadFile(h.dir / "out.jpg");
+  }
+  EXPECT_TRUE(copied == ReadFile(photo)) << copied.size() << " bytes";
+}
+
 }  // namespace
 }  // namespace salvora::test
