@@ -6,9 +6,11 @@
 # each salvora given and carved by PhotoRec from the same image. A file
 # counts when the file recovered at its first sector has the original's
 # SHA-256; damaged files (named "_damaged") count as not recovered.
+# PhotoRec runs twice: as it comes, and with its brute-force mode.
 #
 # Usage: bench/carving_fragmented.sh [SALVORA_BINARY...]  (the encoders of
-# tests/carving/make_real_files.sh, ffmpeg and, for the reference, PhotoRec)
+# tests/carving/make_real_files.sh, ffmpeg, LibreOffice and, for the
+# reference, PhotoRec)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 SALVORAS=()
@@ -32,6 +34,14 @@ zip -X -q big.zip numbers.txt text.txt p11.jpg
 rm -f numbers.txt text.txt
 ffmpeg -v error -f lavfi -i testsrc=size=320x240:rate=25:duration=4 -pix_fmt yuv420p \
   -fflags +bitexact clip.mp4
+# Movies with sound, the movie box first, and H.265; a PDF of many objects.
+sound=(-f lavfi -i testsrc2=size=480x360:rate=25:duration=3 -f lavfi -i sine=duration=3 -shortest
+  -pix_fmt yuv420p -fflags +bitexact -c:a aac)
+ffmpeg -v error "${sound[@]}" -c:v libx264 -movflags +faststart fast.mp4
+ffmpeg -v error "${sound[@]}" -c:v libx265 -tag:v hvc1 -x265-params log-level=none clip.mov
+seq 1 3000 | sed 's/$/ lines of a long report/' > long.txt
+HOME="$WORK" timeout 120 soffice --headless --convert-to pdf long.txt >/dev/null 2>&1 || true
+rm -f long.txt
 cp report.pdf report2.pdf
 cd "$WORK"
 
@@ -105,7 +115,11 @@ for salvora in "${SALVORAS[@]}"; do
   echo "salvora: $(count_exact "$WORK/out" "") ($damaged named damaged, ${seconds} s) [$salvora]"
 done
 if [ -z "${NO_PHOTOREC:-}" ] && command -v photorec >/dev/null; then
-  photorec /d "$WORK/recup" /cmd "$WORK/raw.img" partition_none,fileopt,everything,enable,search \
-    >/dev/null 2>&1 || true
-  echo "PhotoRec: $(count_exact "$WORK/recup.1" "f")"
+  for mode in "" ",paranoid_bf"; do
+    rm -rf "$WORK"/recup*
+    photorec /d "$WORK/recup" /cmd "$WORK/raw.img" \
+      "partition_none,options,keep_corrupted_file_no${mode},fileopt,everything,enable,search" \
+      >/dev/null 2>&1 || true
+    echo "PhotoRec${mode:+ brute force}: $(count_exact "$WORK/recup.1" "f")"
+  done
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Input: a small disk. Seeds: the real JPEG, PNG, ZIP and office package
-# whole, and each split in two runs with zeros or noise between them, and a
-# JPEG split around another picture.
+# Input: a small disk. Seeds: the real JPEG, PNG, ZIP, office package,
+# movies (movie box first and last) and PDF whole, and each split in two
+# runs with zeros or noise between them, and a JPEG split around another
+# picture.
 set -euo pipefail
 pool=$1 out=$2
 split() {
@@ -10,7 +11,7 @@ split() {
 }
 head -c 4096 /dev/zero > "$out/.zeros"
 head -c 4096 /dev/urandom > "$out/.noise"
-for file in "$pool"/files/{photo.jpg,picture.png,archive.zip,letter.docx}; do
+for file in "$pool"/files/{photo.jpg,picture.png,archive.zip,letter.docx,movie.mp4,fast.mp4,clip.mov,report.pdf}; do
   [ -f "$file" ] || continue
   base=$(basename "$file")
   head -c 262144 "$file" > "$out/$base"

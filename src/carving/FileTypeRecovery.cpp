@@ -6,6 +6,7 @@
 #include "carving/FileTypeCode.h"
 #include "carving/IdentifyAndMeasure.h"
 #include "carving/JpegDecodeCheck.h"
+#include "carving/ListedFileRuns.h"
 #include "carving/SignatureTable.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -152,8 +153,8 @@ int CFileTypeRecovery::CarveAtSector(int sectorSize, const uint8_t* sectorBytes,
   if (rebuilt.outcome == FragmentOutcome::kJoined) found.size = rebuilt.size;
   if (rebuilt.outcome == FragmentOutcome::kDamaged) found.name = DamagedName(found.name);
   // A photo that breaks off and could not be completed is listed, marked.
-  bool doubtful = found.doubtful || (verdict == JpegVerdict::kDamaged &&
-                                     rebuilt.outcome != FragmentOutcome::kJoined);
+  bool doubtful = found.doubtful || rebuilt.uncertain ||
+                  (verdict == JpegVerdict::kDamaged && rebuilt.outcome != FragmentOutcome::kJoined);
   uint32_t recordNo = StoreCarvedRecord(found.name, found.size, sector, doubtful);
   if (rebuilt.outcome == FragmentOutcome::kJoined && recordNo != 0)
     pieceFile_.Add(recordNo, rebuilt.pieces);
@@ -198,31 +199,7 @@ int CFileTypeRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
   PieceList pieces;
   if (!pieceFile_.Find(record.recordNo, pieces))
     pieces = {{record.entrySector, (record.fileSize + sectorBytes - 1) / sectorBytes}};
-  std::vector<uint8_t> buffer(kScanBufferBytes);
-  for (const SectorPiece& piece : pieces) {
-    int result = CopyRun(piece.first, piece.count, buffer, sink);
-    if (result != kOk) return result;
-  }
-  return kOk;
-}
-
-int CFileTypeRecovery::CopyRun(uint64_t first, uint64_t count, std::vector<uint8_t>& buffer,
-                               DataSink& sink) {
-  const uint64_t sectorBytes = static_cast<uint64_t>(sectorSize_);
-  const uint32_t chunkSectors = kScanBufferBytes / sectorSize_;
-  uint64_t sectorsLeft = count;
-  uint64_t next = first;
-  while (sectorsLeft > 0 && !sink.Full()) {
-    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(chunkSectors, sectorsLeft));
-    uint32_t read = 0;
-    source_.ReadSectors(static_cast<int32_t>(n), buffer.data(), next, sectorSize_, read);
-    if (read == 0) return kReadFault;
-    int result = sink.Write(buffer.data(), read * sectorBytes);
-    if (result != kOk) return result;
-    next += read;
-    sectorsLeft -= read;
-  }
-  return kOk;
+  return CopySectorRuns(source_, sectorSize_, pieces, sink);
 }
 
 }  // namespace salvora

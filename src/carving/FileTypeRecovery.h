@@ -65,8 +65,6 @@ class CFileTypeRecovery : public StoreEngine {
                              bool doubtful);
   // A new store (or a reopened one) gets its companion file of pieces.
   void OpenPieceFile(bool fresh);
-  // Copies `count` sectors from `first` until the sink is full.
-  int CopyRun(uint64_t first, uint64_t count, std::vector<uint8_t>& buffer, DataSink& sink);
 
   CarveContext context_;
   FragmentReassembler fragments_;

@@ -30,12 +30,7 @@ enum class SectorFit { kForeign, kData, kEnd };
 // nor plain text, and in a picture of one scan no marker but restarts and
 // the end marker (a later scan's tables are markers too).
 SectorFit FitOfSector(const uint8_t* bytes, uint32_t length, bool markersAllowed) {
-  bool repeated = true, text = true;
-  for (uint32_t i = 0; i < length; ++i) {
-    repeated = repeated && bytes[i] == bytes[0];
-    text = text && bytes[i] < 0x80;
-  }
-  if (repeated || text) return SectorFit::kForeign;
+  if (IsFillOrText(bytes, length)) return SectorFit::kForeign;
   if (markersAllowed) return SectorFit::kData;
   for (uint32_t i = 0; i + 1 < length; ++i) {
     if (bytes[i] != 0xFF) continue;
@@ -146,7 +141,7 @@ bool JpegSearch::Extend(PieceList& pieces, const JpegDecodeReport& failed, uint6
   if (gaveUp_ || pieces.size() >= kMaxFilePieces || bound < lowest) return false;
   std::vector<uint64_t> cuts;
   for (uint64_t cut = bound; cut >= lowest && cuts.size() < kCutsTried; cut -= sectorBytes_)
-    cuts.push_back(cut);
+    if (search_.CutFits(cut)) cuts.push_back(cut);
   // The sectors before the bound decoded as this picture's own: the
   // continuation lies after it.
   const uint64_t lastFirst = pieces.back().first;
@@ -156,7 +151,7 @@ bool JpegSearch::Extend(PieceList& pieces, const JpegDecodeReport& failed, uint6
   for (uint64_t next = boundSector + 1; next <= boundSector + window && !gaveUp_; ++next) {
     const uint64_t tail = search_.TailSectors(next);
     if (tail == 0) return false;
-    if (!ContinuationFits(next)) continue;
+    if (!search_.StartFits(next) || !ContinuationFits(next)) continue;
     std::vector<std::pair<PieceList, JpegDecodeReport>> progressed;
     for (uint64_t cut : cuts) {
       PieceList candidate = JoinedAt(pieces, lastOffset, cut, sectorBytes_, next, tail);

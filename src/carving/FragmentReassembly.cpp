@@ -36,6 +36,13 @@ Reassemble ReassemblerOf(int type) {
     case kTypeOoxmlSlides:
     case kTypeOoxmlOther:
       return ReassembleZip;
+    case kTypeMp4:
+    case kTypeQuickTime:
+    case kType3gpp:
+    case kTypeM4v:
+      return ReassembleMovie;
+    case kTypePdf:
+      return ReassemblePdf;
     default:
       return nullptr;
   }
@@ -43,13 +50,14 @@ Reassemble ReassemblerOf(int type) {
 
 }  // namespace
 
-Reassembly FragmentReassembler::Examine(CarveContext& context, int type, uint64_t measuredSize) {
+Reassembly FragmentReassembler::Examine(CarveContext& context, int type, uint64_t measuredSize,
+                                        uint64_t clusterSectors) {
   Reassemble reassemble = ReassemblerOf(type);
   if (!reassemble) return {};
   cache_.Begin(context);
   if (cache_.SectorBytes() == 0 || scanWorkLeft_ == 0) return {};
   FragmentSearch search{cache_, context.fileStartSector, measuredSize,
-                        std::min(kFileWork, scanWorkLeft_)};
+                        std::min(kFileWork, scanWorkLeft_), std::max<uint64_t>(clusterSectors, 1)};
   const uint64_t budget = search.workLeft;
   Reassembly result = reassemble(search);
   // Checking a whole file costs what measuring it does; only searches

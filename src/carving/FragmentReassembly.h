@@ -1,10 +1,10 @@
 #pragma once
 // Carved files that do not lie in one run. For formats whose structure
 // tells where the data stops belonging to the file (PNG chunk checksums,
-// a JPEG that no longer decodes, ZIP members and their directory), the
-// break is found, the continuation is
-// sought among the sectors that follow, and a join is kept only when the
-// whole file then validates. A file that cannot be completed is reported
+// a JPEG that no longer decodes, ZIP members and their directory, a
+// movie's sample tables, a PDF's cross-reference table), the break is
+// found, the continuation is sought among the sectors that follow, and a
+// join is kept only when the whole file then validates. A file that cannot be completed is reported
 // damaged, never as whole. The work is bounded per file and per scan.
 #include <cstdint>
 
@@ -28,6 +28,10 @@ struct Reassembly {
   // kJoined, kDamaged: sectors of the first run that hold the file's data;
   // carving looks at what follows them for other files.
   uint64_t firstRunSectors = 0;
+  // kJoined: the checks left more than one place for a break, and the one
+  // taken is the likeliest: the file is listed as one whose content may
+  // not be whole.
+  bool uncertain = false;
 };
 
 // What one file's search works with: where it starts, the sectors it
@@ -37,6 +41,10 @@ struct FragmentSearch {
   uint64_t startSector;
   uint64_t measuredSize;  // what the format's size rule gave the file as one run
   uint64_t workLeft;      // bytes the search may still read, check or decode
+  // Sectors per cluster where a file system says how its files are laid
+  // out: every run then starts, and every break lies, on a cluster
+  // boundary. 1 for carving, which knows no clusters.
+  uint64_t clusterSectors = 1;
 
   uint32_t SectorBytes() const { return cache.SectorBytes(); }
   // Spends work; false once the budget is gone.
@@ -45,6 +53,9 @@ struct FragmentSearch {
   // what the source holds.
   uint64_t TailSectors(uint64_t sector) const;
   bool Stopped() const { return cache.Stopped(); }
+  // Whether a run may start at `sector`, a break lie at file offset `offset`.
+  bool StartFits(uint64_t sector) const { return (sector - startSector) % clusterSectors == 0; }
+  bool CutFits(uint64_t offset) const { return offset % (clusterSectors * SectorBytes()) == 0; }
 };
 
 // How far after a break a continuation is sought.
@@ -56,6 +67,10 @@ Reassembly ReassemblePng(FragmentSearch& search);
 Reassembly ReassembleJpeg(FragmentSearch& search);
 // ZIP archives and the office packages built on them.
 Reassembly ReassembleZip(FragmentSearch& search);
+// MP4, MOV, 3GP and M4V movies with H.264 or H.265 video.
+Reassembly ReassembleMovie(FragmentSearch& search);
+// PDF documents with a cross-reference table.
+Reassembly ReassemblePdf(FragmentSearch& search);
 
 // Owned by the carving engine: the block cache and the scan's budget.
 class FragmentReassembler {
@@ -64,7 +79,9 @@ class FragmentReassembler {
   void NewScan() { scanWorkLeft_ = kScanWork; }
   // Examines the file of carving type `type` that starts at the context's
   // fileStartSector and that its size rule measured as `measuredSize`.
-  Reassembly Examine(CarveContext& context, int type, uint64_t measuredSize);
+  // `clusterSectors` as in FragmentSearch.
+  Reassembly Examine(CarveContext& context, int type, uint64_t measuredSize,
+                     uint64_t clusterSectors = 1);
 
  private:
   // Bytes read, checked or decoded for one file, and by all the searches

@@ -27,13 +27,14 @@ bool JoinRecord(FragmentSearch& search, RecordFormat& format, PieceList& pieces,
   PieceList candidate = pieces;
   candidate.push_back({});
   const uint64_t window = kContinuationWindowBytes / sectorBytes;
-  for (uint64_t gap = 1; gap <= window; ++gap) {
+  for (uint64_t gap = search.clusterSectors; gap <= window; gap += search.clusterSectors) {
     // Cuts that leave the header in the first run and the next record's
     // start in the new one read the same bytes for the cheap checks: they
     // are asked once per gap.
     int shared = -1;
     uint64_t sharedEnd = 0;
     for (uint64_t cut = firstCut; cut <= lastCut; cut += sectorBytes) {
+      if (!search.CutFits(cut)) continue;
       const bool headerWhole = cut >= at + format.HeaderBytes();
       if (headerWhole && shared == 0 && cut <= sharedEnd) {
         // Every cut up to the shared end fails alike.

@@ -10,10 +10,6 @@
 #include "carving/StructureWalks.h"
 
 namespace salvora {
-namespace {
-
-constexpr uint32_t kBoxHeader = 8;
-constexpr uint32_t kLargeBoxHeader = 16;
 
 bool IsTopLevelBox(const uint8_t* type) {
   static const char* const kTypes[] = {"moov", "mdat", "free", "skip", "wide", "uuid",
@@ -23,6 +19,11 @@ bool IsTopLevelBox(const uint8_t* type) {
     if (std::memcmp(type, known, 4) == 0) return true;
   return false;
 }
+
+namespace {
+
+constexpr uint32_t kBoxHeader = 8;
+constexpr uint32_t kLargeBoxHeader = 16;
 
 // Walks the boxes; valid only when a box of type `required` is among them.
 bool WalkTopLevelBoxes(FileWindow& window, const char (&required)[5], uint64_t& size) {

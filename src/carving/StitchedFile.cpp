@@ -32,6 +32,15 @@ bool StitchedFile::Read(uint64_t offset, uint32_t length, uint8_t* out) const {
   return length == 0;
 }
 
+bool IsFill(const uint8_t* bytes, uint32_t length) {
+  return std::all_of(bytes, bytes + length, [&](uint8_t c) { return c == bytes[0]; });
+}
+
+bool IsFillOrText(const uint8_t* bytes, uint32_t length) {
+  return IsFill(bytes, length) ||
+         std::all_of(bytes, bytes + length, [](uint8_t c) { return c < 0x80; });
+}
+
 PieceList JoinedAt(const PieceList& pieces, uint64_t lastOffset, uint64_t cut, uint32_t sectorBytes,
                    uint64_t next, uint64_t tailSectors) {
   PieceList joined = pieces;

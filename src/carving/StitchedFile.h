@@ -31,6 +31,12 @@ class StitchedFile {
 // to `tailSectors` sectors.
 PieceList JoinedAt(const PieceList& pieces, uint64_t lastOffset, uint64_t cut, uint32_t sectorBytes,
                    uint64_t next, uint64_t tailSectors);
+// Whether a sector holds one byte repeated, which no file's data but
+// padding does for a whole sector.
+bool IsFill(const uint8_t* bytes, uint32_t length);
+// The same, or plain text: never a part of compressed data.
+bool IsFillOrText(const uint8_t* bytes, uint32_t length);
+
 // The pieces with the last one cut so that the file ends at `size` bytes.
 PieceList TrimmedTo(PieceList pieces, uint64_t lastOffset, uint64_t size, uint32_t sectorBytes);
 

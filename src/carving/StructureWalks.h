@@ -30,6 +30,8 @@ bool WalkMp3(FileWindow& window, uint64_t& size);
 bool WalkMp3Frames(FileWindow& window, uint64_t& size);
 bool WalkIsoBoxes(FileWindow& window, uint64_t& size);
 bool WalkIsoImage(FileWindow& window, uint64_t& size);
+// Whether a box of this four-letter type is one files hold at top level.
+bool IsTopLevelBox(const uint8_t* type);
 bool WalkFlac(FileWindow& window, uint64_t& size);
 bool WalkMatroska(FileWindow& window, uint64_t& size);
 bool WalkFlv(FileWindow& window, uint64_t& size);

@@ -1,6 +1,7 @@
 #include "exfat/FastExfatRecovery.h"
 
 #include "exfat/ExfatDirectoryWalk.h"
+#include "exfat/ExfatRebuiltCopy.h"
 #include "platform/ErrorCodes.h"
 
 namespace salvora {
@@ -35,7 +36,12 @@ int CFastExfatRecovery::NextFreeRange(uint64_t& sector, uint64_t& count) {
   return 1;
 }
 
+// Only deleting clears chains here: a live file follows its FAT.
 int CFastExfatRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
+  int result = kOk;
+  if (record.isDeleted && volume_.IsOpen() &&
+      CopyRebuiltExfatFile(source_, sectorSize_, volume_.Layout(), record, sink, result))
+    return result;
   return volume_.CopyFile(record, sink);
 }
 

@@ -1,5 +1,6 @@
 #include "exfat/ProfessionalExfatRecovery.h"
 
+#include "exfat/ExfatRebuiltCopy.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
 
@@ -54,10 +55,14 @@ int CProfessionalExfatRecovery::FinishFolders() {
   return kOk;
 }
 
+// Formatting the card again clears every chain, not only deleted files'.
 int CProfessionalExfatRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
   if (!volume_.IsOpen() &&
       volume_.Open(source_, firstSector_, sectorCount_, static_cast<uint32_t>(sectorSize_)) != kOk)
     return kInvalidParameter;
+  int result = kOk;
+  if (CopyRebuiltExfatFile(source_, sectorSize_, volume_.Layout(), record, sink, result))
+    return result;
   return volume_.CopyFile(record, sink);
 }
 

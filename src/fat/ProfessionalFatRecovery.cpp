@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "carving/ListedFileRuns.h"
 #include "fat/FatDeepSweep.h"
 #include "platform/ErrorCodes.h"
 #include "results/StoreName.h"
@@ -73,7 +74,8 @@ int CProfessionalFatRecovery::FinishFolders() {
 }
 
 // No FAT is trusted after a format, so a file is read from its first
-// cluster on through the clusters that follow it on disk: one run.
+// cluster on through the clusters that follow it on disk: one run, unless
+// its format shows it was fragmented and where its other runs lie.
 int CProfessionalFatRecovery::CopyFileData(const FoundRecord& record, DataSink& sink) {
   if (record.clusterBytes > kMaxClusterBytes) return kWriteFault;
   if (record.fileSize == 0) return kOk;
@@ -86,6 +88,12 @@ int CProfessionalFatRecovery::CopyFileData(const FoundRecord& record, DataSink& 
   if (__builtin_add_overflow(record.volumeFirstSector, record.dataAreaSector, &sector) ||
       __builtin_add_overflow(sector, (record.firstCluster - 2) * perCluster, &sector))
     return kInvalidParameter;
+  PieceList pieces;
+  const ListedRuns runs =
+      RebuildListedFile(source_, sectorSize_, sector, perCluster, record.fileSize, record.name,
+                        pieces);
+  if (runs == ListedRuns::kJoined || runs == ListedRuns::kGuessed)
+    return CopySectorRuns(source_, sectorSize_, pieces, sink);
   uint64_t chunkSectors = std::max<uint64_t>(1, kTransferChunkBytes / sectorBytes);
   std::vector<uint8_t> buffer(chunkSectors * sectorBytes);
   while (!sink.Full()) {
@@ -103,7 +111,8 @@ int CProfessionalFatRecovery::CopyFileData(const FoundRecord& record, DataSink& 
     if (result != kOk) return result;
     sector += got;
   }
-  return kOk;
+  // What the one run holds is handed over, but not passed off as whole.
+  return runs == ListedRuns::kDamaged ? kFileCorrupt : kOk;
 }
 
 }  // namespace salvora
