@@ -9,7 +9,6 @@
 #include <map>
 #include <vector>
 
-#include "carving/CarveSweep.h"
 #include "carving/FileTypeRecovery.h"
 #include "support/CarvingFixtures.h"
 #include "support/TestSupport.h"
@@ -28,12 +27,7 @@ struct Carved {
 // Carves the image and recovers the file found at `start`.
 Carved CarveAt(const std::string& imagePath, uint64_t start, const TempDir& out) {
   CFileTypeRecovery engine;
-  EXPECT_EQ(engine.OpenImage(imagePath, 1), 0);
-  uint64_t found = 0;
-  EXPECT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), 0);
-  std::vector<FoundRecord> records;
-  engine.ListFolder(nullptr, 0, records);
-  for (const FoundRecord& record : records) {
+  for (const FoundRecord& record : CarveImageFile(engine, imagePath)) {
     if (record.entrySector != start) continue;
     const std::string path = out / std::to_string(start) + "-" + record.name;
     std::filesystem::remove(path);

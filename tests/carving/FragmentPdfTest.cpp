@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "carving/CarveSweep.h"
 #include "carving/FileTypeRecovery.h"
 #include "support/CarvingFixtures.h"
 #include "support/TestSupport.h"
@@ -58,12 +57,7 @@ class SplitDocument : public ::testing::Test {
     const std::string path = dir_ / ("disk" + std::to_string(++images_) + ".img");
     WriteFile(path, image.bytes());
     CFileTypeRecovery engine;
-    EXPECT_EQ(engine.OpenImage(path, 1), 0);
-    uint64_t found = 0;
-    EXPECT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), 0);
-    std::vector<FoundRecord> records;
-    engine.ListFolder(nullptr, 0, records);
-    for (const FoundRecord& record : records) {
+    for (const FoundRecord& record : CarveImageFile(engine, path)) {
       if (record.entrySector != start) continue;
       const std::string out = out_ / (std::to_string(images_) + "-" + record.name);
       EXPECT_EQ(engine.RecoverItem(&record, out, 0), 0);

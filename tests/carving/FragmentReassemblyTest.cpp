@@ -111,11 +111,7 @@ TEST_F(SplitPicture, APictureWhoseRestIsGoneIsNamedDamaged) {
   image.RandomSectors(50, 2);
   WriteFile(dir_ / "cut.img", image.bytes());
   CFileTypeRecovery engine;
-  ASSERT_EQ(engine.OpenImage(dir_ / "cut.img", 1), 0);
-  uint64_t found = 0;
-  ASSERT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), 0);
-  std::vector<FoundRecord> records;
-  engine.ListFolder(nullptr, 0, records);
+  std::vector<FoundRecord> records = CarveImageFile(engine, dir_ / "cut.img");
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(uint64_t{records.front().entrySector}, start);
   EXPECT_STREQ(records.front().name, (std::to_string(start) + "_damaged.png").c_str());
@@ -143,11 +139,7 @@ TEST(SplitArchive, AStreamedMemberBrokenInsideIsNamedDamaged) {
   WriteFile(dir / "disk.img", image.bytes());
 
   CFileTypeRecovery engine;
-  ASSERT_EQ(engine.OpenImage(dir / "disk.img", 1), 0);
-  uint64_t found = 0;
-  ASSERT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), 0);
-  std::vector<FoundRecord> records;
-  engine.ListFolder(nullptr, 0, records);
+  std::vector<FoundRecord> records = CarveImageFile(engine, dir / "disk.img");
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(uint64_t{records.front().entrySector}, start);
   EXPECT_STREQ(records.front().name, (std::to_string(start) + "_damaged.zip").c_str());

@@ -7,7 +7,6 @@
 #include <map>
 #include <vector>
 
-#include "carving/CarveSweep.h"
 #include "carving/Detectors.h"
 #include "carving/FileTypeCode.h"
 #include "carving/FileTypeRecovery.h"
@@ -69,13 +68,8 @@ class ModernFormats : public ::testing::Test {
   std::map<uint64_t, FoundRecord> Sweep(CFileTypeRecovery& engine, const ImageBuilder& image) {
     std::string path = work_ / "modern.img";
     WriteFile(path, image.bytes());
-    EXPECT_EQ(engine.OpenImage(path, 7), 0);
-    uint64_t found = 0;
-    EXPECT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), 0);
-    std::vector<FoundRecord> records;
-    engine.ListFolder(nullptr, 0, records);
     std::map<uint64_t, FoundRecord> bySector;
-    for (const FoundRecord& r : records) bySector[uint64_t{r.entrySector}] = r;
+    for (const FoundRecord& r : CarveImageFile(engine, path, 7)) bySector[uint64_t{r.entrySector}] = r;
     return bySector;
   }
 

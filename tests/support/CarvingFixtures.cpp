@@ -1,8 +1,10 @@
 #include "support/CarvingFixtures.h"
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
 
+#include "carving/CarveSweep.h"
 #include "carving/IdentifyAndMeasure.h"
 #include "support/TestSupport.h"
 
@@ -32,6 +34,16 @@ void ImageBuilder::RandomSectors(size_t count, uint64_t seed) {
 
 void ImageBuilder::RandomTail(uint64_t seed) {
   image_ += PseudoRandomBytes(NextSector() * kSector - image_.size(), seed);
+}
+
+std::vector<FoundRecord> CarveImageFile(CFileTypeRecovery& engine, const std::string& imagePath,
+                                        uint16_t sourceTag) {
+  std::vector<FoundRecord> records;
+  EXPECT_EQ(engine.OpenImage(imagePath, sourceTag), 0);
+  uint64_t found = 0;
+  EXPECT_EQ(CarveWholeSource(engine, engine.Source(), kSector, found), 0);
+  engine.ListFolder(nullptr, 0, records);
+  return records;
 }
 
 void PointContext(CarveContext& context, SectorSource& source, uint64_t start) {

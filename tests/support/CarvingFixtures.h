@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "carving/CarveContext.h"
 #include "carving/FileTypeRecovery.h"
@@ -36,6 +37,11 @@ class ImageBuilder {
  private:
   std::string image_;
 };
+
+// Opens the image file in `engine` under `sourceTag`, carves all of it and
+// lists what was found; a failure to open or carve fails the test.
+std::vector<FoundRecord> CarveImageFile(CFileTypeRecovery& engine, const std::string& imagePath,
+                                        uint16_t sourceTag = 1);
 
 // A context reading `source`, looking at a candidate at `start`.
 void PointContext(CarveContext& context, SectorSource& source, uint64_t start);
