@@ -57,7 +57,9 @@ std::string ReadSysfsText(const std::string& path) {
 }
 
 std::vector<WholeDisk> ListWholeDisks() {
-  static DiskNumbering numbering;
+  // Never destroyed: a disk reading the window left to end alone may still
+  // be numbering disks while the program's statics are torn down at exit.
+  static DiskNumbering& numbering = *new DiskNumbering;
   std::vector<WholeDisk> disks;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/sys/block", ec)) {

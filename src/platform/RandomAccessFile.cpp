@@ -47,7 +47,8 @@ class PosixFile final : public RandomAccessFile {
 };
 
 OpenedFileWrapper& Wrapper() {
-  static OpenedFileWrapper wrapper;
+  // Never destroyed, for files opened at exit by a reading left to end alone.
+  static OpenedFileWrapper& wrapper = *new OpenedFileWrapper;
   return wrapper;
 }
 

@@ -28,8 +28,9 @@ std::shared_ptr<FileDescriptor> OpenDeviceThroughUdisks(const std::string& devic
   }
   // Held while a password may be asked for: a second worker wanting the
   // same device waits for the first answer instead of asking again.
-  static std::mutex mutex;
-  static std::map<dev_t, std::weak_ptr<FileDescriptor>> held;
+  // Never destroyed, for devices opened at exit by a reading left to end alone.
+  static std::mutex& mutex = *new std::mutex;
+  static auto& held = *new std::map<dev_t, std::weak_ptr<FileDescriptor>>;
   std::lock_guard<std::mutex> lock(mutex);
   if (std::shared_ptr<FileDescriptor> shared = held[st.st_rdev].lock()) return shared;
   int fd = RequestBackupDescriptor(devicePath, reason);
