@@ -77,6 +77,8 @@ void ExtTreeWalk::WalkFolder(uint32_t number) {
         (found[i].age == best->age && entry.live && !best->entry.live))
       best = &found[i];
   }
+  // Each folder is walked once and each of its (name, inode) pairs is
+  // handled once here: a file is recorded once without a further check.
   std::vector<bool> firstSeen = FirstOfEachEntry(found);
   for (size_t i = 0; i < found.size(); ++i) {
     const Found& item = found[i];
@@ -216,7 +218,6 @@ void ExtTreeWalk::AddFolder(const Folder& parent, uint32_t parentNumber, const E
 
 void ExtTreeWalk::RecordFile(const Folder& parent, uint32_t parentNumber, const ExtInode& inode,
                              const std::string& name, uint64_t entryByte) {
-  if (!recorded_.insert({parentNumber, name, inode.number}).second) return;
   FoundRecord record = MakeExtRecord(place_, volume_.Superblock(), inode, name);
   record.isDeleted = 1;
   record.entrySector = place_.firstSector + entryByte / place_.sectorSize;

@@ -11,10 +11,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -88,7 +86,6 @@ class ExtTreeWalk final : public TreeWalk {
   ExtVolumePlace place_;
   std::unordered_map<uint32_t, Folder> folders_;
   std::deque<uint32_t> pending_;
-  std::set<std::tuple<uint32_t, std::string, uint32_t>> recorded_;
   std::vector<uint32_t> ancestors_;
   std::unordered_set<uint32_t> onAncestorList_;
 };
