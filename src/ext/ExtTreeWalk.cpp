@@ -1,5 +1,7 @@
 #include "ext/ExtTreeWalk.h"
 
+#include <algorithm>
+
 #include "ext/ExtChecksum.h"
 #include "ext/ExtNameText.h"
 #include "platform/ErrorCodes.h"
@@ -57,23 +59,32 @@ int ExtTreeWalk::Run(const std::function<int()>& betweenFolders) {
 void ExtTreeWalk::WalkFolder(uint32_t number) {
   const Folder folder = folders_[number];
   std::vector<Found> found;
-  std::set<std::pair<std::string, uint32_t>> live;
+  std::vector<EntryKey> live;
   GatherEntries(folder, found, live);
+  std::sort(live.begin(), live.end());
+  std::vector<bool> isLive(found.size());
+  for (size_t i = 0; i < found.size(); ++i)
+    isLive[i] = std::binary_search(live.begin(), live.end(), KeyOf(found[i].entry),
+                                   [](const EntryView& a, const EntryView& b) { return a < b; });
   // A file renamed before it was deleted shows its earlier names in older
   // versions of the folder: it is listed once, by its last name.
   std::unordered_map<uint32_t, const Found*> lastName;
-  for (const Found& item : found) {
-    const ExtDirEntry& entry = item.entry;
-    if (IsDotName(entry.name) || live.count({entry.name, entry.inode})) continue;
+  for (size_t i = 0; i < found.size(); ++i) {
+    const ExtDirEntry& entry = found[i].entry;
+    if (IsDotName(entry.name) || isLive[i]) continue;
     const Found*& best = lastName[entry.inode];
-    if (!best || item.age < best->age || (item.age == best->age && entry.live && !best->entry.live))
-      best = &item;
+    if (!best || found[i].age < best->age ||
+        (found[i].age == best->age && entry.live && !best->entry.live))
+      best = &found[i];
   }
-  std::set<std::pair<std::string, uint32_t>> seen;
-  for (const Found& item : found) {
+  // Each folder is walked once and each of its (name, inode) pairs is
+  // handled once here: a file is recorded once without a further check.
+  std::vector<bool> firstSeen = FirstOfEachEntry(found);
+  for (size_t i = 0; i < found.size(); ++i) {
+    const Found& item = found[i];
     const ExtDirEntry& entry = item.entry;
-    if (IsDotName(entry.name) || !seen.insert({entry.name, entry.inode}).second) continue;
-    if (live.count({entry.name, entry.inode})) {
+    if (IsDotName(entry.name) || !firstSeen[i]) continue;
+    if (isLive[i]) {
       ExtInode inode;
       if (entry.fileType != kExtDirTypeFile && entry.fileType != kExtDirTypeSymlink &&
           volume_.CurrentInode(entry.inode, inode) && inode.Type() == ExtFileType::kDirectory)
@@ -84,15 +95,29 @@ void ExtTreeWalk::WalkFolder(uint32_t number) {
   }
 }
 
+// A folder holds a few dozen entries in a few versions each: sorting their
+// positions finds repeats without a tree node per entry.
+std::vector<bool> ExtTreeWalk::FirstOfEachEntry(const std::vector<Found>& found) {
+  std::vector<uint32_t> order(found.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&found](uint32_t a, uint32_t b) {
+    return KeyOf(found[a].entry) < KeyOf(found[b].entry);
+  });
+  std::vector<bool> first(found.size());
+  for (size_t i = 0; i < order.size(); ++i)
+    first[order[i]] = i == 0 || KeyOf(found[order[i - 1]].entry) != KeyOf(found[order[i]].entry);
+  return first;
+}
+
 void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
-                                std::set<std::pair<std::string, uint32_t>>& live) {
+                                std::vector<EntryKey>& live) {
   const ExtSuperblock& sb = volume_.Superblock();
   const ExtInode& inode = folder.inode;
   std::vector<ExtDirEntry> entries;
   if (inode.HasInlineData() && !folder.deleted) {
     ParseInline(inode, entries);
     for (const ExtDirEntry& entry : entries)
-      if (entry.live) live.insert({entry.name, entry.inode});
+      if (entry.live) live.push_back({entry.name, entry.inode});
   }
   // Small folders keep their entries in the inode: its earlier versions
   // hold the deleted ones (and those of a folder that has since grown out
@@ -120,7 +145,7 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
         ParseExtDirectoryBlock(sb, history.versions[static_cast<size_t>(history.current)],
                                sb.blockSize, entries);
         for (const ExtDirEntry& entry : entries)
-          if (entry.live) live.insert({entry.name, entry.inode});
+          if (entry.live) live.push_back({entry.name, entry.inode});
       }
       for (size_t age = 0; age < history.versions.size(); ++age) {
         const uint8_t* version = history.versions[age];
@@ -193,7 +218,6 @@ void ExtTreeWalk::AddFolder(const Folder& parent, uint32_t parentNumber, const E
 
 void ExtTreeWalk::RecordFile(const Folder& parent, uint32_t parentNumber, const ExtInode& inode,
                              const std::string& name, uint64_t entryByte) {
-  if (!recorded_.insert({parentNumber, name, inode.number}).second) return;
   FoundRecord record = MakeExtRecord(place_, volume_.Superblock(), inode, name);
   record.isDeleted = 1;
   record.entrySector = place_.firstSector + entryByte / place_.sectorSize;

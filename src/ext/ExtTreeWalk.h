@@ -11,9 +11,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <set>
 #include <string>
-#include <tuple>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -59,11 +58,18 @@ class ExtTreeWalk final : public TreeWalk {
     size_t age = 0;     // of the version it was seen in: 0 the newest
   };
 
+  // An entry's (name, inode): what tells one entry from another.
+  using EntryKey = std::pair<std::string, uint32_t>;
+  using EntryView = std::pair<std::string_view, uint32_t>;
+  static EntryView KeyOf(const ExtDirEntry& entry) { return {entry.name, entry.inode}; }
+
   void WalkFolder(uint32_t number);
   // Entries of every version of the folder's blocks; `live` gets the
-  // (name, inode) pairs the folder holds now.
+  // (name, inode) pairs the folder holds now, unsorted.
   void GatherEntries(const Folder& folder, std::vector<Found>& found,
-                     std::set<std::pair<std::string, uint32_t>>& live);
+                     std::vector<EntryKey>& live);
+  // For each found entry, whether it is the first with its (name, inode).
+  static std::vector<bool> FirstOfEachEntry(const std::vector<Found>& found);
   // The entries a folder keeps inside its inode.
   void ParseInline(const ExtInode& inode, std::vector<ExtDirEntry>& out) const;
   bool VersionBelongs(const Folder& folder, const uint8_t* block) const;
@@ -80,7 +86,6 @@ class ExtTreeWalk final : public TreeWalk {
   ExtVolumePlace place_;
   std::unordered_map<uint32_t, Folder> folders_;
   std::deque<uint32_t> pending_;
-  std::set<std::tuple<uint32_t, std::string, uint32_t>> recorded_;
   std::vector<uint32_t> ancestors_;
   std::unordered_set<uint32_t> onAncestorList_;
 };

@@ -252,6 +252,9 @@ void ExtVolume::InodeVersions(uint32_t number, std::vector<ExtInode>& out) {
   uint32_t offset = 0;
   if (!InodePlace(number, block, offset)) return;
   const ExtBlockHistory& history = History(block);
+  // An inode is large: growing the answer one version at a time would copy
+  // it again and again, for every inode the scan looks at.
+  out.reserve(history.versions.size());
   ExtInode inode;
   for (const uint8_t* version : history.versions)
     if (ParseExtInode(sb_, number, version + offset, inode)) out.push_back(inode);
