@@ -285,7 +285,7 @@ void ExtVolume::LoadBitmaps() {
     }
   }
   for (uint64_t b = 0; b < sb_.firstDataBlock && b < blocksHeld_; ++b)
-    used_[b / 8] |= static_cast<uint8_t>(1u << b);
+    used_[b / 8] |= static_cast<uint8_t>(1u << (b % 8));
 }
 
 bool ExtVolume::BlockInUse(uint64_t block) {

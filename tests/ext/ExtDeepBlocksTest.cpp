@@ -164,7 +164,9 @@ TEST_F(ExtDeepBlocks, BackupSuperblockBelongsToItsPlace) {
     if (offset + 1024 > bytes_.size()) continue;
     bool copy = IsExtBackupSuperblock(At(offset), offset);
     matches += copy;
-    if (copy) EXPECT_FALSE(IsExtBackupSuperblock(At(offset), offset + 1024));
+    if (copy) {
+      EXPECT_FALSE(IsExtBackupSuperblock(At(offset), offset + 1024));
+    }
   }
   EXPECT_EQ(matches, 2);                                // groups 1 and 3 of the 1 KiB layout
   EXPECT_FALSE(IsExtBackupSuperblock(At(1024), 1024));  // the primary names group 0
