@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
 #include <QVBoxLayout>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -70,6 +71,12 @@ void CMainWnd::BindSearch() {
   searchBar_ = new SearchBar(fileList_->parentWidget());
   if (auto* pane = qobject_cast<QVBoxLayout*>(fileList_->parentWidget()->layout()))
     pane->insertWidget(0, searchBar_);
+  // The bar takes its rows from the list's pane: the list keeps the larger
+  // share of its splitter, so more than two rows show beside the preview.
+  if (auto* split = qobject_cast<QSplitter*>(fileList_->parentWidget()->parentWidget())) {
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+  }
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, [this] {
     if (CurrentPage() == kResultPage) searchBar_->FocusName();
