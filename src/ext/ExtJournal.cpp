@@ -1,6 +1,8 @@
 #include "ext/ExtJournal.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <unordered_set>
 
 #include "ext/ExtChecksum.h"
@@ -22,6 +24,10 @@ constexpr uint32_t kIncompatFastCommit = 0x20;
 constexpr uint32_t kDefaultFastCommitBlocks = 256;
 constexpr uint32_t kTagEscaped = 1, kTagSameUuid = 2, kTagLast = 8;
 constexpr uint64_t kScanChunkBytes = 1u << 20;
+// A log up to this size is kept whole: mke2fs gives no larger one to a
+// volume under 32 GiB. A larger one is read in chunks, and each copy is
+// read again when asked for.
+constexpr uint64_t kHeldLogBytes = 128u << 20;
 
 uint32_t Be32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
@@ -56,7 +62,8 @@ bool ExtJournal::PhysicalOf(uint32_t logBlock, uint64_t& physical) const {
 bool ExtJournal::ReadSuperblock(ExtByteSource& bytes, const ExtSuperblock& sb) {
   std::vector<uint8_t> block(blockSize_);
   uint64_t physical = 0;
-  if (!PhysicalOf(0, physical) || bytes.Read(physical * blockSize_, blockSize_, block.data()) != kOk)
+  if (!PhysicalOf(0, physical) ||
+      bytes.Read(physical * blockSize_, blockSize_, block.data()) != kOk)
     return false;
   const uint8_t* raw = block.data();
   uint32_t type = Be32(raw + 4);
@@ -72,8 +79,7 @@ bool ExtJournal::ReadSuperblock(ExtByteSource& bytes, const ExtSuperblock& sb) {
     maxLength = maxLength > fastBlocks ? maxLength - fastBlocks : 0;
   }
   last_ = static_cast<uint32_t>(std::min<uint64_t>(maxLength, mapped));
-  if (first_ == 0 || first_ >= last_ || last_ > sb.blocksCount ||
-      last_ > bytes.Size() / blockSize_)
+  if (first_ == 0 || first_ >= last_ || last_ > sb.blocksCount || last_ > bytes.Size() / blockSize_)
     return false;
   dirty_ = Be32(raw + 0x1C) != 0;
   firstLive_ = Be32(raw + 0x18);
@@ -83,6 +89,13 @@ bool ExtJournal::ReadSuperblock(ExtByteSource& bytes, const ExtSuperblock& sb) {
 
 void ExtJournal::ScanLog(ExtByteSource& bytes) {
   headers_.assign(last_, Header{});
+  if (uint64_t{last_} * blockSize_ <= kHeldLogBytes) {
+    try {
+      held_ = AllocateReadBuffer(static_cast<size_t>(last_) * blockSize_);
+    } catch (const std::bad_alloc&) {
+      held_.reset();  // read again, copy by copy, when asked for
+    }
+  }
   std::vector<uint8_t> chunk;
   for (uint32_t position = first_; position < last_;) {
     uint64_t physical = 0;
@@ -96,17 +109,37 @@ void ExtJournal::ScanLog(ExtByteSource& bytes) {
     while (position + count < last_ && count * uint64_t{blockSize_} < kScanChunkBytes &&
            PhysicalOf(position + count, next) && next == physical + count)
       ++count;
-    chunk.resize(static_cast<size_t>(count) * blockSize_);
-    bytes.Read(physical * blockSize_, chunk.size(), chunk.data());
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint8_t* block = chunk.data() + static_cast<size_t>(i) * blockSize_;
-      if (Be32(block) != kJournalMagic) continue;
-      Header& header = headers_[position + i];
-      header.type = static_cast<uint8_t>(std::min<uint32_t>(Be32(block + 4), 255));
-      header.sequence = Be32(block + 8);
-      if (header.type == kDescriptorBlock) ParseDescriptor(position + i, block);
-    }
+    size_t length = static_cast<size_t>(count) * blockSize_;
+    if (!held_) chunk.resize(length);
+    uint8_t* into = held_ ? HeldBlock(position) : chunk.data();
+    if (bytes.Read(physical * blockSize_, length, into) == kOk)
+      NoteHeaders(position, count, into);
+    else
+      ReadBlockByBlock(bytes, position, count, physical, into);
     position += count;
+  }
+}
+
+// A bad sector costs only its own block: the run it spoiled is read again
+// block by block, and the blocks that come are used.
+void ExtJournal::ReadBlockByBlock(ExtByteSource& bytes, uint32_t position, uint32_t count,
+                                  uint64_t physical, uint8_t* into) {
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t* block = into + static_cast<size_t>(i) * blockSize_;
+    if (bytes.Read((physical + i) * blockSize_, blockSize_, block) == kOk)
+      NoteHeaders(position + i, 1, block);
+  }
+}
+
+void ExtJournal::NoteHeaders(uint32_t position, uint32_t count, const uint8_t* blocks) {
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* block = blocks + static_cast<size_t>(i) * blockSize_;
+    Header& header = headers_[position + i];
+    header.held = held_ != nullptr;
+    if (Be32(block) != kJournalMagic) continue;
+    header.type = static_cast<uint8_t>(std::min<uint32_t>(Be32(block + 4), 255));
+    header.sequence = Be32(block + 8);
+    if (header.type == kDescriptorBlock) ParseDescriptor(position + i, block);
   }
 }
 
@@ -169,8 +202,9 @@ void ExtJournal::WalkTransactions() {
     sequences.insert(sequence);
     for (const auto& [logBlock, tag] : found) {
       if (!taken.insert(logBlock).second) continue;
-      copies_[tag.block].push_back(
-          {logBlock, sequence, tag.escaped, tag.hasChecksum, tag.checksum});
+      ExtJournalCopy copy{logBlock, sequence, tag.escaped, tag.hasChecksum, tag.checksum};
+      copy.held = headers_[logBlock].held && Verify(copy, HeldBlock(logBlock));
+      copies_[tag.block].push_back(copy);
       ++copyCount_;
     }
   }
@@ -188,24 +222,35 @@ const std::vector<ExtJournalCopy>* ExtJournal::CopiesOf(uint64_t block) const {
 }
 
 bool ExtJournal::ReadCopy(ExtByteSource& bytes, const ExtJournalCopy& copy, uint8_t* out) const {
+  const uint8_t* data = CopyData(bytes, copy, out);
+  if (data && data != out) std::memcpy(out, data, blockSize_);
+  return data != nullptr;
+}
+
+const uint8_t* ExtJournal::CopyData(ExtByteSource& bytes, const ExtJournalCopy& copy,
+                                    uint8_t* scratch) const {
+  if (copy.held) return HeldBlock(copy.logBlock);
   uint64_t physical = 0;
   if (!PhysicalOf(copy.logBlock, physical) ||
-      bytes.Read(physical * blockSize_, blockSize_, out) != kOk)
-    return false;
+      bytes.Read(physical * blockSize_, blockSize_, scratch) != kOk || !Verify(copy, scratch))
+    return nullptr;
+  return scratch;
+}
+
+bool ExtJournal::Verify(const ExtJournalCopy& copy, uint8_t* data) const {
   if (copy.hasChecksum) {
-    uint8_t sequence[4] = {static_cast<uint8_t>(copy.sequence >> 24),
-                           static_cast<uint8_t>(copy.sequence >> 16),
-                           static_cast<uint8_t>(copy.sequence >> 8),
-                           static_cast<uint8_t>(copy.sequence)};
-    uint32_t crc = Crc32c(Crc32c(checksumSeed_, sequence, 4), out, blockSize_);
+    uint8_t sequence[4] = {
+        static_cast<uint8_t>(copy.sequence >> 24), static_cast<uint8_t>(copy.sequence >> 16),
+        static_cast<uint8_t>(copy.sequence >> 8), static_cast<uint8_t>(copy.sequence)};
+    uint32_t crc = Crc32c(Crc32c(checksumSeed_, sequence, 4), data, blockSize_);
     bool v3 = incompat_ & kIncompatChecksumV3;
     if ((v3 ? crc : (crc & 0xFFFF)) != copy.checksum) return false;
   }
   if (copy.escaped) {
-    out[0] = 0xC0;
-    out[1] = 0x3B;
-    out[2] = 0x39;
-    out[3] = 0x98;
+    data[0] = 0xC0;
+    data[1] = 0x3B;
+    data[2] = 0x39;
+    data[3] = 0x98;
   }
   return true;
 }

@@ -12,6 +12,7 @@
 #include "ext/ExtBlockMap.h"
 #include "ext/ExtByteSource.h"
 #include "ext/ExtSuperblock.h"
+#include "platform/ReadBuffer.h"
 
 namespace salvora {
 
@@ -21,6 +22,7 @@ struct ExtJournalCopy {
   bool escaped = false;   // the first four bytes were the journal's magic
   bool hasChecksum = false;
   uint32_t checksum = 0;  // of the block as logged, seeded with its transaction
+  bool held = false;      // kept in memory from the scan of the log, and checked
 };
 
 class ExtJournal {
@@ -32,6 +34,10 @@ class ExtJournal {
   const std::vector<ExtJournalCopy>* CopiesOf(uint64_t block) const;
   // Reads a copy into `out` (blockSize bytes).
   bool ReadCopy(ExtByteSource& bytes, const ExtJournalCopy& copy, uint8_t* out) const;
+  // The copy's bytes: where the log is held in memory, there; otherwise
+  // read into `scratch` (blockSize bytes). Null when it cannot be read or
+  // fails its checksum.
+  const uint8_t* CopyData(ExtByteSource& bytes, const ExtJournalCopy& copy, uint8_t* scratch) const;
   // Whether a copy is newer than the volume's own block: the log was not
   // yet written back (a volume in use, or one not cleanly unmounted).
   bool NewerThanVolume(const ExtJournalCopy& copy) const {
@@ -44,7 +50,8 @@ class ExtJournal {
 
  private:
   struct Header {
-    uint8_t type = 0;  // 0: data or nothing
+    uint8_t type = 0;   // 0: data or nothing
+    bool held = false;  // read into the held log
     uint32_t sequence = 0;
   };
   struct Tag {
@@ -57,6 +64,15 @@ class ExtJournal {
   bool ReadSuperblock(ExtByteSource& bytes, const ExtSuperblock& sb);
   bool PhysicalOf(uint32_t logBlock, uint64_t& physical) const;
   void ScanLog(ExtByteSource& bytes);
+  void ReadBlockByBlock(ExtByteSource& bytes, uint32_t position, uint32_t count, uint64_t physical,
+                        uint8_t* into);
+  // Notes the headers of `count` blocks read from `position` on.
+  void NoteHeaders(uint32_t position, uint32_t count, const uint8_t* blocks);
+  // Checks a copy as logged and restores an escaped magic, in place.
+  bool Verify(const ExtJournalCopy& copy, uint8_t* data) const;
+  uint8_t* HeldBlock(uint32_t position) const {
+    return held_.get() + static_cast<size_t>(position) * blockSize_;
+  }
   void ParseDescriptor(uint32_t position, const uint8_t* block);
   void WalkTransactions();
   bool WalkFrom(uint32_t position, std::vector<std::pair<uint32_t, Tag>>& found) const;
@@ -69,6 +85,10 @@ class ExtJournal {
   uint32_t checksumSeed_ = 0;
   bool dirty_ = false;
   uint32_t firstLive_ = 0;  // first transaction not yet written back
+  // The whole log, when it is small enough to keep: the walk asks for most
+  // of its blocks, often more than once, and reading each again costs far
+  // more than keeping it.
+  ReadBuffer held_;
   std::vector<Header> headers_;
   std::unordered_map<uint32_t, std::vector<Tag>> descriptors_;
   std::unordered_map<uint64_t, std::vector<ExtJournalCopy>> copies_;

@@ -1,6 +1,7 @@
 #include "ext/ExtTreeWalk.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "ext/ExtChecksum.h"
 #include "ext/ExtNameText.h"
@@ -123,7 +124,7 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
   // hold the deleted ones (and those of a folder that has since grown out
   // of its inode).
   std::vector<ExtInode> versions;
-  volume_.InodeVersions(inode.number, versions);
+  if (sb.InlineData()) volume_.InodeVersions(inode.number, versions);
   size_t age = 0;
   for (const ExtInode& version : versions) {
     if (!version.HasInlineData() || version.generation != inode.generation) continue;
@@ -149,6 +150,9 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
       }
       for (size_t age = 0; age < history.versions.size(); ++age) {
         const uint8_t* version = history.versions[age];
+        // A folder block is logged again with every change to the folder;
+        // a version that repeats the one before holds nothing new.
+        if (age > 0 && std::memcmp(version, history.versions[age - 1], sb.blockSize) == 0) continue;
         if (!VersionBelongs(folder, version)) continue;
         entries.clear();
         ParseExtDirectoryBlock(sb, version, sb.blockSize, entries);

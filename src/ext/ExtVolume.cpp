@@ -124,16 +124,26 @@ uint64_t ExtVolume::InodeTableEnd(uint64_t block) const {
   return table->second;
 }
 
-ExtBlockHistory& ExtVolume::TakeSlot(uint64_t block) {
+size_t ExtVolume::ReserveSlots(size_t count) {
   if (slots_.empty()) {
-    size_t count = static_cast<size_t>(std::max<uint64_t>(kKeptTableBytes / sb_.blockSize,
-                                                          2 * kTableRunBytes / sb_.blockSize + 2));
-    slots_.resize(count);
-    slotBlocks_.assign(count, UINT64_MAX);
+    size_t slotCount = static_cast<size_t>(std::max<uint64_t>(
+        kKeptTableBytes / sb_.blockSize, 2 * kTableRunBytes / sb_.blockSize + 2));
+    slots_.resize(slotCount);
+    slotBlocks_.assign(slotCount, UINT64_MAX);
+    slotBytes_ = AllocateReadBuffer(slotCount * sb_.blockSize);
   }
-  size_t slot = nextSlot_;
-  nextSlot_ = (nextSlot_ + 1) % slots_.size();
-  if (slotBlocks_[slot] != UINT64_MAX) slotOf_.erase(slotBlocks_[slot]);
+  // A run's blocks lie side by side, so that one read fills them all.
+  if (nextSlot_ + count > slots_.size()) nextSlot_ = 0;
+  size_t first = nextSlot_;
+  for (size_t slot = first; slot < first + count; ++slot) {
+    if (slotBlocks_[slot] != UINT64_MAX) slotOf_.erase(slotBlocks_[slot]);
+    slotBlocks_[slot] = UINT64_MAX;
+  }
+  nextSlot_ = (first + count) % slots_.size();
+  return first;
+}
+
+ExtBlockHistory& ExtVolume::AssignSlot(size_t slot, uint64_t block) {
   slotBlocks_[slot] = block;
   slotOf_[block] = slot;
   return slots_[slot];
@@ -144,16 +154,17 @@ void ExtVolume::KeepTableBlocks(uint64_t block, uint64_t tableEnd) {
   uint64_t last = block + 1;
   while (last < end && !slotOf_.count(last)) ++last;
   size_t blockSize = sb_.blockSize;
-  readBuffer_.resize(static_cast<size_t>(last - block) * blockSize);
-  if (last > block + 1 &&
-      bytes_->Read(block * blockSize, readBuffer_.size(), readBuffer_.data()) == kOk) {
-    for (uint64_t b = block; b < last; ++b)
-      FillHistory(b, readBuffer_.data() + (b - block) * blockSize, true, TakeSlot(b));
+  size_t count = static_cast<size_t>(last - block);
+  size_t first = ReserveSlots(count);
+  uint8_t* into = slotBytes_.get() + first * blockSize;
+  if (count > 1 && bytes_->Read(block * blockSize, count * blockSize, into) == kOk) {
+    for (size_t i = 0; i < count; ++i)
+      FillHistory(block + i, into + i * blockSize, true, AssignSlot(first + i, block + i));
     return;
   }
   // Alone, so that a bad sector elsewhere in the run costs this block nothing.
-  bool read = bytes_->Read(block * blockSize, blockSize, readBuffer_.data()) == kOk;
-  FillHistory(block, readBuffer_.data(), read, TakeSlot(block));
+  bool read = bytes_->Read(block * blockSize, blockSize, into) == kOk;
+  FillHistory(block, into, read, AssignSlot(first, block));
 }
 
 // The journal's copies come newest first, with the volume's own block
@@ -165,9 +176,12 @@ void ExtVolume::FillHistory(uint64_t block, const uint8_t* disk, bool diskRead,
   const std::vector<ExtJournalCopy>* copies = hasJournal_ ? journal_.CopiesOf(block) : nullptr;
   out.versions.clear();
   out.current = -1;
-  // Room for every version up front: the versions point into it.
-  size_t room = ((copies ? copies->size() : 0) + 1) * blockSize;
-  if (out.room < room) {
+  // Room up front for every version the journal does not hold in memory:
+  // the versions point into it.
+  size_t room = 0;
+  if (copies)
+    for (const ExtJournalCopy& copy : *copies) room += copy.held ? 0 : blockSize;
+  if (room > 0 && out.room < room) {
     out.bytes.reset(new uint8_t[room]);
     out.room = room;
   }
@@ -177,18 +191,17 @@ void ExtVolume::FillHistory(uint64_t block, const uint8_t* disk, bool diskRead,
     diskPlaced = true;
     if (!diskRead) return;
     if (out.current < 0) out.current = static_cast<int>(out.versions.size());
-    std::memcpy(free, disk, blockSize);
-    out.versions.push_back(free);
-    free += blockSize;
+    out.versions.push_back(disk);
   };
   if (copies) {
     for (const ExtJournalCopy& copy : *copies) {
       bool newer = journal_.NewerThanVolume(copy);
       if (!diskPlaced && !newer) placeDisk();
-      if (!journal_.ReadCopy(*bytes_, copy, free)) continue;
+      const uint8_t* data = journal_.CopyData(*bytes_, copy, free);
+      if (!data) continue;
       if (newer && out.current < 0) out.current = static_cast<int>(out.versions.size());
-      out.versions.push_back(free);
-      free += blockSize;
+      out.versions.push_back(data);
+      if (data == free) free += blockSize;
     }
   }
   if (!diskPlaced) placeDisk();
@@ -216,6 +229,7 @@ const ExtBlockHistory& ExtVolume::History(uint64_t block) {
 void ExtVolume::ForgetBlocks() {
   slots_.clear();
   slotBlocks_.clear();
+  slotBytes_.reset();
   slotOf_.clear();
   nextSlot_ = 0;
 }
@@ -256,8 +270,16 @@ void ExtVolume::InodeVersions(uint32_t number, std::vector<ExtInode>& out) {
   // it again and again, for every inode the scan looks at.
   out.reserve(history.versions.size());
   ExtInode inode;
-  for (const uint8_t* version : history.versions)
-    if (ParseExtInode(sb_, number, version + offset, inode)) out.push_back(inode);
+  const uint8_t* previous = nullptr;
+  for (const uint8_t* version : history.versions) {
+    const uint8_t* raw = version + offset;
+    // The journal logs a table block whenever any of its inodes changes:
+    // most versions hold this one as the version before did.
+    if (previous && std::memcmp(previous, raw, sb_.inodeSize) == 0) continue;
+    if (!ParseExtInode(sb_, number, raw, inode)) continue;
+    out.push_back(inode);
+    previous = raw;
+  }
 }
 
 bool ExtVolume::MapOf(const ExtInode& inode, std::vector<ExtRun>& runs) {

@@ -15,16 +15,20 @@
 #include "ext/ExtInode.h"
 #include "ext/ExtJournal.h"
 #include "ext/ExtSuperblock.h"
+#include "platform/ReadBuffer.h"
 
 namespace salvora {
 
 // What the volume and its journal hold of one block: every readable
 // version, newest first, and which of them the volume holds now.
 struct ExtBlockHistory {
-  std::vector<const uint8_t*> versions;  // blockSize bytes each, inside `bytes`
+  // blockSize bytes each: in the volume's kept blocks, the journal's held
+  // log or `bytes`
+  std::vector<const uint8_t*> versions;
   int current = -1;  // none: the volume's copy is unreadable and no newer one exists
-  // Kept between fills, so that a history used again allocates nothing;
-  // never zeroed, since every byte a version holds is written first.
+  // Room for copies read from the journal, kept between fills so that a
+  // history used again allocates nothing; never zeroed, since every byte a
+  // version holds is written first.
   std::unique_ptr<uint8_t[]> bytes;
   size_t room = 0;
 };
@@ -55,7 +59,8 @@ class ExtVolume {
   // The inode as it is now; false when its table cannot be read or the
   // copy fails its checksum.
   bool CurrentInode(uint32_t number, ExtInode& out);
-  // Every valid version of an inode, newest first.
+  // Every valid version of an inode, newest first, each differing from
+  // the one before.
   void InodeVersions(uint32_t number, std::vector<ExtInode>& out);
   // The block as the disk holds it, without the journal's copies: one
   // version, or none when it cannot be read.
@@ -82,7 +87,10 @@ class ExtVolume {
   // Reads a run of inode table blocks from `block` on, up to `tableEnd`
   // or the first block already kept, and keeps their histories.
   void KeepTableBlocks(uint64_t block, uint64_t tableEnd);
-  ExtBlockHistory& TakeSlot(uint64_t block);
+  // The first of `count` free slots side by side, taken from the blocks
+  // they held.
+  size_t ReserveSlots(size_t count);
+  ExtBlockHistory& AssignSlot(size_t slot, uint64_t block);
   void FillHistory(uint64_t block, const uint8_t* disk, bool diskRead, ExtBlockHistory& out);
 
   std::unique_ptr<ExtByteSource> bytes_;
@@ -97,6 +105,7 @@ class ExtVolume {
   // read each time into the scratch history.
   std::vector<ExtBlockHistory> slots_;
   std::vector<uint64_t> slotBlocks_;
+  ReadBuffer slotBytes_;  // each slot's block as the volume holds it
   std::unordered_map<uint64_t, size_t> slotOf_;
   size_t nextSlot_ = 0;
   ExtBlockHistory scratch_;

@@ -111,6 +111,7 @@ FoundRecord* ScanResultStore::AppendRecord() {
   std::memset(slot, 0, kRecordBytes);
   pendingBytes_ += kRecordBytes;
   ++recordCount_;
+  ++changes_;
   bytesAppended_ += kRecordBytes;
   return slot;
 }
@@ -131,6 +132,7 @@ void ScanResultStore::AddRelation(uint32_t parentCluster, uint32_t parentDepth, 
   uint64_t key = FolderKey(parentCluster, parentDepth);
   relations_[key].push_back(recordNo);
   relationsDirty_ = true;
+  ++changes_;
   // Keep built indexes current: a record's parent is the smallest key that
   // lists it.
   if (!parentIndex_.empty() && recordNo <= recordCount_) {
@@ -343,14 +345,32 @@ int ScanResultStore::CollectAncestors(const FoundRecord& record, std::vector<Fou
   }
 }
 
+// A listing asks for the path of every file, and a folder holds many: a
+// file's path is its folder's, kept by the folder's key until the store
+// changes. A folder's own path is not kept, since the folder may lie on
+// a loop of a damaged store that its files do not see.
 int ScanResultStore::RecordPath(const FoundRecord& record, std::string& out) {
+  out.clear();
+  uint64_t key = 0;
+  bool keep = !record.isFolder && FindParentKey(record.recordNo, key);
+  if (keep) {
+    if (pathsKeptAt_ != changes_) {
+      folderPaths_.clear();
+      pathsKeptAt_ = changes_;
+    }
+    auto kept = folderPaths_.find(key);
+    if (kept != folderPaths_.end()) {
+      out = kept->second;
+      return kOk;
+    }
+  }
   std::vector<FoundRecord> ancestors;
   CollectAncestors(record, ancestors);
-  out.clear();
   for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) {
     out.append(it->name, RecordNameLength(it->name));
     out += '/';
   }
+  if (keep) folderPaths_.emplace(key, out);
   return kOk;
 }
 
@@ -416,6 +436,7 @@ void ScanResultStore::CloseStore() {
   folderIndex_.clear();
   relationsDirty_ = false;
   folderMisses_.clear();
+  ++changes_;
 }
 
 namespace {

@@ -100,6 +100,12 @@ class ScanResultStore {
   std::unordered_map<uint32_t, size_t> folderIndex_;
   std::unordered_set<uint32_t> folderMisses_;  // clusters no folder record has
   uint64_t missesCheckedUpTo_ = 0;             // records on disk when they were sought
+  // Paths of folders that files were listed in, by folder key, as they
+  // were when `changes_` (counting every record and relation added) was
+  // `pathsKeptAt_`.
+  std::unordered_map<uint64_t, std::string> folderPaths_;
+  uint64_t changes_ = 0;
+  uint64_t pathsKeptAt_ = 0;
   ListProgressFn listCallback_ = nullptr;
   void* listUserData_ = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include "ext/ExtChecksum.h"
 #include "ext/ExtJournal.h"
+#include "support/BadRangeBytes.h"
 
 namespace salvora {
 namespace {
@@ -33,8 +34,8 @@ class LogBuilder {
   uint8_t* Block(uint32_t index) { return log_.data() + index * kBlock; }
   // A transaction at `at`: a descriptor, one logged copy per target (its
   // bytes all `fill`), a commit. Returns the block after it (wrapping).
-  uint32_t Transaction(uint32_t at, uint32_t sequence, std::vector<uint64_t> targets,
-                       uint8_t fill, bool commit = true) {
+  uint32_t Transaction(uint32_t at, uint32_t sequence, std::vector<uint64_t> targets, uint8_t fill,
+                       bool commit = true) {
     uint32_t position = at;
     Header(position, 1, sequence);
     bool v3 = incompat_ & kIncompatV3, wide = incompat_ & kIncompat64Bit;
@@ -51,7 +52,8 @@ class LogBuilder {
         PutBe32(tag + 8, static_cast<uint32_t>(targets[i] >> 32));
         uint8_t seq[4];
         PutBe32(seq, sequence);
-        uint32_t crc = Crc32c(Crc32c(Crc32c(~0u, Block(0) + 0x30, 16), seq, 4), Block(data), kBlock);
+        uint32_t crc =
+            Crc32c(Crc32c(Crc32c(~0u, Block(0) + 0x30, 16), seq, 4), Block(data), kBlock);
         PutBe32(tag + 12, crc);
       } else {
         tag[6] = static_cast<uint8_t>(flags >> 8);
@@ -68,11 +70,12 @@ class LogBuilder {
     PutBe32(Block(at) + 4, type);
     PutBe32(Block(at) + 8, sequence);
   }
-  uint32_t Next(uint32_t at) const {
-    return at + 1 < log_.size() / kBlock ? at + 1 : 1;
-  }
-  bool Load(ExtJournal& journal) {
-    bytes_ = std::make_unique<ExtMemoryBytes>(log_.data(), log_.size());
+  uint32_t Next(uint32_t at) const { return at + 1 < log_.size() / kBlock ? at + 1 : 1; }
+  // Loads the log; reads that touch the blocks from `badFrom` to `badEnd`
+  // fail.
+  bool Load(ExtJournal& journal, uint32_t badFrom = 0, uint32_t badEnd = 0) {
+    bytes_ = std::make_unique<test::BytesWithBadRange>(log_.data(), log_.size(), badFrom * kBlock,
+                                                       badEnd * kBlock);
     ExtSuperblock sb;
     sb.blockSize = kBlock;
     sb.blocksCount = 1u << 20;
@@ -90,14 +93,15 @@ class LogBuilder {
 
   std::vector<uint8_t> log_;
   uint32_t incompat_;
-  std::unique_ptr<ExtMemoryBytes> bytes_;
+  std::unique_ptr<ExtByteSource> bytes_;
 };
 
 TEST(ExtJournal, CopiesNewestFirstInEveryTagLayout) {
   for (uint32_t incompat : {0u, kIncompat64Bit, kIncompat64Bit | kIncompatV3}) {
     SCOPED_TRACE(incompat);
     LogBuilder log(64, incompat);
-    uint32_t at = log.Transaction(1, 10, {500, 0x100000007ull & (incompat ? ~0ull : 0xFFFFFFFF)}, 0xA1);
+    uint32_t at =
+        log.Transaction(1, 10, {500, 0x100000007ull & (incompat ? ~0ull : 0xFFFFFFFF)}, 0xA1);
     at = log.Transaction(at, 11, {500}, 0xA2);
     log.Transaction(at, 12, {500}, 0xA3, false);  // never committed
     ExtJournal journal;
@@ -143,6 +147,18 @@ TEST(ExtJournal, TornCopyFailsItsChecksumAndEscapedMagicIsRestored) {
   ASSERT_TRUE(journal.ReadCopy(*log.bytes_, copies->front(), data.data()));
   EXPECT_EQ(data[0], 0xC0);
   EXPECT_EQ(data[3], 0x98);
+}
+
+// The log is read in long runs; one that meets a bad sector leaves its
+// copies to be read one by one, so only the copy on the bad sector is lost.
+TEST(ExtJournal, AnUnreadableLogBlockCostsOnlyItsCopy) {
+  LogBuilder log(64, kIncompat64Bit | kIncompatV3);
+  log.Transaction(1, 3, {900, 901, 902}, 0xC1);  // the copy of 901 in block 3
+  ExtJournal journal;
+  ASSERT_TRUE(log.Load(journal, 3, 4));
+  EXPECT_EQ(log.Fills(journal, 900), (std::vector<int>{0xC1}));
+  EXPECT_EQ(log.Fills(journal, 901), (std::vector<int>{-1}));
+  EXPECT_EQ(log.Fills(journal, 902), (std::vector<int>{0xC1}));
 }
 
 TEST(ExtJournal, RefusesWhatIsNoLog) {

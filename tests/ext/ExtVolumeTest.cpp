@@ -7,6 +7,7 @@
 #include "platform/ErrorCodes.h"
 #include "storage/LittleEndian.h"
 #include "storage/SectorSource.h"
+#include "support/BadRangeBytes.h"
 #include "support/ReadFaults.h"
 #include "support/TestSupport.h"
 
@@ -14,27 +15,6 @@ namespace salvora {
 namespace {
 
 using test::Quote;
-
-// A volume in memory with one range that cannot be read, as a bad sector
-// would have it: any read that touches it fails, its bytes zero.
-class BytesWithBadRange final : public ExtByteSource {
- public:
-  BytesWithBadRange(const std::string& bytes, uint64_t badFrom, uint64_t badEnd)
-      : inner_(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
-        badFrom_(badFrom),
-        badEnd_(badEnd) {}
-  uint64_t Size() const override { return inner_.Size(); }
-  int Read(uint64_t offset, size_t length, uint8_t* out) override {
-    int result = inner_.Read(offset, length, out);
-    if (offset >= badEnd_ || offset + length <= badFrom_) return result;
-    std::memset(out, 0, length);
-    return kReadFault;
-  }
-
- private:
-  ExtMemoryBytes inner_;
-  uint64_t badFrom_, badEnd_;
-};
 
 // A volume made by mkfs on an image, read from memory.
 class ExtVolumeTest : public ::testing::Test {
@@ -127,7 +107,9 @@ TEST_F(ExtVolumeTest, AnUnreadableInodeTableBlockCostsOnlyItself) {
   uint64_t table = Le32(raw + 4096 + 8);  // group 0's descriptor, in block 1
   uint64_t bad = (table + 1) * 4096;
   volume_ = std::make_unique<ExtVolume>();
-  ASSERT_EQ(volume_->Open(std::make_unique<BytesWithBadRange>(bytes_, bad, bad + 4096)), 0);
+  ASSERT_EQ(
+      volume_->Open(std::make_unique<test::BytesWithBadRange>(raw, bytes_.size(), bad, bad + 4096)),
+      0);
   ExpectRootReadable();  // the root lies in the table's first block
   EXPECT_EQ(volume_->History(table + 1).current, -1);
   EXPECT_TRUE(volume_->History(table + 1).versions.empty());
