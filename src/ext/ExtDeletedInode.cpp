@@ -19,7 +19,7 @@ ExtResolved ExtDeletedInodes::Find(uint32_t number, bool directory) {
   ExtResolved resolved;
   ExtInode current;
   bool live = volume_.CurrentInode(number, current) && current.InUse();
-  std::vector<ExtInode> versions;
+  std::vector<ExtInode>& versions = versions_;
   volume_.InodeVersions(number, versions);
   bool earlierGeneration = false;
   // First choice: the newest version that still maps data; then a file

@@ -45,6 +45,7 @@ class ExtDeletedInodes {
 
   ExtVolume& volume_;
   std::unordered_map<uint64_t, ExtResolved> known_;
+  std::vector<ExtInode> versions_;  // reused: a scan resolves thousands
 };
 
 }  // namespace salvora

@@ -11,7 +11,15 @@ constexpr uint32_t kEntryHead = 8;
 constexpr uint8_t kChecksumTailType = 0xDE;
 constexpr uint8_t kMaxFileType = 7;
 
+constexpr uint32_t kZeroRunBytes = 32;
+
 uint32_t EntryBytes(uint32_t nameLength) { return (kEntryHead + nameLength + 3) & ~3u; }
+
+bool IsZeroRun(const uint8_t* bytes) {
+  uint64_t words[kZeroRunBytes / 8];
+  std::memcpy(words, bytes, sizeof words);
+  return (words[0] | words[1] | words[2] | words[3]) == 0;
+}
 
 bool NameValid(const uint8_t* name, uint32_t length) {
   if (length == 0) return false;
@@ -67,6 +75,12 @@ class BlockParser {
 
   void ScanSlack(uint32_t from, uint32_t end) {
     for (uint32_t at = (from + 3) & ~3u; at + kEntryHead + 1 <= end;) {
+      // A block is zeros past what was ever written into it: a run of
+      // zero words names no inode and is passed over whole.
+      if (at + kZeroRunBytes <= end && IsZeroRun(data_ + at)) {
+        at += kZeroRunBytes;
+        continue;
+      }
       const uint8_t* entry = data_ + at;
       // Most of a slack is zeros or the bytes of old names: the inode
       // number alone turns nearly every word away, before anything else
