@@ -70,8 +70,8 @@ class RunCopier {
 
 int CopyInline(const ExtInode& inode, DataSink& sink) {
   int result = sink.Write(inode.map, kExtInodeMapBytes);
-  if (result == kOk && inode.inlineTailBytes > 0)
-    result = sink.Write(inode.inlineTail, inode.inlineTailBytes);
+  if (result == kOk && !inode.inlineTail.empty())
+    result = sink.Write(inode.inlineTail.data(), inode.inlineTail.size());
   return result;
 }
 
@@ -81,7 +81,8 @@ int CopyRuns(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) {
   uint64_t position = 0;  // in blocks
   for (const ExtRun& run : resolved.runs) {
     if (sink.Full()) break;
-    int result = WriteZeros(sink, run.logical > position ? (run.logical - position) * blockSize : 0);
+    int result =
+        WriteZeros(sink, run.logical > position ? (run.logical - position) * blockSize : 0);
     if (result == kOk) result = copier.Copy(run);
     if (result != kOk) return result;
     position = run.logical + run.length;
@@ -98,7 +99,7 @@ int CopyRuns(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) {
 int CopyExtFile(ExtVolume& volume, const ExtResolved& resolved, DataSink& sink) {
   if (resolved.state != ExtResolution::kRecovered) return kFileCorrupt;
   const ExtInode& inode = resolved.inode;
-  int result = inode.IsFastSymlink()    ? sink.Write(inode.map, kExtInodeMapBytes)
+  int result = inode.IsFastSymlink()   ? sink.Write(inode.map, kExtInodeMapBytes)
                : inode.HasInlineData() ? CopyInline(inode, sink)
                                        : CopyRuns(volume, resolved, sink);
   return result == kOk && resolved.ambiguous ? kFileCorrupt : result;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "ext/ExtChecksum.h"
 #include "storage/LittleEndian.h"
@@ -51,10 +52,8 @@ void ReadInlineTail(const ExtSuperblock& sb, const uint8_t* raw, uint32_t extraB
     uint32_t valueSize = Le32(area + at + 8);
     if (at + 16 + nameLength > areaBytes) return;
     bool isData = nameIndex == 7 && nameLength == 4 && std::memcmp(area + at + 16, "data", 4) == 0;
-    if (isData && valueOffset <= areaBytes && valueSize <= areaBytes - valueOffset &&
-        valueSize <= sizeof inode.inlineTail) {
-      std::memcpy(inode.inlineTail, area + valueOffset, valueSize);
-      inode.inlineTailBytes = valueSize;
+    if (isData && valueOffset <= areaBytes && valueSize <= areaBytes - valueOffset) {
+      inode.inlineTail.assign(area + valueOffset, area + valueOffset + valueSize);
       return;
     }
     at += (16 + nameLength + 3) & ~3u;
@@ -68,8 +67,8 @@ uint32_t ExtInodeSeed(const ExtSuperblock& sb, uint32_t number, uint32_t generat
 }
 
 uint64_t ExtTimeToFiletime(uint32_t seconds, uint32_t extra) {
-  int64_t full = static_cast<int64_t>(static_cast<int32_t>(seconds)) +
-                 (static_cast<int64_t>(extra & 3) << 32);
+  int64_t full =
+      static_cast<int64_t>(static_cast<int32_t>(seconds)) + (static_cast<int64_t>(extra & 3) << 32);
   uint64_t nanoseconds = std::min<uint32_t>(extra >> 2, 999999999u);
   int64_t ticks = full * 10000000 + static_cast<int64_t>(nanoseconds / 100);
   if (ticks < -static_cast<int64_t>(kFiletimeAt1970)) return 0;
@@ -78,11 +77,16 @@ uint64_t ExtTimeToFiletime(uint32_t seconds, uint32_t extra) {
 
 ExtFileType ExtInode::Type() const {
   switch (mode & 0xF000) {
-    case 0x8000: return ExtFileType::kFile;
-    case 0x4000: return ExtFileType::kDirectory;
-    case 0xA000: return ExtFileType::kSymlink;
-    case 0: return ExtFileType::kUnknown;
-    default: return ExtFileType::kOther;
+    case 0x8000:
+      return ExtFileType::kFile;
+    case 0x4000:
+      return ExtFileType::kDirectory;
+    case 0xA000:
+      return ExtFileType::kSymlink;
+    case 0:
+      return ExtFileType::kUnknown;
+    default:
+      return ExtFileType::kOther;
   }
 }
 
@@ -120,7 +124,7 @@ bool ParseExtInode(const ExtSuperblock& sb, uint32_t number, const uint8_t* raw,
                          ? ExtTimeToFiletime(Le32(raw + 0x90), extra(0x94))
                          : ExtTimeToFiletime(Le32(raw + 0x0C), extra(0x84));
   if (inode.HasInlineData() && extraBytes > 0) ReadInlineTail(sb, raw, extraBytes, inode);
-  out = inode;
+  out = std::move(inode);
   return true;
 }
 

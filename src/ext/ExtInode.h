@@ -3,6 +3,7 @@
 // type, size, times, links, flags and the 60 bytes of its block map, extent
 // root or inline data.
 #include <cstdint>
+#include <vector>
 
 #include "ext/ExtSuperblock.h"
 
@@ -24,8 +25,9 @@ struct ExtInode {
   uint64_t size = 0;
   uint64_t createTime = 0, accessTime = 0, writeTime = 0;  // FILETIME
   uint8_t map[kExtInodeMapBytes] = {};
-  uint8_t inlineTail[256] = {};  // inline data kept past the map, in the inode's extra space
-  uint32_t inlineTailBytes = 0;
+  // Inline data kept past the map, in the inode's extra space; apart from
+  // the inode, since few have any and scans hold many inodes.
+  std::vector<uint8_t> inlineTail;
 
   ExtFileType Type() const;
   bool UsesExtents() const { return (flags & kExtExtentsFlag) != 0; }

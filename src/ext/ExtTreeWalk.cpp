@@ -59,8 +59,10 @@ int ExtTreeWalk::Run(const std::function<int()>& betweenFolders) {
 
 void ExtTreeWalk::WalkFolder(uint32_t number) {
   const Folder folder = folders_[number];
-  std::vector<Found> found;
-  std::vector<EntryKey> live;
+  std::vector<Found>& found = found_;
+  std::vector<EntryKey>& live = live_;
+  found.clear();
+  live.clear();
   GatherEntries(folder, found, live);
   std::sort(live.begin(), live.end());
   std::vector<bool> isLive(found.size());
@@ -114,7 +116,8 @@ void ExtTreeWalk::GatherEntries(const Folder& folder, std::vector<Found>& found,
                                 std::vector<EntryKey>& live) {
   const ExtSuperblock& sb = volume_.Superblock();
   const ExtInode& inode = folder.inode;
-  std::vector<ExtDirEntry> entries;
+  std::vector<ExtDirEntry>& entries = entries_;
+  entries.clear();
   if (inode.HasInlineData() && !folder.deleted) {
     ParseInline(inode, entries);
     for (const ExtDirEntry& entry : entries)
@@ -169,7 +172,8 @@ void ExtTreeWalk::ParseInline(const ExtInode& inode, std::vector<ExtDirEntry>& o
   const ExtSuperblock& sb = volume_.Superblock();
   ParseExtDirectoryBlock(sb, inode.map + kInlineParentBytes, kExtInodeMapBytes - kInlineParentBytes,
                          out);
-  ParseExtDirectoryBlock(sb, inode.inlineTail, inode.inlineTailBytes, out);
+  ParseExtDirectoryBlock(sb, inode.inlineTail.data(),
+                         static_cast<uint32_t>(inode.inlineTail.size()), out);
 }
 
 // With metadata checksums a directory block names its owner: its tail is

@@ -66,8 +66,7 @@ class ExtTreeWalk final : public TreeWalk {
   void WalkFolder(uint32_t number);
   // Entries of every version of the folder's blocks; `live` gets the
   // (name, inode) pairs the folder holds now, unsorted.
-  void GatherEntries(const Folder& folder, std::vector<Found>& found,
-                     std::vector<EntryKey>& live);
+  void GatherEntries(const Folder& folder, std::vector<Found>& found, std::vector<EntryKey>& live);
   // For each found entry, whether it is the first with its (name, inode).
   static std::vector<bool> FirstOfEachEntry(const std::vector<Found>& found);
   // The entries a folder keeps inside its inode.
@@ -85,6 +84,10 @@ class ExtTreeWalk final : public TreeWalk {
   ScanResultStore& store_;
   ExtVolumePlace place_;
   std::unordered_map<uint32_t, Folder> folders_;
+  // A folder's entries, reused from folder to folder.
+  std::vector<Found> found_;
+  std::vector<EntryKey> live_;
+  std::vector<ExtDirEntry> entries_;
   std::deque<uint32_t> pending_;
   std::vector<uint32_t> ancestors_;
   std::unordered_set<uint32_t> onAncestorList_;

@@ -95,7 +95,9 @@ TEST_F(CompositeScanTest, ReformattedNtfsGivesBackFilesWithFoldersByteExact) {
   size_t pictures = 0;
   for (const FoundFile& file : files)
     pictures += file.path.size() > 4 && file.path.compare(file.path.size() - 4, 4, ".png") == 0;
-  if (picture) EXPECT_EQ(pictures, 1u);
+  if (picture) {
+    EXPECT_EQ(pictures, 1u);
+  }
 }
 
 TEST_F(CompositeScanTest, ReformattedFat32GivesBackFilesWithFolders) {
@@ -208,8 +210,9 @@ TEST_F(CompositeScanTest, VolumeWithoutUsageMapIsWalkedWhole) {
   TempDir tree;
   MustRun("convert -size 200x150 gradient:yellow-green -seed 2 +noise Uniform " +
           Quote(tree / "b.png"));
-  MustRun("truncate -s 16M " + Quote(image_) + " && mkfs.ext4 -q -F -O bigalloc -E root_owner=0:0 -d " +
-          Quote(tree.path()) + " " + Quote(image_) + " 2>/dev/null");
+  MustRun("truncate -s 16M " + Quote(image_) +
+          " && mkfs.ext4 -q -F -O bigalloc -E root_owner=0:0 -d " + Quote(tree.path()) + " " +
+          Quote(image_) + " 2>/dev/null");
   auto engine = OpenDeep(image_);
   ASSERT_NE(engine, nullptr);
   ASSERT_EQ(RunDeepScan(*engine), kOk);

@@ -174,25 +174,30 @@ for i in $(seq 1 4000); do echo "entry $i with a longer name" > "big/a rather lo
   EXPECT_FALSE(std::filesystem::exists(dir / "out/big/a rather long file name number 8.txt"));
 }
 
-// Small files and folders kept inside their inodes.
+// Small files and folders kept inside their inodes; in 1 KiB inodes a file
+// of 700 bytes keeps most of itself past the map.
 TEST_F(ExtRecovery, InlineDataFilesAndFolders) {
-  test::TempDir dir;
-  ExtScenarioPlan plan;
-  plan.mkfs = "mkfs.ext4 -q -F -O inline_data";
-  plan.populate = R"sh(
+  for (const char* inodeSize : {"", " -I 1024"}) {
+    SCOPED_TRACE(inodeSize);
+    test::TempDir dir;
+    ExtScenarioPlan plan;
+    plan.mkfs = std::string("mkfs.ext4 -q -F -O inline_data") + inodeSize;
+    plan.populate = R"sh(
 mkdir -p tiny/sub
 printf 'short text' > tiny/a.txt
 head -c 150 /dev/urandom > tiny/b.bin
 head -c 40 /dev/urandom > tiny/sub/c.bin
 head -c 5000 /dev/urandom > tiny/d.bin
+head -c 700 /dev/urandom > tiny/e.bin
 )sh";
-  plan.deleted = {"tiny/a.txt", "tiny/b.bin", "tiny/sub", "tiny/d.bin"};
-  plan.kernelOnly = "debugfs clears the inode number of an entry that starts a folder";
-  ExtScenario scenario = Make(dir, plan);
-  if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
-  std::string output;
-  EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
-  ExpectBack(dir, scenario);
+    plan.deleted = {"tiny/a.txt", "tiny/b.bin", "tiny/sub", "tiny/d.bin", "tiny/e.bin"};
+    plan.kernelOnly = "debugfs clears the inode number of an entry that starts a folder";
+    ExtScenario scenario = Make(dir, plan);
+    if (!scenario.skipReason.empty()) GTEST_SKIP() << scenario.skipReason;
+    std::string output;
+    EXPECT_EQ(Recover(dir, scenario, &output), kExitOk) << output;
+    ExpectBack(dir, scenario);
+  }
 }
 
 // A file deleted, a new one given its inode number, and that deleted too:
