@@ -191,7 +191,7 @@ bool ExtJournal::WalkFrom(uint32_t position, std::vector<std::pair<uint32_t, Tag
 }
 
 void ExtJournal::WalkTransactions() {
-  std::unordered_set<uint32_t> taken;
+  std::vector<bool> taken(last_);
   std::unordered_set<uint32_t> sequences;
   std::vector<std::pair<uint32_t, Tag>> found;
   for (uint32_t position = first_; position < last_; ++position) {
@@ -201,7 +201,8 @@ void ExtJournal::WalkTransactions() {
     uint32_t sequence = headers_[position].sequence;
     sequences.insert(sequence);
     for (const auto& [logBlock, tag] : found) {
-      if (!taken.insert(logBlock).second) continue;
+      if (taken[logBlock]) continue;
+      taken[logBlock] = true;
       ExtJournalCopy copy{logBlock, sequence, tag.escaped, tag.hasChecksum, tag.checksum};
       copy.held = headers_[logBlock].held && Verify(copy, HeldBlock(logBlock));
       copies_[tag.block].push_back(copy);
