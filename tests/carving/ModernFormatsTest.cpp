@@ -244,7 +244,9 @@ TEST(UntaggedMp3, OnlyARunOfFramesMakesAFile) {
     const auto* first = reinterpret_cast<const uint8_t*>(image.bytes().data());
     EXPECT_EQ(DetectMp3Frames(context, first, kSector), count >= 6 ? kTypeMp3Frames : kTypeNone)
         << count;
-    if (count >= 6) EXPECT_EQ(MeasureAt(image.bytes(), 0), 417u * count);
+    if (count >= 6) {
+      EXPECT_EQ(MeasureAt(image.bytes(), 0), 417u * count);
+    }
   }
 }
 

@@ -172,7 +172,9 @@ TEST_F(TableAnswers, DispatchGivesTheTableAnswer) {
       int answer = IdentifySectorByTable(context_, U8(sector), kSector);
       ASSERT_EQ(IdentifySector(context_, U8(sector), kSector), answer);
       // A sector passed over without an attempt is one the table knows nothing in.
-      if (!MayIdentifySector(U8(sector), kSector)) ASSERT_EQ(answer, kTypeNone);
+      if (!MayIdentifySector(U8(sector), kSector)) {
+        ASSERT_EQ(answer, kTypeNone);
+      }
     }
   }
 }

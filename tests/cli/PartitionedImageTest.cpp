@@ -120,7 +120,9 @@ TEST_P(PartitionedImage, QuickScanCoversEachPartitionAndRecordsCarryTheirEntry) 
       << output;
   EXPECT_EQ(test::FileSha256(out_ / "partition1/!at.bin"), test::FileSha256(dir_ / "fat.bin"))
       << output;
-  if (!ntfsHash_.empty()) EXPECT_EQ(test::FileSha256(out_ / "partition3/ntfs.bin"), ntfsHash_);
+  if (!ntfsHash_.empty()) {
+    EXPECT_EQ(test::FileSha256(out_ / "partition3/ntfs.bin"), ntfsHash_);
+  }
 
   // One entry alone, by its number.
   ASSERT_EQ(Salvora("scan --quick --json " + Quote(image_ + "@3"), output), 0) << output;

@@ -44,7 +44,9 @@ TEST_F(ExfatCli, ScansACardAndRebuildsItsDeletedTree) {
       kExitSomeFailed)
       << output;
   for (const auto& [path, intact] : card.deleted)
-    if (intact) EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
+    if (intact) {
+      EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
+    }
   for (const std::string& path : card.live)
     EXPECT_FALSE(std::filesystem::exists(out + "/" + path)) << path;
 }
@@ -60,7 +62,9 @@ TEST_F(ExfatCli, DeepRecoveryKeepsTheQuickFindsAndTheirPaths) {
       kExitUsage)
       << output;
   for (const auto& [path, intact] : card.deleted)
-    if (intact) EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
+    if (intact) {
+      EXPECT_EQ(test::ReadFile(out + "/" + path), card.Original(path)) << path;
+    }
 
   // The deep engine rebuilds the deleted folders the quick scan walked too;
   // each file is still listed once.

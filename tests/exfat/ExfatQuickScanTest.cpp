@@ -44,7 +44,9 @@ class ExfatQuickScan : public ::testing::TestWithParam<uint32_t> {
 TEST_P(ExfatQuickScan, ListsEveryDeletedFileUnderItsPathAndNoLiveOne) {
   auto listed = test::ListedByPath(*engine_);
   for (const auto& [path, intact] : card_->deleted)
-    if (intact) EXPECT_TRUE(listed.count(path)) << path;
+    if (intact) {
+      EXPECT_TRUE(listed.count(path)) << path;
+    }
   for (const std::string& path : card_->live) EXPECT_FALSE(listed.count(path)) << path;
   for (const auto& [path, record] : listed) EXPECT_TRUE(card_->deleted.count(path)) << path;
 
@@ -53,7 +55,9 @@ TEST_P(ExfatQuickScan, ListsEveryDeletedFileUnderItsPathAndNoLiveOne) {
   EXPECT_EQ(uint32_t{tree.at("DCIM/101TRIP/").isDeleted}, 1u);
   EXPECT_EQ(uint32_t{tree.at("DCIM/").isDeleted}, 0u);
   for (const auto& [path, intact] : card_->deleted)
-    if (intact) EXPECT_TRUE(tree.count(path)) << path;
+    if (intact) {
+      EXPECT_TRUE(tree.count(path)) << path;
+    }
   for (const auto& [path, record] : tree) EXPECT_EQ(uint32_t{record.engineKind}, kQuickExfat);
 }
 

@@ -143,7 +143,9 @@ TEST_F(NtfsQuickScanTest, LiveFilesAndFreeSpaceAgreeWithNtfs3g) {
   for (sector = 0;; sector += count) {
     ASSERT_EQ(engine->NextFreeRange(sector, count), 1);
     if (count == 0) break;
-    if (ranges++ == 0) EXPECT_GT(sector, 0u) << "the boot sector is in use";
+    if (ranges++ == 0) {
+      EXPECT_GT(sector, 0u) << "the boot sector is in use";
+    }
     freeSectors += count;
   }
   EXPECT_EQ(sector, engine->Geometry().totalSectors);

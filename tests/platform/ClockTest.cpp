@@ -36,7 +36,9 @@ TEST(FileTimeText, AgreesWithTheLibraryCalendarOverTheWholeRange) {
   std::mt19937_64 random(7);
   for (int i = 0; i < 20000; ++i) times.push_back(random() >> (i % 8));
   for (uint64_t time : times)
-    if (time != 0) ASSERT_EQ(FormatFileTime(time), LibraryText(time)) << time;
+    if (time != 0) {
+      ASSERT_EQ(FormatFileTime(time), LibraryText(time)) << time;
+    }
   EXPECT_EQ(FormatFileTime(FileTimeFromCalendar(2026, 12, 7, 9, 5, 3)), "2026-12-07 09:05:03");
   EXPECT_EQ(FormatFileTime(UINT64_MAX), "60056-05-28 05:36:10");
   EXPECT_EQ(FormatFileTime(0), "") << "no time at all";

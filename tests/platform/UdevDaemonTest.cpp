@@ -22,7 +22,9 @@ int BoundSocket(const std::string& path, bool listening) {
   std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
   int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
   EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  if (listening) EXPECT_EQ(listen(fd, 1), 0);
+  if (listening) {
+    EXPECT_EQ(listen(fd, 1), 0);
+  }
   return fd;
 }
 

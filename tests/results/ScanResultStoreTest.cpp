@@ -135,7 +135,7 @@ TEST(RecordSort, SameOrderAsSortingTheRecords) {
                          "img_0001_long_name_B.jpg",
                          "IMG_0001_long_na",
                          "IMG_0001_long_nam",
-                         "\xc3\x9cber_sixteen_letters",
+                         "\xc3\x9c" "ber_sixteen_letters",
                          "[bracket]",
                          "_under"};
   const size_t kinds = sizeof names / sizeof names[0];
@@ -234,7 +234,9 @@ TEST_F(StoreTest, DamagedFilesNeverCrash) {
 TEST_F(StoreTest, VisitsGiveWhatListingsGiveEachOnceInStoredOrder) {
   std::vector<uint32_t> filed, typed;
   for (int i = 0; i < 650; ++i) {
-    if (i == 500) ASSERT_EQ(store.Flush(), kOk);
+    if (i == 500) {
+      ASSERT_EQ(store.Flush(), kOk);
+    }
     bool text = i % 3 != 0;
     std::string name = "f" + std::to_string((i * 37) % 650) + (text ? ".txt" : ".jpg");
     uint32_t number = Add(store, name.c_str(), false, 100 + i, i % 5 ? 2 : 7, i % 5 ? 0 : 1);
