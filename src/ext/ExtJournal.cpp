@@ -217,6 +217,12 @@ void ExtJournal::WalkTransactions() {
     });
 }
 
+void ExtJournal::ReleaseHeldLog() {
+  held_.reset();
+  for (auto& [block, list] : copies_)
+    for (ExtJournalCopy& copy : list) copy.held = false;
+}
+
 const std::vector<ExtJournalCopy>* ExtJournal::CopiesOf(uint64_t block) const {
   auto found = copies_.find(block);
   return found == copies_.end() ? nullptr : &found->second;

@@ -43,6 +43,9 @@ class ExtJournal {
   bool NewerThanVolume(const ExtJournalCopy& copy) const {
     return dirty_ && SequenceAtLeast(copy.sequence, firstLive_);
   }
+  // Lets go of the log held in memory, once a walk is done with it: copies
+  // are read again, one by one, when asked for.
+  void ReleaseHeldLog();
   size_t TransactionCount() const { return transactions_; }
   size_t CopyCount() const { return copyCount_; }
 

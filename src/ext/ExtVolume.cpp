@@ -230,6 +230,9 @@ void ExtVolume::ForgetBlocks() {
   slots_.clear();
   slotBlocks_.clear();
   slotBytes_.reset();
+  scratch_.versions.clear();
+  scratch_.current = -1;
+  journal_.ReleaseHeldLog();
   slotOf_.clear();
   nextSlot_ = 0;
 }

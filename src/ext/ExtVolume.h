@@ -54,7 +54,9 @@ class ExtVolume {
   // The same without a copy, and with the version the volume holds now.
   // The answer holds until the next block is asked for.
   const ExtBlockHistory& History(uint64_t block);
-  // Lets go of the inode table blocks kept, once a walk is done with them.
+  // Lets go of the inode table blocks kept and of the journal's log held
+  // in memory, once a walk is done with them: the engine outlives the
+  // scan while its files are shown and recovered.
   void ForgetBlocks();
   // The inode as it is now; false when its table cannot be read or the
   // copy fails its checksum.
