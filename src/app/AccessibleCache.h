@@ -14,4 +14,15 @@ inline void ForgetAccessibleInterface(QWidget* widget) {
   if (made) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
+// Gives `widget` the interface `Factory` makes for widgets that carry
+// `property`: the factory is installed once, the widget marked, and the
+// interface Qt made for it already let go of.
+template <QAccessible::InterfaceFactory Factory>
+void UseAccessibleFactory(QWidget* widget, const char* property) {
+  static const bool installed = (QAccessible::installFactory(Factory), true);
+  (void)installed;
+  widget->setProperty(property, true);
+  ForgetAccessibleInterface(widget);
+}
+
 }  // namespace salvora

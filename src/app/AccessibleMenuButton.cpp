@@ -67,13 +67,7 @@ QAccessibleInterface* MenuButtonFactory(const QString&, QObject* object) {
 }  // namespace
 
 void OpenMenuForAssistiveTechnology(QToolButton* button) {
-  static const bool installed = [] {
-    QAccessible::installFactory(&MenuButtonFactory);
-    return true;
-  }();
-  (void)installed;
-  button->setProperty(kMenuButtonProperty, true);
-  ForgetAccessibleInterface(button);
+  UseAccessibleFactory<&MenuButtonFactory>(button, kMenuButtonProperty);
 }
 
 }  // namespace salvora

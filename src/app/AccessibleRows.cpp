@@ -419,13 +419,7 @@ QAccessibleInterface* RowViewFactory(const QString&, QObject* object) {
 }  // namespace
 
 void ExposeRowsToAssistiveTechnology(QTreeView* view) {
-  static const bool installed = [] {
-    QAccessible::installFactory(&RowViewFactory);
-    return true;
-  }();
-  (void)installed;
-  view->setProperty(kExposedProperty, true);
-  ForgetAccessibleInterface(view);
+  UseAccessibleFactory<&RowViewFactory>(view, kExposedProperty);
 }
 
 }  // namespace salvora

@@ -70,26 +70,11 @@ class SplitMovie : public ::testing::Test {
   // the runs; returns where it starts.
   uint64_t Place(const std::string& movie, const std::vector<size_t>& cuts,
                  const std::vector<std::string>& gaps) {
-    ImageBuilder image;
-    image.RandomSectors(8, 1);
-    size_t at = 0;
+    std::vector<size_t> offsets;
+    for (size_t cut : cuts) offsets.push_back(cut * kCluster);
     uint64_t start = 0;
-    for (size_t i = 0; i <= cuts.size(); ++i) {
-      const size_t end = i < cuts.size() ? cuts[i] * kCluster : movie.size();
-      uint64_t sector = image.Place(movie.substr(at, end - at));
-      if (i == 0) start = sector;
-      if (i < cuts.size()) image.Place(gaps[i]);
-      at = end;
-    }
-    image.RandomSectors(8, 9);
-    WriteFile(dir_ / "disk.img", image.bytes());
+    WriteFile(dir_ / "disk.img", SplitImage(movie, offsets, gaps, start));
     return start;
-  }
-
-  static std::string Noise(size_t sectors, uint64_t seed) {
-    ImageBuilder noise;
-    noise.RandomSectors(sectors, seed);
-    return noise.bytes();
   }
 
   static std::map<std::string, std::string>* movies_;
@@ -104,18 +89,18 @@ TEST_F(SplitMovie, TwoAndThreeRunsComeBackWhole) {
   const size_t clusters = last.size() / kCluster;
   ASSERT_GT(clusters, 12u);
   const std::string otherFile = movies_->count("hevc.mov") ? movies_->at("hevc.mov").substr(0, 7 * kSector)
-                                                           : Noise(7, 3);
+                                                           : NoiseSectors(7, 3);
   struct Case {
     const std::string* movie;
     std::vector<size_t> cuts;
     std::vector<std::string> gaps;
     const char* what;
   } cases[] = {
-      {&last, {clusters / 2}, {Noise(13, 4)}, "movie box last, noise"},
+      {&last, {clusters / 2}, {NoiseSectors(13, 4)}, "movie box last, noise"},
       {&last, {clusters / 3, 2 * clusters / 3}, {std::string(9 * kSector, '\0'), otherFile},
        "movie box last, three runs"},
       {&first, {3}, {otherFile}, "movie box first, another movie's data"},
-      {&first, {clusters / 4, clusters / 2}, {Noise(2, 5), std::string(40 * kSector, '\0')},
+      {&first, {clusters / 4, clusters / 2}, {NoiseSectors(2, 5), std::string(40 * kSector, '\0')},
        "movie box first, three runs"},
   };
   for (const Case& one : cases) {
@@ -136,7 +121,7 @@ TEST_F(SplitMovie, TwoAndThreeRunsComeBackWhole) {
 // listed as doubtful. Zeros instead show where the break is.
 TEST_F(SplitMovie, ABreakTheSamplesCannotPlaceIsListedDoubtful) {
   const std::string& movie = movies_->at("first.mp4");
-  uint64_t start = Place(movie, {3}, {Noise(9, 11)});
+  uint64_t start = Place(movie, {3}, {NoiseSectors(9, 11)});
   Carved guessed = CarveAt(dir_ / "disk.img", start, out_);
   EXPECT_EQ(guessed.bytes.size(), movie.size());
   EXPECT_TRUE(guessed.doubtful);
@@ -150,7 +135,7 @@ TEST_F(SplitMovie, ABreakTheSamplesCannotPlaceIsListedDoubtful) {
 TEST_F(SplitMovie, AnHevcMovieComesBackWhole) {
   if (!movies_->count("hevc.mov")) GTEST_SKIP() << "needs ffmpeg with libx265";
   const std::string& movie = movies_->at("hevc.mov");
-  uint64_t start = Place(movie, {movie.size() / kCluster / 2}, {Noise(21, 6)});
+  uint64_t start = Place(movie, {movie.size() / kCluster / 2}, {NoiseSectors(21, 6)});
   Carved carved = CarveAt(dir_ / "disk.img", start, out_);
   EXPECT_TRUE(carved.bytes == movie) << carved.name;
 }

@@ -42,20 +42,9 @@ class SplitDocument : public ::testing::Test {
   std::pair<std::string, std::string> SplitAndCarve(const std::string& document,
                                                     const std::vector<size_t>& cuts,
                                                     const std::vector<std::string>& gaps) {
-    ImageBuilder image;
-    image.RandomSectors(8, 1);
-    size_t at = 0;
     uint64_t start = 0;
-    for (size_t i = 0; i <= cuts.size(); ++i) {
-      const size_t end = i < cuts.size() ? cuts[i] : document.size();
-      uint64_t sector = image.Place(document.substr(at, end - at));
-      if (i == 0) start = sector;
-      if (i < cuts.size()) image.Place(gaps[i]);
-      at = end;
-    }
-    image.RandomSectors(8, 9);
     const std::string path = dir_ / ("disk" + std::to_string(++images_) + ".img");
-    WriteFile(path, image.bytes());
+    WriteFile(path, SplitImage(document, cuts, gaps, start));
     CFileTypeRecovery engine;
     for (const FoundRecord& record : CarveImageFile(engine, path)) {
       if (record.entrySector != start) continue;
@@ -64,12 +53,6 @@ class SplitDocument : public ::testing::Test {
       return {record.name, ReadFile(out)};
     }
     return {};
-  }
-
-  static std::string Noise(size_t sectors, uint64_t seed) {
-    ImageBuilder noise;
-    noise.RandomSectors(sectors, seed);
-    return noise.bytes();
   }
 
   static std::string* document_;
@@ -86,11 +69,12 @@ TEST_F(SplitDocument, TwoAndThreeRunsComeBackWhole) {
   const std::vector<std::vector<size_t>> cuts = {
       {clusters / 2}, {2}, {clusters / 3, 2 * clusters / 3}, {1, clusters - 1}, {2, 6}};
   const std::vector<std::vector<std::string>> gaps = {
-      {Noise(11, 4)},
+      {NoiseSectors(11, 4)},
       {std::string(16 * kSector, '\0')},
-      {otherDocument, Noise(3, 5)},
-      {std::string(kSector, '\0'), Noise(60, 6)},
-      {ReadFile("/usr/share/common-licenses/GPL-3").substr(20000, 45 * kSector), Noise(55, 8)}};
+      {otherDocument, NoiseSectors(3, 5)},
+      {std::string(kSector, '\0'), NoiseSectors(60, 6)},
+      {ReadFile("/usr/share/common-licenses/GPL-3").substr(20000, 45 * kSector),
+       NoiseSectors(55, 8)}};
   for (size_t i = 0; i < cuts.size(); ++i) {
     std::vector<size_t> offsets;
     for (size_t cluster : cuts[i]) offsets.push_back(cluster * kCluster);
@@ -122,7 +106,7 @@ TEST_F(SplitDocument, ABreakBeforeAHeaderThatCrossesASectorIsFound) {
 
 TEST_F(SplitDocument, AnOverwrittenMiddleIsNamedDamaged) {
   std::string document = *document_;
-  document.replace(document.size() / 2, 3 * kCluster, Noise(24, 7));
+  document.replace(document.size() / 2, 3 * kCluster, NoiseSectors(24, 7));
   auto [name, bytes] = SplitAndCarve(document, {}, {});
   EXPECT_NE(name.find("_damaged.pdf"), std::string::npos) << name;
 }

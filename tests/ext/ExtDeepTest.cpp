@@ -62,6 +62,19 @@ class ExtDeep : public ::testing::Test {
     return found;
   }
 
+  // Zeroes the first MiB: superblock, group descriptors and the first
+  // inode table.
+  void ZeroTheStart() {
+    test::MustRun("dd if=/dev/zero of=" + Quote(scenario_.image) +
+                  " bs=1024 count=1024 conv=notrunc status=none");
+  }
+
+  void ExpectEveryFileBackAtItsPath() {
+    std::string output;
+    std::map<std::string, std::string> found = RecoverDeep(kExitOk, output);
+    for (const auto& [path, hash] : sums_) EXPECT_EQ(found[path], hash) << path << "\n" << output;
+  }
+
   // The recovered path holding `hash` whose path ends with `tail`.
   static std::string FindBack(const std::map<std::string, std::string>& found,
                               const std::string& hash, const std::string& tail) {
@@ -126,14 +139,11 @@ TEST_F(ExtDeep, ReformattedVolumeGivesFilesBackByName) {
 // and the journal's copies every file comes back at its full path.
 TEST_F(ExtDeep, ZeroedStartIsReadThroughBackupsAndJournal) {
   if (!scenario_.skipReason.empty()) GTEST_SKIP() << scenario_.skipReason;
-  test::MustRun("dd if=/dev/zero of=" + Quote(scenario_.image) +
-                " bs=1024 count=1024 conv=notrunc status=none");
+  ZeroTheStart();
   std::string info;
   EXPECT_EQ(test::RunSalvora(data_, "info " + Quote(scenario_.image), &info), kExitOk);
   EXPECT_NE(info.find("class:        ext"), std::string::npos) << info;
-  std::string output;
-  std::map<std::string, std::string> found = RecoverDeep(kExitOk, output);
-  for (const auto& [path, hash] : sums_) EXPECT_EQ(found[path], hash) << path << "\n" << output;
+  ExpectEveryFileBackAtItsPath();
 }
 
 // Formatted over with another file system: the old bitmaps cannot say what
@@ -158,11 +168,8 @@ class ExtDeepWithoutChecksums : public ExtDeep {
 
 TEST_F(ExtDeepWithoutChecksums, ZeroedStartIsReadThroughBackupsAndJournal) {
   if (!scenario_.skipReason.empty()) GTEST_SKIP() << scenario_.skipReason;
-  test::MustRun("dd if=/dev/zero of=" + Quote(scenario_.image) +
-                " bs=1024 count=1024 conv=notrunc status=none");
-  std::string output;
-  std::map<std::string, std::string> found = RecoverDeep(kExitOk, output);
-  for (const auto& [path, hash] : sums_) EXPECT_EQ(found[path], hash) << path << "\n" << output;
+  ZeroTheStart();
+  ExpectEveryFileBackAtItsPath();
 }
 
 // After the reformat the new volume took some of an old file's blocks and

@@ -27,6 +27,28 @@ uint64_t ImageBuilder::Place(const std::string& bytes) {
   return start;
 }
 
+std::string NoiseSectors(size_t count, uint64_t seed) {
+  ImageBuilder noise;
+  noise.RandomSectors(count, seed);
+  return noise.bytes();
+}
+
+std::string SplitImage(const std::string& content, const std::vector<size_t>& cuts,
+                       const std::vector<std::string>& gaps, uint64_t& start) {
+  ImageBuilder image;
+  image.RandomSectors(8, 1);
+  size_t at = 0;
+  for (size_t i = 0; i <= cuts.size(); ++i) {
+    const size_t end = i < cuts.size() ? cuts[i] : content.size();
+    uint64_t sector = image.Place(content.substr(at, end - at));
+    if (i == 0) start = sector;
+    if (i < cuts.size()) image.Place(gaps[i]);
+    at = end;
+  }
+  image.RandomSectors(8, 9);
+  return image.bytes();
+}
+
 void ImageBuilder::RandomSectors(size_t count, uint64_t seed) {
   image_.resize(NextSector() * kSector, '\0');
   image_ += PseudoRandomBytes(count * kSector, seed);

@@ -38,6 +38,14 @@ class ImageBuilder {
   std::string image_;
 };
 
+// `count` sectors of noise from `seed`.
+std::string NoiseSectors(size_t count, uint64_t seed);
+
+// An image of noise around `content` cut at the byte offsets `cuts`, with
+// gaps[i] placed after the i-th piece; `start` gets the first piece's sector.
+std::string SplitImage(const std::string& content, const std::vector<size_t>& cuts,
+                       const std::vector<std::string>& gaps, uint64_t& start);
+
 // Opens the image file in `engine` under `sourceTag`, carves all of it and
 // lists what was found; a failure to open or carve fails the test.
 std::vector<FoundRecord> CarveImageFile(CFileTypeRecovery& engine, const std::string& imagePath,
